@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace qv {
+
+// Direction of a SCSI command's data phase, as the pass-through sends it.
+enum class ScsiDirection { FromDevice, ToDevice, None };
+
+struct ScsiRequest {
+    uint8_t cdb[16] = {};
+    int cdbLength = 0;
+    ScsiDirection direction = ScsiDirection::FromDevice;
+    void* buffer = nullptr;
+    uint32_t length = 0;
+    uint32_t timeoutSeconds = 0;
+};
+
+struct ScsiResult {
+    bool delivered = false;  // false: the system call or the transport failed
+    uint8_t status = 0;      // SCSI status byte when delivered
+};
+
+// An open volume: what a drive letter opened on the original platform. One
+// object per open; once closed, every later transfer through it fails.
+// Transfers may run on a worker thread while the GUI thread closes it.
+class Volume {
+public:
+    virtual ~Volume() = default;
+
+    // Positioned transfers. Return the number of bytes moved (which may be
+    // short at the end of the medium) or -errno.
+    virtual int64_t readAt(uint64_t offset, void* buffer, size_t length) = 0;
+    virtual int64_t writeAt(uint64_t offset, const void* buffer, size_t length) = 0;
+
+    // Makes written data reach the medium.
+    virtual bool flush() = 0;
+
+    // Every later transfer fails; a transfer in flight on another thread
+    // finishes on a descriptor that is still valid.
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+
+    // A fresh volume on the same path, or null when it cannot be opened.
+    virtual std::shared_ptr<Volume> reopen() = 0;
+
+    // One SCSI command to the device behind the volume.
+    virtual ScsiResult scsi(const ScsiRequest& request) = 0;
+
+    // Length in bytes of the disk's first partition; nullopt when the disk
+    // has no partition table or its layout cannot be had.
+    virtual std::optional<int64_t> firstPartitionBytes() { return std::nullopt; }
+
+    // The path the volume was opened on, for messages.
+    virtual std::string path() const = 0;
+
+    // The sequential file pointer used by SeekToSector/ReadSectors/WriteSectors.
+    uint64_t position() const { return position_; }
+    void setPosition(uint64_t offset) { position_ = offset; }
+
+private:
+    uint64_t position_ = 0;
+};
+
+// What DeviceRecord.handle holds; null stands for an invalid handle.
+using DeviceHandle = std::shared_ptr<Volume>;
+
+}  // namespace qv

@@ -1,0 +1,86 @@
+#include "core/text/StringTable.h"
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+namespace qv {
+namespace {
+
+// Each subsystem keeps its strings in a file of its own under strings/.
+constexpr StringEntry kEntries[] = {
+#include "core/text/strings/app.inc"
+#include "core/text/strings/device.inc"
+};
+
+const std::vector<StringEntry>& sortedEntries()
+{
+    static const std::vector<StringEntry> entries = [] {
+        std::vector<StringEntry> all(std::begin(kEntries), std::end(kEntries));
+        std::stable_sort(all.begin(), all.end(),
+                         [](const StringEntry& a, const StringEntry& b) { return a.id < b.id; });
+        return all;
+    }();
+    return entries;
+}
+
+const StringEntry* find(int id)
+{
+    const auto& all = sortedEntries();
+    auto it = std::lower_bound(all.begin(), all.end(), id,
+                               [](const StringEntry& e, int key) { return e.id < key; });
+    return it != all.end() && it->id == id ? &*it : nullptr;
+}
+
+std::function<std::string(int)>& provider()
+{
+    static std::function<std::string(int)> p;
+    return p;
+}
+
+bool& englishWanted()
+{
+    static bool english = false;
+    return english;
+}
+
+}  // namespace
+
+std::span<const StringEntry> StringTable()
+{
+    return sortedEntries();
+}
+
+std::string BuiltinText(int id)
+{
+    const StringEntry* e = find(id);
+    return e ? e->russian : "";
+}
+
+std::string EnglishText(int id)
+{
+    const StringEntry* e = find(id);
+    return e ? e->english : "";
+}
+
+std::string LoadText(int id)
+{
+    if (provider()) {
+        std::string text = provider()(id);
+        if (!text.empty())
+            return text;
+    }
+    return englishWanted() ? EnglishText(id) : BuiltinText(id);
+}
+
+void SetTextProvider(std::function<std::string(int)> p)
+{
+    provider() = std::move(p);
+}
+
+void UseEnglishTexts(bool english)
+{
+    englishWanted() = english;
+}
+
+}  // namespace qv

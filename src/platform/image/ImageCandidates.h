@@ -1,0 +1,33 @@
+#pragma once
+
+#include "core/device/SlotDriveSource.h"
+#include "platform/image/FaultyVolume.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qv {
+
+// Image files attached as drives, named img1, img2, ... in the order they
+// were attached. An image may carry a fault plan (tests, demos).
+class ImageCandidates : public CandidateProvider {
+public:
+    // Returns the name the image's slot shows.
+    std::string attach(const std::string& path, std::optional<FaultPlan> faults = std::nullopt);
+    std::vector<DriveCandidate> candidates() override;
+
+    // The candidate of one attached image, for an arrival.
+    DriveCandidate candidate(const std::string& name) const;
+
+private:
+    struct Attached {
+        std::string name;
+        std::string path;
+        std::optional<FaultPlan> faults;
+    };
+    DriveCandidate makeCandidate(const Attached& image) const;
+    std::vector<Attached> images_;
+};
+
+}  // namespace qv

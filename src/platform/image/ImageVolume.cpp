@@ -1,0 +1,175 @@
+#include "platform/image/ImageVolume.h"
+
+#include "platform/image/FileIO.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace qv {
+
+std::shared_ptr<ImageVolume> ImageVolume::open(const std::string& path, int* error, bool readOnly)
+{
+    int fd = ::open(path.c_str(), (readOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC);
+    if (fd < 0) {
+        if (error)
+            *error = errno;
+        return nullptr;
+    }
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISBLK(st.st_mode))) {
+        if (error)
+            *error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        ::close(fd);
+        return nullptr;
+    }
+    return std::shared_ptr<ImageVolume>(new ImageVolume(path, fd, readOnly));
+}
+
+ImageVolume::ImageVolume(std::string path, int fd, bool readOnly)
+    : path_(std::move(path)), readOnly_(readOnly), fd_(fd)
+{
+}
+
+ImageVolume::~ImageVolume()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+int ImageVolume::acquire()
+{
+    std::lock_guard lock(mutex_);
+    if (closed_)
+        return -1;
+    ++inFlight_;
+    return fd_;
+}
+
+void ImageVolume::release()
+{
+    std::lock_guard lock(mutex_);
+    if (--inFlight_ == 0 && closed_ && fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+int64_t ImageVolume::readAt(uint64_t offset, void* buffer, size_t length)
+{
+    int fd = acquire();
+    if (fd < 0)
+        return -EBADF;
+    int64_t result = PreadFull(fd, buffer, length, offset);
+    release();
+    return result;
+}
+
+int64_t ImageVolume::writeAt(uint64_t offset, const void* buffer, size_t length)
+{
+    if (readOnly_)
+        return -EROFS;
+    int fd = acquire();
+    if (fd < 0)
+        return -EBADF;
+    int64_t result = PwriteFull(fd, buffer, length, offset);
+    release();
+    return result;
+}
+
+bool ImageVolume::flush()
+{
+    int fd = acquire();
+    if (fd < 0)
+        return false;
+    bool ok = readOnly_ || fdatasync(fd) == 0;
+    release();
+    return ok;
+}
+
+void ImageVolume::close()
+{
+    std::lock_guard lock(mutex_);
+    if (closed_)
+        return;
+    closed_ = true;
+    // A transfer in flight keeps the descriptor; the last one closes it.
+    if (inFlight_ == 0 && fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+bool ImageVolume::isOpen() const
+{
+    std::lock_guard lock(mutex_);
+    return !closed_;
+}
+
+std::shared_ptr<Volume> ImageVolume::reopen()
+{
+    return open(path_, nullptr, readOnly_);
+}
+
+uint64_t ImageVolume::sizeBytes() const
+{
+    std::lock_guard lock(mutex_);
+    if (closed_)
+        return 0;
+    return FileLength(fd_);
+}
+
+std::string ImageVolume::productForPath(const std::string& path)
+{
+    std::string name = path.substr(path.find_last_of('/') + 1);
+    if (auto dot = name.find_last_of('.'); dot != std::string::npos && dot > 0)
+        name.resize(dot);
+    for (char& c : name)
+        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E)
+            c = '_';
+    name.resize(16, ' ');
+    return name;
+}
+
+ScsiResult ImageVolume::scsi(const ScsiRequest& request)
+{
+    if (!isOpen())
+        return {false, 0};
+    auto* data = static_cast<uint8_t*>(request.buffer);
+    switch (request.cdb[0]) {
+    case 0x00:  // TEST UNIT READY
+        return {true, 0};
+    case 0x12: {  // INQUIRY
+        uint8_t answer[36] = {};
+        answer[0] = 0x00;  // direct-access device
+        answer[1] = 0x80;  // removable medium
+        answer[2] = 0x05;
+        answer[3] = 0x02;
+        answer[4] = 31;
+        std::memcpy(answer + 8, "Image   ", 8);
+        std::memcpy(answer + 16, productForPath(path_).data(), 16);
+        std::memcpy(answer + 32, "1.0 ", 4);
+        if (data)
+            std::memcpy(data, answer, std::min<size_t>(request.length, sizeof answer));
+        return {true, 0};
+    }
+    case 0x25: {  // READ CAPACITY (10)
+        const uint64_t blocks = sizeBytes() / 512;
+        if (blocks == 0)
+            return {true, 0x02};  // CHECK CONDITION: no medium to speak of
+        const uint64_t last = blocks - 1;
+        const uint32_t lba = last > 0xFFFFFFFFull ? 0xFFFFFFFFu : uint32_t(last);
+        uint8_t answer[8] = {uint8_t(lba >> 24), uint8_t(lba >> 16), uint8_t(lba >> 8), uint8_t(lba),
+                             0x00, 0x00, 0x02, 0x00};
+        if (data)
+            std::memcpy(data, answer, std::min<size_t>(request.length, sizeof answer));
+        return {true, 0};
+    }
+    default:
+        return {true, 0x02};  // CHECK CONDITION: not supported
+    }
+}
+
+}  // namespace qv
