@@ -8,7 +8,9 @@ void SlotDriveSource::rescan()
     int next = 2;
     for (CandidateProvider* provider : providers_)
         for (DriveCandidate& candidate : provider->candidates())
-            if (next < int(slots_.size()))
+            // A disk named twice (listed by the kernel and named on the
+            // command line) gets one slot.
+            if (next < int(slots_.size()) && slotOf(candidate.name) < 0)
                 slots_[next++] = std::move(candidate);
 }
 
