@@ -9,12 +9,19 @@
 namespace qv {
 
 // A block map that a worker marks chunk by chunk (the error scan's maps).
-// Callable from the worker thread; an implementation never paints from it.
+// Clear and SetUnits run on the GUI thread before the worker starts;
+// MarkRange runs on the worker thread and never paints from it.
 class BlockMapSink {
 public:
     virtual ~BlockMapSink() = default;
-    // colour: 0 grey (untested), 1 green (good), 2 red (failed), 3 blue (differs)
-    virtual void MarkRange(uint64_t firstSector, uint64_t sectorCount, int colour) = 0;
+    // Every cell back to 0 (untested).
+    virtual void Clear() = 0;
+    // The number of units (sectors) the map stands for, and the first unit
+    // not yet marked.
+    virtual void SetUnits(int64_t unitCount, int64_t nextUnit) = 0;
+    // Marks the units from the first unmarked one through `unit`. state:
+    // 0 grey (untested), 1 green (good), 2 red (failed, kept), 3 blue (differs)
+    virtual void MarkRange(int64_t unit, int state) = 0;
 };
 
 inline constexpr int kDriveSlots = 26;

@@ -1,0 +1,88 @@
+#include "core/mediatests/SectorPattern.h"
+
+#include <array>
+#include <bit>
+#include <cstdio>
+#include <cstring>
+
+namespace qv {
+namespace {
+
+// Bytes 16..511 are the same for every sector.
+const std::array<uint8_t, kSectorSize>& fixedPart()
+{
+    static const std::array<uint8_t, kSectorSize> part = [] {
+        std::array<uint8_t, kSectorSize> p{};
+        for (int i = 0; i < 256; ++i)
+            p[size_t(16 + i)] = uint8_t(i);
+        for (int i = 0; i < 26; ++i) {
+            p[size_t(272 + 2 * i)] = uint8_t(65 + i);
+            p[size_t(273 + 2 * i)] = uint8_t(97 + i);
+        }
+        for (int k = 0; k < 188; ++k)
+            p[size_t(324 + k)] = uint8_t((k * 101) % 256);
+        return p;
+    }();
+    return part;
+}
+
+// The 16 characters of "%07X%09d" for sector numbers below 0x10000000,
+// where both fields have exactly their minimum width.
+void fastHeader(uint32_t s, uint8_t* out)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    for (int i = 6; i >= 0; --i)
+        out[i] = uint8_t(hex[(s >> (4 * (6 - i))) & 0xF]);
+    uint32_t d = s;
+    for (int i = 15; i >= 7; --i) {
+        out[i] = uint8_t('0' + d % 10);
+        d /= 10;
+    }
+}
+
+}  // namespace
+
+void FillSectorPattern(uint32_t sector, uint8_t* buffer)
+{
+    std::memcpy(buffer + 16, fixedPart().data() + 16, kSectorSize - 16);
+    if (sector < 0x10000000u) {
+        fastHeader(sector, buffer);
+        return;
+    }
+    // Longer than 16 characters: only the first 16 are used, no terminator.
+    char text[32];
+    std::snprintf(text, sizeof text, "%07X%09d", sector, int32_t(sector));
+    std::memcpy(buffer, text, 16);
+}
+
+void FillChunkPattern(uint64_t first, int count, uint8_t* buffer)
+{
+    for (int j = 0; j < count; ++j)
+        FillSectorPattern(uint32_t(first + uint64_t(j)), buffer + size_t(j) * kSectorSize);
+}
+
+uint64_t CountDifferentBytes(const uint8_t* a, const uint8_t* b, size_t length)
+{
+    constexpr size_t kBlock = 256;
+    uint64_t differing = 0;
+    size_t i = 0;
+    for (; i + kBlock <= length; i += kBlock) {
+        // Equal blocks are the common case; memcmp checks them at memory speed.
+        if (std::memcmp(a + i, b + i, kBlock) == 0)
+            continue;
+        for (size_t w = i; w < i + kBlock; w += 8) {
+            uint64_t x, y;
+            std::memcpy(&x, a + w, 8);
+            std::memcpy(&y, b + w, 8);
+            uint64_t v = x ^ y;
+            // One high bit per non-zero byte.
+            v = ((v & 0x7F7F7F7F7F7F7F7Full) + 0x7F7F7F7F7F7F7F7Full) | v;
+            differing += uint64_t(std::popcount(v & 0x8080808080808080ull));
+        }
+    }
+    for (; i < length; ++i)
+        differing += a[i] != b[i];
+    return differing;
+}
+
+}  // namespace qv

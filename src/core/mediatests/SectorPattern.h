@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace qv {
+
+inline constexpr int kSectorSize = 512;
+
+// The 512 bytes the error scan writes to sector `sector`: its number in
+// hexadecimal and decimal, then fixed byte runs.
+void FillSectorPattern(uint32_t sector, uint8_t* buffer);
+
+// The pattern of `count` consecutive sectors starting at `first`.
+void FillChunkPattern(uint64_t first, int count, uint8_t* buffer);
+
+// The number of byte positions in which a and b differ.
+uint64_t CountDifferentBytes(const uint8_t* a, const uint8_t* b, size_t length);
+
+}  // namespace qv

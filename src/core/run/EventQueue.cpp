@@ -1,0 +1,67 @@
+#include "core/run/EventQueue.h"
+
+namespace qv {
+
+void EventQueue::post(std::function<void()> fn)
+{
+    {
+        std::lock_guard lock(mutex_);
+        queue_.push_back(std::move(fn));
+    }
+    ready_.notify_all();
+}
+
+WorkerThread::Post EventQueue::poster()
+{
+    return [this](std::function<void()> fn) { post(std::move(fn)); };
+}
+
+void EventQueue::runUntil(const std::function<bool()>& done)
+{
+    while (!done()) {
+        std::function<void()> fn;
+        {
+            std::unique_lock lock(mutex_);
+            ready_.wait(lock, [this] { return !queue_.empty(); });
+            fn = std::move(queue_.front());
+            queue_.pop_front();
+        }
+        fn();
+    }
+}
+
+void EventQueue::runPending()
+{
+    for (;;) {
+        std::function<void()> fn;
+        {
+            std::lock_guard lock(mutex_);
+            if (queue_.empty())
+                return;
+            fn = std::move(queue_.front());
+            queue_.pop_front();
+        }
+        fn();
+    }
+}
+
+int64_t QueuedProgressSink::report(int32_t operation, int64_t value)
+{
+    if (queue_.onOwnerThread())
+        return handler_(operation, value);
+    std::mutex mutex;
+    std::condition_variable handled;
+    bool done = false;
+    int64_t result = 0;
+    queue_.post([&] {
+        result = handler_(operation, value);
+        std::lock_guard lock(mutex);
+        done = true;
+        handled.notify_all();
+    });
+    std::unique_lock lock(mutex);
+    handled.wait(lock, [&] { return done; });
+    return result;
+}
+
+}  // namespace qv

@@ -1,0 +1,88 @@
+#include "core/mediatests/SectorPattern.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace qv {
+namespace {
+
+std::string header(uint32_t sector)
+{
+    uint8_t buffer[512];
+    FillSectorPattern(sector, buffer);
+    return std::string(reinterpret_cast<char*>(buffer), 16);
+}
+
+TEST(SectorPatternTest, Sector26StartsWithItsNumberTwice)
+{
+    EXPECT_EQ(header(26), "000001A000000026");
+    EXPECT_EQ(header(0), "0000000000000000");
+    EXPECT_EQ(header(268435455), "FFFFFFF268435455");
+}
+
+TEST(SectorPatternTest, FixedBytesAfterTheHeader)
+{
+    uint8_t buffer[512];
+    std::memset(buffer, 0xEE, sizeof buffer);
+    FillSectorPattern(7, buffer);
+    for (int i = 0; i < 256; ++i)
+        ASSERT_EQ(buffer[16 + i], i);
+    EXPECT_EQ(buffer[272], 'A');
+    EXPECT_EQ(buffer[273], 'a');
+    EXPECT_EQ(buffer[322], 'Z');
+    EXPECT_EQ(buffer[323], 'z');
+    for (int k = 0; k < 188; ++k)
+        ASSERT_EQ(buffer[324 + k], (k * 101) % 256) << k;
+}
+
+TEST(SectorPatternTest, LongTextsAreCutToSixteenCharacters)
+{
+    // From 268,435,456 on the hexadecimal field has eight digits.
+    EXPECT_EQ(header(268435456), "1000000026843545");
+    // Above 2^31 the decimal field is the signed value.
+    EXPECT_EQ(header(0xFFFFFFFFu), "FFFFFFFF-0000000");
+    EXPECT_EQ(header(0x80000000u), "80000000-2147483");
+    // Every header matches the printf reference, fast path or not.
+    for (uint32_t s : {1u, 9u, 10u, 999999999u, 268435457u, 1000000000u, 3000000000u}) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%07X%09d", s, int32_t(s));
+        EXPECT_EQ(header(s), std::string(text, 16)) << s;
+    }
+}
+
+TEST(CountDifferentBytesTest, CountsEveryDifferingPosition)
+{
+    std::vector<uint8_t> a(65536), b(65536);
+    FillChunkPattern(1000, 128, a.data());
+    b = a;
+    EXPECT_EQ(CountDifferentBytes(a.data(), b.data(), a.size()), 0u);
+    b[0] ^= 1;
+    b[255] ^= 0x80;
+    b[256] = uint8_t(b[256] + 1);
+    b[65535] ^= 0xFF;
+    EXPECT_EQ(CountDifferentBytes(a.data(), b.data(), a.size()), 4u);
+    // Lengths that are not a multiple of the block size.
+    EXPECT_EQ(CountDifferentBytes(a.data() + 1, b.data() + 1, 300), 2u);
+    b = a;
+    for (auto& byte : b)
+        byte = uint8_t(~byte);
+    EXPECT_EQ(CountDifferentBytes(a.data(), b.data(), a.size()), 65536u);
+}
+
+TEST(CountDifferentBytesTest, ChunkPatternDiffersFromTheNextChunk)
+{
+    std::vector<uint8_t> a(65536), b(65536);
+    FillChunkPattern(0, 128, a.data());
+    FillChunkPattern(128, 128, b.data());
+    // Only headers differ; every sector number differs in some characters.
+    const uint64_t d = CountDifferentBytes(a.data(), b.data(), a.size());
+    EXPECT_GT(d, 128u);
+    EXPECT_LE(d, 128u * 16);
+}
+
+}  // namespace
+}  // namespace qv
