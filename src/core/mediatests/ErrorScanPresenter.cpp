@@ -57,7 +57,7 @@ ErrorScanClock ErrorScanClock::System()
 ErrorScanPresenter::ErrorScanPresenter(SharedContext& context, ErrorScanView& view, BlockMapSink& writeMap,
                                        BlockMapSink& readMap, WorkerThread::Post post, ErrorScanClock clock)
     : context_(context), view_(view), writeMap_(writeMap), readMap_(readMap), clock_(std::move(clock)),
-      thread_(std::move(post))
+      thread_(std::move(post)), worker_(ErrorScanWorker)
 {
 }
 
@@ -112,7 +112,8 @@ void ErrorScanPresenter::StartPass()
     status.setState(RUN_STARTING);
     SharedContext* context = &context_;
     const int32_t testType = testType_;
-    thread_.start([context, testType] { ErrorScanWorker(*context, testType); }, [this] { threadEnded(); });
+    thread_.start([context, testType, worker = worker_] { worker(*context, testType); },
+                  [this] { threadEnded(); });
 }
 
 void ErrorScanPresenter::FinishScan()
@@ -271,7 +272,7 @@ void ErrorScanPresenter::testCompleted(int64_t phase)
     } else {
         --passesLeft_;
         // A drive that left during the pass gets no further pass.
-        if (passesLeft_ > 0 && !record.detached && record.handle)
+        if (passesLeft_ > 0 && !record.detached && record.handle && record.handle->isOpen())
             nextPassPending_ = true;
         else
             FinishScan();

@@ -60,6 +60,10 @@ public:
 
     // The sink the worker reports through (status.progressWindow).
     void setProgressSink(ProgressSink* sink) { sink_ = sink; }
+    // The function that runs one pass on the worker thread (ErrorScanWorker
+    // unless a test scripts the reports).
+    using PassWorker = std::function<int(SharedContext&, int32_t)>;
+    void setWorker(PassWorker worker) { worker_ = std::move(worker); }
 
     // Starts a scan (after the write warning was accepted). Refused while a
     // previous worker has not ended or no drive is selected.
@@ -100,6 +104,7 @@ private:
     ErrorScanClock clock_;
     WorkerThread thread_;
     ProgressSink* sink_ = nullptr;
+    PassWorker worker_;
 
     ErrorScanTexts texts_;
     int32_t testType_ = 0;

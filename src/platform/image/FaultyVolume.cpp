@@ -124,7 +124,8 @@ void FaultyVolume::close()
 
 bool FaultyVolume::isOpen() const
 {
-    return inner_->isOpen();
+    // A stick that is gone is a closed handle to its users.
+    return !state_->removed && inner_->isOpen();
 }
 
 std::shared_ptr<Volume> FaultyVolume::reopen()

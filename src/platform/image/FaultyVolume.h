@@ -59,6 +59,8 @@ public:
     std::string path() const override { return inner_->path(); }
 
     FaultState& state() { return *state_; }
+    // The state, shared with the volumes reopen() makes.
+    std::shared_ptr<FaultState> stateShared() const { return state_; }
     // Takes the stick away now: every later transfer fails.
     void pull() { state_->removed = true; }
 
