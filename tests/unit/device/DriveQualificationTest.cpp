@@ -49,7 +49,7 @@ TEST(QualifyDrive, OpticalNeverQualifies)
 TEST(QualifyDrive, FailedInquiryOrClosedHandleNeverQualifies)
 {
     auto record = recordFor(0x00, true, 4000);
-    std::static_pointer_cast<test::MemoryVolume>(record.handle)->inquiryStatus = 2;
+    std::static_pointer_cast<test::MemoryVolume>(record.handle.get())->inquiryStatus = 2;
     EXPECT_FALSE(QualifyDrive(record));
 
     auto closed = recordFor(0x00, true, 4000);
@@ -63,7 +63,7 @@ TEST(QualifyDrive, FailedInquiryOrClosedHandleNeverQualifies)
 TEST(QualifyDrive, FailedReadCapacityStillQualifies)
 {
     auto record = recordFor(0x00, false, 0);
-    std::static_pointer_cast<test::MemoryVolume>(record.handle)->capacityStatus = 2;
+    std::static_pointer_cast<test::MemoryVolume>(record.handle.get())->capacityStatus = 2;
     EXPECT_TRUE(QualifyDrive(record));
     EXPECT_EQ(record.sectorCount, 0u);
 }

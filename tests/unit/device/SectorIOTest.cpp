@@ -106,7 +106,7 @@ TEST_F(SectorIOTest, WipeMediumStartZeroesSectorsZeroTo1024AndReopens)
 {
     std::fill(volume->bytes().begin(), volume->bytes().end(), uint8_t(0xAA));
     WipeMediumStart(context);
-    auto fresh = std::static_pointer_cast<test::MemoryVolume>(record.handle);
+    auto fresh = std::static_pointer_cast<test::MemoryVolume>(record.handle.get());
     ASSERT_NE(fresh, volume);
     const auto& bytes = fresh->bytes();
     for (size_t i = 0; i < 1025 * 512; ++i)

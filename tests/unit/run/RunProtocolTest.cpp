@@ -251,3 +251,34 @@ TEST(WorkerThread, NotificationQueuedForAGoneOwnerIsDropped)
 
 }  // namespace
 }  // namespace qv
+
+namespace qv {
+namespace {
+
+TEST(DeviceRecordHandle, ReopenOnTheWorkerWhileTheGuiClosesIsRaceFree)
+{
+    DeviceRecord record;
+    record.handle = std::make_shared<test::MemoryVolume>(512 * 8);
+    RunStatus status;
+    SharedContext context;
+    context.status = &status;
+    context.device = &record;
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        for (int i = 0; i < 2000; ++i)
+            ReopenDevice(context);
+        done = true;
+    });
+    int closes = 0;
+    while (!done || closes == 0) {
+        if (record.handle) {
+            record.handle->close();
+            ++closes;
+        }
+    }
+    worker.join();
+    EXPECT_GT(closes, 0);
+}
+
+}  // namespace
+}  // namespace qv
