@@ -43,7 +43,7 @@ TEST(ErrorScanRemoval, DriveLeavingDuringTheReadTestFailsEveryLaterChunk)
         if (phase == SCAN_READ_CHUNK && record.position >= 4096 && !removed) {
             removed = true;
             chunksBefore = int(record.position / 128) + 1;  // this chunk was read
-            transfers = std::dynamic_pointer_cast<FaultyVolume>(record.handle)->stateShared();
+            transfers = std::dynamic_pointer_cast<FaultyVolume>(record.handle.get())->stateShared();
             drives.RemoveDrive(slot);
         }
     };
