@@ -45,9 +45,9 @@ public:
         if (!tty_)
             return;
         std::fprintf(stderr, "\r\033[K%s %s  %s %s  %s %s | %s %s  %s %s  %s %s", LoadText(120).c_str(),
-                     orDash(t.writePercent), orDash(t.writePosition), orDash(t.writeSpeed), LoadText(1461145).c_str(),
+                     orDash(t.writePercent), orDash(t.writePosition), orDash(t.writeSpeed), LoadText(14606).c_str(),
                      orDash(t.writeErrors), LoadText(121).c_str(), orDash(t.readPercent), orDash(t.readPosition),
-                     orDash(t.readSpeed), LoadText(1461145).c_str(), orDash(t.readErrors));
+                     orDash(t.readSpeed), LoadText(14606).c_str(), orDash(t.readErrors));
         progressShown_ = true;
     }
     void appendLog(const std::string& time, const std::string& text, int image) override
