@@ -20,6 +20,7 @@ namespace {
 
 // Unaligned transfers are bounced in pieces of at most this many bytes.
 constexpr size_t kBouncePiece = size_t(1) << 20;
+constexpr uint64_t kFolioSpan = uint64_t(2) << 20;
 
 // Opens a node read-write, read-only where writing is refused; O_DIRECT
 // unless the file system refuses it. Returns the descriptor or -errno.
@@ -204,7 +205,11 @@ int64_t LinuxVolume::transfer(int fd, uint64_t offset, void* buffer, size_t leng
     if (!direct_ && result > 0) {
         if (write && fdatasync(fd) != 0)
             return -errno;
-        posix_fadvise(fd, off_t(offset), off_t(result), POSIX_FADV_DONTNEED);
+        // Large folios that straddle the range would stay: drop whole
+        // 2 MiB stretches, the largest folio the page cache makes.
+        const uint64_t from = offset / kFolioSpan * kFolioSpan;
+        const uint64_t to = roundUp(offset + uint64_t(result), kFolioSpan);
+        posix_fadvise(fd, off_t(from), off_t(to - from), POSIX_FADV_DONTNEED);
     }
     return result;
 }
