@@ -1,13 +1,11 @@
 #include "platform/linux/SystemDriveEvents.h"
 
-#include "platform/linux/Sysfs.h"
 #include "platform/linux/SystemDrives.h"
 
 namespace qv::linux_platform {
 
 SystemDriveEvents::SystemDriveEvents(SlotDriveSource& source, DriveList& drives)
-    : SystemDriveEvents(source, drives, SystemDriveCandidate,
-                        [](const std::string& name) { return BlockSectors("/sys", name) > 0; })
+    : SystemDriveEvents(source, drives, SystemDriveCandidate, ProbeMedium)
 {
 }
 

@@ -17,7 +17,7 @@ public:
     using CandidateFactory = std::function<DriveCandidate(const std::string& kernelName)>;
     using MediumProbe = std::function<bool(const std::string& kernelName)>;
 
-    // Candidates from the running system (SystemDriveCandidate, sysfs sizes).
+    // Candidates from the running system (SystemDriveCandidate, ProbeMedium).
     SystemDriveEvents(SlotDriveSource& source, DriveList& drives);
     // Candidates and medium presence from elsewhere (tests).
     SystemDriveEvents(SlotDriveSource& source, DriveList& drives, CandidateFactory candidateFor,

@@ -6,8 +6,12 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace qv::linux_platform {
 namespace {
@@ -121,6 +125,20 @@ DriveCandidate SystemDriveCandidate(const std::string& kernelName)
     if (ClassifyDisk("/sys", kernelName, ReadSystemDevices()) != DiskStatus::Candidate)
         return {};
     return {kernelName, [kernelName] { return OpenSystemDisk(kernelName); }};
+}
+
+bool ProbeMedium(const std::string& kernelName)
+{
+    if (!IsCandidateDiskName(kernelName))
+        return false;
+    const std::string node = "/dev/" + kernelName;
+    int fd = ::open(node.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return BlockSectors("/sys", kernelName) > 0;
+    uint64_t bytes = 0;
+    const bool present = ioctl(fd, BLKGETSIZE64, &bytes) == 0 && bytes > 0;
+    ::close(fd);
+    return present;
 }
 
 OpenResult OpenSystemDisk(const std::string& kernelName, const std::string& sysfsRoot)

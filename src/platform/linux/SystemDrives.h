@@ -35,6 +35,11 @@ std::unique_ptr<CandidateProvider> MakeSystemDriveProvider(const std::string& sy
 // a candidate without a name when the disk may not be a drive.
 DriveCandidate SystemDriveCandidate(const std::string& kernelName);
 
+// Whether a disk holds a medium now. Opening the node makes the kernel look
+// at the medium again (after a media change sysfs still shows the old
+// size); where the node cannot be opened, the sysfs size answers.
+bool ProbeMedium(const std::string& kernelName);
+
 // Opens the volume of a whole disk by kernel name: its first partition when
 // it has one, else the disk.
 OpenResult OpenSystemDisk(const std::string& kernelName, const std::string& sysfsRoot = "/sys");
