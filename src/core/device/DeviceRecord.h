@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/device/Volume.h"
+#include "core/device/HandleSlot.h"
 
 #include <array>
 #include <atomic>
@@ -23,7 +23,7 @@ inline constexpr int kFileBenchSizes = 7;
 
 // One drive slot. Only a record with listed = 1 carries meaning.
 struct DeviceRecord {
-    DeviceHandle handle;
+    HandleSlot handle;
     int32_t listed = 0;
     int32_t driveIndex = 0;
     char productText[32] = {};

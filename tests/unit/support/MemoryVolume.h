@@ -2,6 +2,7 @@
 
 #include "core/device/Volume.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
@@ -10,7 +11,8 @@
 namespace qv::test {
 
 // A volume held in memory with a scripted SCSI identity: the INQUIRY answer
-// and READ CAPACITY value a test wants.
+// and READ CAPACITY value a test wants. Its data is not guarded: one thread
+// transfers at a time, but any thread may close it.
 class MemoryVolume : public Volume {
 public:
     explicit MemoryVolume(size_t bytes = 0) : data_(bytes) {}
@@ -45,8 +47,11 @@ public:
         ++reopens;
         if (!reopenable)
             return nullptr;
-        auto fresh = std::make_shared<MemoryVolume>(*this);
-        fresh->open_ = true;
+        auto fresh = std::make_shared<MemoryVolume>(0);
+        fresh->data_ = data_;
+        std::memcpy(fresh->inquiry, inquiry, sizeof inquiry);
+        fresh->capacity = capacity;
+        fresh->partitionBytes = partitionBytes;
         return fresh;
     }
     ScsiResult scsi(const ScsiRequest& request) override
@@ -94,11 +99,12 @@ public:
     bool scsiWorks = true;
     bool reopenable = true;
     std::optional<int64_t> partitionBytes;
-    int reads = 0, writes = 0, flushes = 0, reopens = 0;
+    std::atomic<int> reads{0}, writes{0}, flushes{0}, reopens{0};
 
 private:
     std::vector<uint8_t> data_;
-    bool open_ = true;
+    // Closed from the GUI thread while a worker transfers, as volumes are.
+    std::atomic<bool> open_{true};
 };
 
 }  // namespace qv::test
