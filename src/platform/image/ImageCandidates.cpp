@@ -6,7 +6,8 @@ namespace qv {
 
 std::string ImageCandidates::attach(const std::string& path, std::optional<FaultPlan> faults)
 {
-    Attached image{"img" + std::to_string(images_.size() + 1), path, std::move(faults)};
+    // Names are never reused, so a detached image's slot name stays its own.
+    Attached image{"img" + std::to_string(++attachedCount_), path, std::move(faults)};
     images_.push_back(image);
     return image.name;
 }
@@ -38,6 +39,17 @@ DriveCandidate ImageCandidates::candidate(const std::string& name) const
         if (image.name == name)
             return makeCandidate(image);
     return {};
+}
+
+bool ImageCandidates::detach(const std::string& name)
+{
+    for (auto it = images_.begin(); it != images_.end(); ++it) {
+        if (it->name == name) {
+            images_.erase(it);
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace qv

@@ -20,6 +20,9 @@ public:
     // The candidate of one attached image, for an arrival.
     DriveCandidate candidate(const std::string& name) const;
 
+    // Forgets an attached image; false when no image has that name.
+    bool detach(const std::string& name);
+
 private:
     struct Attached {
         std::string name;
@@ -28,6 +31,7 @@ private:
     };
     DriveCandidate makeCandidate(const Attached& image) const;
     std::vector<Attached> images_;
+    int attachedCount_ = 0;
 };
 
 }  // namespace qv

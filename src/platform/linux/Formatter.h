@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace qv::linux_platform {
+
+// A file system the format dialog offers, with the mkfs tool that makes it.
+struct FileSystemTool {
+    std::string name;  // "FAT32", "exFAT", "NTFS", "ext4"
+    std::string tool;  // full path of the mkfs program
+};
+
+// The file systems whose tool is installed, in the order FAT32, exFAT,
+// NTFS, ext4; searched in PATH and the sbin folders.
+std::vector<FileSystemTool> AvailableFileSystems();
+
+// The label as the file system can hold it (FAT: 11 characters, upper
+// case; exFAT 15; NTFS 32; ext4 16 bytes).
+std::string FitLabel(const std::string& fileSystem, const std::string& label);
+
+// The tool's arguments (without the program) to format target.
+// A full format checks or clears the surface where the tool can.
+std::vector<std::string> FormatArguments(const std::string& fileSystem, const std::string& label, bool quick,
+                                         const std::string& target);
+
+// Unmounts every mount of the block device at node (no-op for a regular
+// file). False with a message naming the mount point when one stays.
+bool UnmountVolume(const std::string& node, std::string* error);
+
+}  // namespace qv::linux_platform

@@ -1,0 +1,62 @@
+#include "ui/app/FileDialog.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+
+namespace qv::ui {
+
+FileFilter ParseFileFilter(const QString& filter)
+{
+    FileFilter result;
+    const int dot = filter.indexOf(QLatin1Char('.'));
+    if (dot >= 0) {
+        // Up to three characters, stopping where the pattern ends.
+        for (int i = dot + 1; i < filter.size() && i <= dot + 3; ++i) {
+            const QChar c = filter[i];
+            if (!c.isLetterOrNumber() && c != QLatin1Char('_'))
+                break;
+            result.defaultExtension += c;
+        }
+    }
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        const QString& description = parts[i];
+        const QString& pattern = parts[i + 1];
+        if (description.isEmpty() && pattern.isEmpty())
+            break;
+        QString patterns = pattern;
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        // Qt takes the patterns from the last parentheses of the entry.
+        result.nameFilters << QStringLiteral("%1 (%2)").arg(description, patterns);
+    }
+    return result;
+}
+
+void ConfigureFileDialog(QFileDialog& dialog, const QString& filter, const QString& path, bool save)
+{
+    const FileFilter parsed = ParseFileFilter(filter);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    if (!parsed.nameFilters.isEmpty())
+        dialog.setNameFilters(parsed.nameFilters);
+    dialog.setDefaultSuffix(parsed.defaultExtension);
+    if (!path.isEmpty()) {
+        const QFileInfo info(path);
+        if (info.isAbsolute())
+            dialog.setDirectory(info.absolutePath());
+        dialog.selectFile(info.fileName());
+    }
+}
+
+bool ShowFileDialog(QWidget* owner, const QString& filter, QString& path, bool save)
+{
+    QFileDialog dialog(owner);
+    ConfigureFileDialog(dialog, filter, path, save);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    path = dialog.selectedFiles().first();
+    return true;
+}
+
+}  // namespace qv::ui

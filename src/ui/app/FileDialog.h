@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QFileDialog;
+class QWidget;
+
+namespace qv::ui {
+
+// A "|"-separated filter of description and pattern pairs ending in "||",
+// as the dialog wants it: name filters and the default extension (at most
+// three characters after the filter's first '.').
+struct FileFilter {
+    QStringList nameFilters;
+    QString defaultExtension;
+};
+FileFilter ParseFileFilter(const QString& filter);
+
+// Sets up a dialog for ShowFileDialog (separate so the tests can look at it).
+void ConfigureFileDialog(QFileDialog& dialog, const QString& filter, const QString& path, bool save);
+
+// The open or save dialog; a save asks before overwriting. True with the
+// chosen path in path when the user confirmed.
+bool ShowFileDialog(QWidget* owner, const QString& filter, QString& path, bool save);
+
+}  // namespace qv::ui

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "platform/linux/Formatter.h"
+
+#include <QDialog>
+#include <QProcess>
+
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+
+namespace qv::ui {
+
+// Formats one volume with an installed mkfs tool: file system, label,
+// quick or full; shows the tool's progress and its error text.
+class CFormatDialog : public QDialog {
+    Q_OBJECT
+public:
+    // name: the drive as the selector shows it; volumePath: what is formatted.
+    CFormatDialog(const QString& name, const QString& volumePath, QWidget* parent = nullptr);
+
+    QComboBox* fileSystemBox() const { return fileSystems_; }
+    QLineEdit* labelEdit() const { return label_; }
+    QCheckBox* quickBox() const { return quick_; }
+    QPushButton* startButton() const { return start_; }
+    bool running() const { return process_.state() != QProcess::NotRunning; }
+    // The outcome of the last format: true when the tool succeeded.
+    bool succeeded() const { return succeeded_; }
+    const QString& errorText() const { return errorText_; }
+
+    // Starts the format with the dialog's choices (the Start button).
+    void startFormat();
+
+signals:
+    void formatFinished(bool ok);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
+
+private:
+    void finished(int exitCode, QProcess::ExitStatus status);
+    void readOutput();
+    void fail(const QString& message);
+    void setRunning(bool running);
+
+    QString name_;
+    QString volumePath_;
+    std::vector<linux_platform::FileSystemTool> tools_;
+    QComboBox* fileSystems_;
+    QLineEdit* label_;
+    QCheckBox* quick_;
+    QProgressBar* progress_;
+    QLabel* state_;
+    QPlainTextEdit* output_;
+    QPushButton* start_;
+    QPushButton* close_;
+    QProcess process_;
+    QString collected_;
+    bool succeeded_ = false;
+    QString errorText_;
+};
+
+}  // namespace qv::ui

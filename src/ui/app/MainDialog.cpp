@@ -1,0 +1,400 @@
+#include "ui/app/MainDialog.h"
+
+#include "platform/linux/SystemDrives.h"
+#include "ui/app/AboutDialog.h"
+#include "ui/app/DrawGradient.h"
+#include "ui/app/DriveWatcher.h"
+#include "ui/app/FileDialog.h"
+#include "ui/app/FormatDialog.h"
+#include "ui/app/Icons.h"
+#include "ui/app/MessageBox.h"
+#include "ui/app/NavigationBar.h"
+#include "ui/app/TestPage.h"
+#include "ui/app/Text.h"
+#include "ui/app/TransparentStatic.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QStackedLayout>
+#include <QVBoxLayout>
+
+#include <cerrno>
+#include <cstring>
+
+namespace qv::ui {
+namespace {
+
+constexpr QSize kInitialSize(800, 580);
+
+}  // namespace
+
+MainDialog::MainDialog(ProfileStore& store, MainOptions options, QWidget* parent)
+    : QDialog(parent, Qt::Window), store_(store), options_(std::move(options))
+{
+    setWindowIcon(ResourceIcon(128));
+    context_.settings = &settings_;
+    context_.status = &status_;
+    if (options_.systemDrives) {
+        systemDrives_ = linux_platform::MakeSystemDriveProvider();
+        source_.addProvider(systemDrives_.get());
+    }
+    source_.addProvider(&images_);
+    for (const std::string& path : options_.images)
+        images_.attach(path);
+
+    buildWidgets();
+    buildMenus();
+    initialise();
+}
+
+MainDialog::~MainDialog()
+{
+    // A worker never outlives the records it works on.
+    if (runs_) {
+        runs_->requestStop();
+        runs_->thread().join();
+    }
+}
+
+void MainDialog::buildWidgets()
+{
+    menuBar_ = new QMenuBar(this);
+
+    deviceLabel_ = new CTransparentStatic(this);
+    selectorBox_ = new QComboBox(this);
+    selectorBox_->setIconSize(QSize(16, 16));
+    selectorBox_->setMinimumContentsLength(24);
+    selectorBox_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    refreshButton_ = new QPushButton(this);
+    refreshButton_->setIcon(ResourceIcon(173));
+    refreshButton_->setIconSize(QSize(16, 16));
+    separator_ = new QFrame(this);
+    separator_->setFrameShape(QFrame::VLine);
+    separator_->setFrameShadow(QFrame::Sunken);
+    formatButton_ = new QPushButton(Text(10203), this);
+    snapshotButton_ = new QPushButton(Text(10204), this);
+    for (QPushButton* button : {refreshButton_, formatButton_, snapshotButton_}) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+
+    auto* top = new QHBoxLayout;
+    top->setContentsMargins(10, 8, 8, 8);
+    top->setSpacing(6);
+    top->addWidget(deviceLabel_);
+    top->addSpacing(2);
+    top->addWidget(selectorBox_, 1);
+    top->addWidget(refreshButton_);
+    top->addSpacing(2);
+    top->addWidget(separator_);
+    top->addSpacing(2);
+    top->addWidget(formatButton_);
+    top->addWidget(snapshotButton_);
+    const int rowHeight = selectorBox_->sizeHint().height();
+    refreshButton_->setFixedSize(rowHeight + 4, rowHeight);
+    separator_->setFixedHeight(rowHeight);
+
+    navigation_ = new CNavigationBar(this);
+    pageArea_ = new QWidget(this);
+    pageStack_ = new QStackedLayout(pageArea_);
+    pageStack_->setContentsMargins(0, 0, 0, 0);
+
+    auto* body = new QHBoxLayout;
+    body->setContentsMargins(6, 0, 6, 6);
+    body->setSpacing(6);
+    body->addWidget(navigation_);
+    body->addWidget(pageArea_, 1);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->setMenuBar(menuBar_);
+    layout->addLayout(top);
+    layout->addLayout(body, 1);
+
+    // The bar is as wide as its longest title needs, and never narrower
+    // than the icons want.
+    QFont barFont = navigation_->font();
+    barFont.setPixelSize(12);
+    const QFontMetrics metrics(barFont);
+    int barWidth = 96;
+    for (const PageSlot& slot : kPageSlots)
+        barWidth = std::max(barWidth, metrics.horizontalAdvance(Text(slot.titleId)) + 14);
+    navigation_->setFixedWidth(barWidth);
+
+    connect(selectorBox_, &QComboBox::activated, this, [this] { drives_->SyncSelection(); });
+    connect(refreshButton_, &QPushButton::clicked, this, [this] { drives_->RefreshDevices(); });
+    connect(formatButton_, &QPushButton::clicked, this, &MainDialog::formatDrive);
+    connect(snapshotButton_, &QPushButton::clicked, this, &MainDialog::saveSnapshot);
+    connect(navigation_, &CNavigationBar::pageSelected, this, &MainDialog::showPage);
+}
+
+void MainDialog::buildMenus()
+{
+    QMenu* file = menuBar_->addMenu(Text(10205));
+    file->addAction(Text(32774), this, &MainDialog::saveSnapshot);
+    file->addSeparator();
+    file->addAction(Text(10208), this, &MainDialog::attachImageFromMenu);
+    file->addAction(Text(10209), this, &MainDialog::detachSelectedImage);
+    file->addSeparator();
+    QAction* exit = file->addAction(Text(32775), this, &QWidget::close);
+    exit->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
+
+    QMenu* service = menuBar_->addMenu(Text(10206));
+    service->addAction(Text(32776), this, &MainDialog::formatDrive);
+    service->addSeparator();
+    // The language list is built by the language selection; until then the
+    // menu names the language in use.
+    QMenu* language = service->addMenu(Text(32777));
+    QAction* current = language->addAction(LoadText(10202) == BuiltinText(10202) ? "Русский" : "English");
+    current->setCheckable(true);
+    current->setChecked(true);
+    current->setEnabled(false);
+
+    QMenu* help = menuBar_->addMenu(Text(10207));
+    QAction* manual = help->addAction(Text(32778));
+    // The manual comes with its own change; the item is there to be found.
+    manual->setEnabled(false);
+    help->addSeparator();
+    help->addAction(Text(32779), this, &MainDialog::showAbout);
+}
+
+void MainDialog::initialise()
+{
+    std::strncpy(context_.appTitle, LoadText(155).c_str(), sizeof context_.appTitle - 1);
+    LoadSettings(settings_, store_);
+    setWindowTitle(Text(10201));
+
+    deviceLabel_->SetLabelText(Text(10202));
+    deviceLabel_->SetBold(true);
+    deviceLabel_->SetTransparent();
+
+    selector_ = std::make_unique<ComboDeviceSelector>(selectorBox_, ResourceIcon(178));
+    drives_ = std::make_unique<DriveList>(context_, source_, *selector_, static_cast<DriveListHooks*>(this));
+    runs_ = std::make_unique<RunController>(context_, [this](std::function<void()> fn) {
+        QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection);
+    });
+    runs_->onIdle = [this] { drives_->RunEnded(); };
+
+    if (!IsDeviceScanDisabled(store_))
+        drives_->EnumerateDrives(-1);
+    const int selected = drives_->selectedDrive();
+    context_.device = selected >= 0 ? &drives_->record(selected) : nullptr;
+
+    for (const PageSlot& slot : kPageSlots) {
+        TestPage* page = MakePage(slot.index, pageArea_);
+        page->setHeader(slot.selectedIcon, slot.titleId);
+        page->setContext(&context_, runs_.get());
+        pages_[slot.index] = page;
+        pageStack_->addWidget(page);
+    }
+    pagesCreated_ = true;
+    updatePageAvailability();
+
+    resize(kInitialSize);
+    initialSize_ = size();
+    setMinimumSize(initialSize_);
+
+    navigation_->resize(navigation_->width(), navigation_->height());
+    navigation_->setContext(&context_);
+    for (int index = 0; index < kPageCount; ++index) {
+        for (const PageSlot& slot : kPageSlots)
+            if (slot.index == index)
+                navigation_->AddItem(index, Text(slot.titleId), slot.normalIcon, slot.selectedIcon);
+    }
+
+    selectorControl_ = std::make_unique<WidgetControl>(selectorBox_);
+    formatControl_ = std::make_unique<WidgetControl>(formatButton_);
+    refreshControl_ = std::make_unique<WidgetControl>(refreshButton_);
+    status_.deviceSelector = selectorControl_.get();
+    status_.formatButton = formatControl_.get();
+    status_.refreshButton = refreshControl_.get();
+
+    refreshButton_->setToolTip(Text(182));
+    snapshotButton_->setToolTip(Text(181));
+    formatButton_->setToolTip(Text(183));
+
+    showPage(kInformationPage);
+    status_.busy = 0;
+    initialised_ = true;
+
+    if (options_.systemDrives)
+        watcher_ = std::make_unique<DriveWatcher>(source_, *drives_);
+}
+
+void MainDialog::updatePageAvailability()
+{
+    formatButton_->setEnabled(status_.deviceCount >= 1);
+    if (pagesCreated_)
+        for (TestPage* page : pages_)
+            page->updateStartControls(status_.deviceCount > 0);
+}
+
+void MainDialog::showPage(int index)
+{
+    if (index < 0 || index >= kPageCount || !pages_[index])
+        return;
+    currentPage_ = index;
+    pageStack_->setCurrentWidget(pages_[index]);
+}
+
+void MainDialog::selectionChanged()
+{
+    if (pagesCreated_)
+        pages_[kInformationPage]->selectionChanged();
+}
+
+void MainDialog::clearVolumeInfo()
+{
+    if (pagesCreated_)
+        pages_[kInformationPage]->clearVolumeInfo();
+}
+
+void MainDialog::updatePageControls(bool haveDevices)
+{
+    if (pagesCreated_)
+        for (TestPage* page : pages_)
+            page->updateStartControls(haveDevices);
+}
+
+bool MainDialog::attachImage(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.isFile()) {
+        ShowMessage(this, MessageKind::Error, TextWith(10212, path, QString::fromLocal8Bit(std::strerror(ENOENT))));
+        return false;
+    }
+    const std::string name = images_.attach(info.absoluteFilePath().toStdString());
+    const int slot = source_.arrive(images_.candidate(name));
+    if (slot < 0)
+        return false;
+    drives_->AddDrive(slot);
+    if (!drives_->record(slot).listed) {
+        const int error = drives_->verdict(slot).error;
+        ShowMessage(this, MessageKind::Error,
+                    TextWith(10212, path, QString::fromLocal8Bit(std::strerror(error ? error : EINVAL))));
+        source_.depart(name);
+        images_.detach(name);
+        return false;
+    }
+    return true;
+}
+
+bool MainDialog::detachImage(const std::string& name)
+{
+    const int slot = source_.slotOf(name);
+    if (slot < 0 || !images_.detach(name))
+        return false;
+    drives_->RemoveDrive(slot);
+    source_.depart(name);
+    return true;
+}
+
+void MainDialog::attachImageFromMenu()
+{
+    QString path;
+    if (ShowFileDialog(this, Text(10210), path, false))
+        attachImage(path);
+}
+
+void MainDialog::detachSelectedImage()
+{
+    const int selected = drives_->selectedDrive();
+    if (selected < 0 || !drives_->record(selected).listed || status_.busy)
+        return;
+    detachImage(source_.slotName(selected));
+}
+
+void MainDialog::formatDrive()
+{
+    const int selected = drives_->selectedDrive();
+    if (selected < 0 || !drives_->record(selected).listed || status_.busy)
+        return;
+    DeviceRecord& record = drives_->record(selected);
+    status_.busy = 1;
+    DeviceHandle old = record.handle;
+    if (old)
+        old->close();
+    const QString name = QString::fromStdString(source_.slotName(selected));
+    const QString path = old ? QString::fromStdString(old->path()) : QString();
+    CFormatDialog dialog(name, path, this);
+    dialog.exec();
+    // Reopened whatever became of the format; a failed reopen leaves no
+    // handle and the next operation on the drive fails.
+    record.handle = old ? old->reopen() : nullptr;
+    pages_[kInformationPage]->RefreshVolumeInfo();
+    status_.busy = 0;
+}
+
+void MainDialog::saveSnapshot()
+{
+    const DeviceRecord* device = context_.device;
+    QString path = QStringLiteral("Quorvane_%1.png").arg(device && device->listed ? QString(device->productText).trimmed()
+                                                                                  : QString());
+    const QPixmap picture = grab();
+    if (ShowFileDialog(this, QStringLiteral("PNG (*.png)|*.png||"), path, true))
+        picture.save(path, "PNG");
+}
+
+void MainDialog::showAbout()
+{
+    CAboutDialog about(this);
+    about.exec();
+}
+
+void MainDialog::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    const int top = menuBar_->geometry().bottom() + 1;
+    const int bottom = navigation_->geometry().top();
+    DrawGradient(p, 0, top, width(), bottom, Rgb(255, 255, 255), Rgb(144, 176, 240), kGradientRows);
+}
+
+void MainDialog::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        // Enter does not close the main window.
+        event->accept();
+        return;
+    case Qt::Key_Escape:
+        event->accept();
+        close();
+        return;
+    default:
+        QDialog::keyPressEvent(event);
+    }
+}
+
+void MainDialog::closeEvent(QCloseEvent* event)
+{
+    if (!initialised_) {
+        event->accept();
+        return;
+    }
+    // A worker that has not yet ended still uses the records: closing is
+    // refused until it is gone, not only while it reports RUN_ACTIVE.
+    if (status_.state() == RUN_ACTIVE || runs_->active()) {
+        event->ignore();
+        ShowMessage(this, MessageKind::Warning, Text(235), QString::fromUtf8(context_.appTitle));
+        return;
+    }
+    watcher_.reset();
+    SaveSettings(settings_, store_);
+    for (int index = 0; index < kPageCount; ++index)
+        pages_[index]->releaseResources();
+    initialised_ = false;
+    emit settingsSaved();
+    event->accept();
+}
+
+}  // namespace qv::ui

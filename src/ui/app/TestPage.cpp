@@ -1,0 +1,65 @@
+#include "ui/app/TestPage.h"
+
+#include "ui/app/DrawGradient.h"
+#include "ui/app/Icons.h"
+#include "ui/app/Text.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+
+namespace qv::ui {
+
+TestPage::TestPage(QWidget* parent) : QWidget(parent), headerFont_(font())
+{
+    headerFont_.setPixelSize(17);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void TestPage::setHeader(int iconId, int titleId)
+{
+    headerIcon_ = iconId;
+    headerTitle_ = titleId;
+}
+
+void TestPage::setContext(SharedContext* context, RunController* runs)
+{
+    context_ = context;
+    runs_ = runs;
+}
+
+void TestPage::renderHeader(int width)
+{
+    const qreal ratio = devicePixelRatioF();
+    header_ = QPixmap(QSize(width, kHeaderHeight) * ratio);
+    header_.setDevicePixelRatio(ratio);
+    header_.fill(Qt::white);
+    QPainter p(&header_);
+    DrawGradient(p, 1, 1, width - 1, 26, headerColorFrom_, headerColorTo_, kGradientColumns);
+    if (headerIcon_ > 0) {
+        const QPixmap icon = ResourcePixmap(headerIcon_, 32);
+        if (!icon.isNull())
+            p.drawPixmap(2, 2, 32, 32, icon);
+    }
+    if (headerTitle_ != -1) {
+        p.setFont(headerFont_);
+        p.setPen(Qt::white);
+        const QFontMetrics metrics(headerFont_);
+        const int y = (26 - metrics.height()) / 2;
+        p.drawText(36, y + metrics.ascent(), Text(headerTitle_));
+    }
+}
+
+void TestPage::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    const QRect client = rect();
+    p.fillRect(QRect(0, kHeaderHeight, client.width(), client.height() - kHeaderHeight), Qt::white);
+    if (header_.isNull())
+        renderHeader(client.width());
+    const int cached = headerCacheWidth();
+    if (client.width() > cached)
+        p.fillRect(QRect(cached, 0, client.width() - cached, kHeaderHeight), Qt::white);
+    p.drawPixmap(0, 0, header_);
+}
+
+}  // namespace qv::ui

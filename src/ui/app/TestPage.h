@@ -1,0 +1,64 @@
+#pragma once
+
+#include "core/charts/Gradient.h"
+
+#include <QFont>
+#include <QPixmap>
+#include <QWidget>
+
+namespace qv {
+struct SharedContext;
+class RunController;
+}
+
+namespace qv::ui {
+
+// Base of every tool page: paints the header band (gradient, 32×32 icon,
+// title) and the white body. The band is drawn once, at the page's first
+// width, and kept; a wider page shows white to its right.
+class TestPage : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kHeaderHeight = 34;
+
+    explicit TestPage(QWidget* parent = nullptr);
+
+    // Set by the main window before the page is first shown.
+    void setHeader(int iconId, int titleId);
+    void setContext(SharedContext* context, RunController* runs);
+
+    int headerIcon() const { return headerIcon_; }
+    int headerTitle() const { return headerTitle_; }
+    // Width of the cached band; 0 until the first paint.
+    int headerCacheWidth() const { return header_.isNull() ? 0 : header_.width() / devicePixelRatioF(); }
+
+    // Hooks the main window calls; a page overrides those it needs.
+    // The selected drive changed (the information page refreshes).
+    virtual void selectionChanged() {}
+    // No drive is left.
+    virtual void clearVolumeInfo() {}
+    // The volume was formatted or reopened.
+    virtual void RefreshVolumeInfo() {}
+    // Start controls are available exactly when a drive is listed.
+    virtual void updateStartControls(bool haveDevices) { (void)haveDevices; }
+    // The main window is closing.
+    virtual void releaseResources() {}
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+    SharedContext* context_ = nullptr;
+    RunController* runs_ = nullptr;
+
+private:
+    void renderHeader(int width);
+
+    QFont headerFont_;
+    int headerIcon_ = -1;
+    int headerTitle_ = -1;
+    ColorRef headerColorFrom_ = Rgb(24, 64, 120);
+    ColorRef headerColorTo_ = Rgb(255, 255, 255);
+    QPixmap header_;
+};
+
+}  // namespace qv::ui

@@ -1,0 +1,53 @@
+#include "ui/app/ToolApp.h"
+
+#include "ui/app/Language.h"
+#include "ui/app/MainDialog.h"
+#include "ui/app/QtProfileStore.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+
+#include <cstdio>
+
+namespace qv::ui {
+
+ToolApp::ToolApp(int& argc, char** argv) : QApplication(argc, argv)
+{
+    setOrganizationName(QStringLiteral("Tallowmere Software"));
+    setApplicationName(QFileInfo(QString::fromLocal8Bit(argv[0])).completeBaseName());
+    setApplicationVersion(QStringLiteral("2.00"));
+    if (WantEnglish() && !InstallEnglish(*this, translator_))
+        std::fprintf(stderr, "quorvane: the English translation (quorvaneENU.qm) was not found next to %s\n",
+                     qPrintable(applicationFilePath()));
+}
+
+int ToolApp::run()
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Tests, erases and recovers USB sticks and memory cards."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption image(QStringList{QStringLiteral("image")},
+                                   QStringLiteral("Attach an image file as a drive (repeatable)."),
+                                   QStringLiteral("FILE"));
+    const QCommandLineOption noSystem(QStringList{QStringLiteral("no-system-drives")},
+                                      QStringLiteral("List attached images only, not the kernel's disks."));
+    parser.addOption(image);
+    parser.addOption(noSystem);
+    parser.process(*this);
+
+    MainOptions options;
+    for (const QString& path : parser.values(image))
+        options.images.push_back(QFileInfo(path).absoluteFilePath().toStdString());
+    options.systemDrives = !parser.isSet(noSystem);
+
+    QtProfileStore store;
+    MainDialog window(store, options);
+    connect(&window, &MainDialog::settingsSaved, this, [&store] { store.sync(); });
+    window.show();
+    window.raise();
+    window.activateWindow();
+    return exec();
+}
+
+}  // namespace qv::ui

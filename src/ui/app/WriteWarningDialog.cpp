@@ -1,0 +1,64 @@
+#include "ui/app/WriteWarningDialog.h"
+
+#include "ui/app/Icons.h"
+#include "ui/app/Text.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace qv::ui {
+namespace {
+
+QLabel* warningIcon(QWidget* parent)
+{
+    auto* icon = new QLabel(parent);
+    icon->setPixmap(MessageIcon(MessageKind::Warning).pixmap(32, 32));
+    icon->setAlignment(Qt::AlignTop);
+    return icon;
+}
+
+}  // namespace
+
+CWriteWarningDialog::CWriteWarningDialog(QWidget* parent) : QDialog(parent)
+{
+    setWindowTitle(Text(13401));
+    auto* text = new QLabel(Text(13403), this);
+    text->setAlignment(Qt::AlignCenter);
+    QFont bold = text->font();
+    bold.setBold(true);
+    text->setFont(bold);
+
+    auto* row = new QHBoxLayout;
+    row->addWidget(warningIcon(this));
+    row->addWidget(text, 1);
+    row->addWidget(warningIcon(this));
+
+    check_ = new QCheckBox(Text(13402), this);
+    auto* buttons = new QDialogButtonBox(this);
+    ok_ = buttons->addButton(Text(13404), QDialogButtonBox::AcceptRole);
+    QPushButton* cancel = buttons->addButton(Text(13405), QDialogButtonBox::RejectRole);
+    ok_->setEnabled(false);
+    cancel->setDefault(true);
+    connect(check_, &QCheckBox::toggled, ok_, &QPushButton::setEnabled);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(row);
+    layout->addSpacing(6);
+    layout->addWidget(check_, 0, Qt::AlignHCenter);
+    layout->addWidget(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+bool CWriteWarningDialog::Confirm(QWidget* parent)
+{
+    CWriteWarningDialog dialog(parent);
+    return dialog.exec() == QDialog::Accepted && dialog.checkBox()->isChecked();
+}
+
+}  // namespace qv::ui

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <functional>
+
+namespace qv::ui::test {
+
+// Image files in a temporary folder, zero-filled, of the given size.
+class ImageFolder {
+public:
+    ImageFolder();
+    // Creates name with size bytes; returns its path (empty on failure).
+    QString make(const QString& name, qint64 size);
+    QString path(const QString& name) const { return dir_.filePath(name); }
+
+private:
+    QTemporaryDir dir_;
+};
+
+// Answers every modal dialog that opens while it lives: records the text
+// of message boxes and hands the dialog to a handler (default: close it).
+class ModalCatcher : public QObject {
+    Q_OBJECT
+public:
+    using Handler = std::function<void(QWidget* dialog)>;
+    explicit ModalCatcher(Handler handler = {});
+
+    QStringList texts;   // message-box texts in the order they came
+    int dialogs = 0;     // every modal dialog seen
+
+private:
+    void poll();
+    QTimer timer_;
+    Handler handler_;
+};
+
+}  // namespace qv::ui::test

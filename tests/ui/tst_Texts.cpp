@@ -1,0 +1,92 @@
+// The string table through the English translation file, the language
+// choice from the environment, and the QSettings profile store.
+#include "core/settings/Settings.h"
+#include "core/text/StringTable.h"
+#include "ui/app/Language.h"
+#include "ui/app/QtProfileStore.h"
+
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTranslator>
+
+using namespace qv;
+using namespace qv::ui;
+
+class TextsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void englishFileTranslatesEveryEntry()
+    {
+        QTranslator translator;
+        QVERIFY(InstallEnglish(*QCoreApplication::instance(), translator, QUORVANE_TRANSLATIONS_DIR));
+        for (const StringEntry& entry : StringTable())
+            QCOMPARE(LoadText(entry.id), std::string(entry.english));
+        QCOMPARE(LoadText(999999), std::string());
+        RemoveTranslation(*QCoreApplication::instance(), translator);
+        QCOMPARE(LoadText(235), BuiltinText(235));
+        QVERIFY(LoadText(235) != EnglishText(235));
+    }
+
+    void missingTranslationFileKeepsTheBuiltInTexts()
+    {
+        QTemporaryDir empty;
+        QTranslator translator;
+        QVERIFY(!InstallEnglish(*QCoreApplication::instance(), translator, empty.path()));
+        QCOMPARE(LoadText(122), BuiltinText(122));
+    }
+
+    void languageComesFromTheEnvironment()
+    {
+        QVERIFY(WantEnglishFrom("en", "", "", "", "ru_RU.UTF-8"));
+        QVERIFY(!WantEnglishFrom("ru", "en_US", "", "", ""));
+        QVERIFY(WantEnglishFrom("", "en_GB:ru", "ru_RU.UTF-8", "", ""));
+        QVERIFY(!WantEnglishFrom("", "ru:en", "", "", "en_US.UTF-8"));
+        QVERIFY(WantEnglishFrom("", "", "en_US.UTF-8", "ru_RU.UTF-8", ""));
+        QVERIFY(WantEnglishFrom("", "", "", "", "en_US.UTF-8"));
+        QVERIFY(!WantEnglishFrom("", "", "", "", "C.UTF-8"));
+        QVERIFY(!WantEnglishFrom("", "", "", "", ""));
+    }
+
+    void settingsLiveAtTheTopLevelOfTheFile()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath("quorvane.conf");
+        {
+            QtProfileStore store(std::make_unique<QSettings>(file, QSettings::IniFormat));
+            Settings settings;
+            LoadSettings(settings, store);
+            settings.eraseType = 1;
+            SaveSettings(settings, store);
+            store.sync();
+        }
+        QSettings check(file, QSettings::IniFormat);
+        QVERIFY(check.childGroups().isEmpty());
+        QCOMPARE(check.value("Erase Type").toInt(), 1);
+        QCOMPARE(check.value("Maximum Speed").toInt(), 150);
+        QVERIFY(!check.contains("Read Color"));
+    }
+
+    void handEditedValuesAreReadOrDefaulted()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath("quorvane.conf");
+        {
+            QSettings edit(file, QSettings::IniFormat);
+            edit.setValue("Passes", "three");
+            edit.setValue("Read Color", "0x0000FF");
+            edit.setValue("Erase Type", " 1 ");
+            edit.setValue("Disable Device Scan", "1");
+        }
+        QtProfileStore store(std::make_unique<QSettings>(file, QSettings::IniFormat));
+        Settings settings;
+        LoadSettings(settings, store);
+        QCOMPARE(settings.passes, 1);
+        QCOMPARE(settings.readColor, 0x0000FFu);
+        QCOMPARE(settings.eraseType, 1);
+        QCOMPARE(IsDeviceScanDisabled(store), 1);
+    }
+};
+
+QTEST_MAIN(TextsTest)
+#include "tst_Texts.moc"
