@@ -2,17 +2,17 @@
 
 namespace qv {
 
-ChartColor BlockMapColor(int state)
+ColorRef BlockMapColor(int state)
 {
     switch (state) {
     case CELL_GOOD:
-        return 0x00FF00;
+        return Rgb(0, 255, 0);
     case CELL_FAILED:
-        return 0xFF0000;
+        return Rgb(255, 0, 0);
     case CELL_DIFFERS:
-        return 0x0000FF;
+        return Rgb(0, 0, 255);
     default:
-        return 0xD0D0D0;
+        return Rgb(208, 208, 208);
     }
 }
 

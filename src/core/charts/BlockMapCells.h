@@ -20,7 +20,7 @@ enum BlockMapState : int32_t {
     CELL_DIFFERS = 3,
 };
 
-ChartColor BlockMapColor(int state);
+ColorRef BlockMapColor(int state);
 
 // Rectangle (right and bottom inclusive, as filled and outlined) of cell i.
 ChartRect BlockMapCellRect(const ChartRect& client, int cell);

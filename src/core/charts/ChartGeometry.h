@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/charts/Gradient.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -23,14 +25,11 @@ struct ChartPoint {
     bool operator==(const ChartPoint&) const = default;
 };
 
-// RGB colour, 0xRRGGBB.
-using ChartColor = uint32_t;
-
 // The colours both charts share.
-inline constexpr ChartColor kPlotTopColor = 0x102040;     // RGB(16, 32, 64)
-inline constexpr ChartColor kPlotBottomColor = 0x206080;  // RGB(32, 96, 128)
-inline constexpr ChartColor kLabelledLineColor = 0x707070;
-inline constexpr ChartColor kPlainLineColor = 0x404040;
+inline constexpr ColorRef kPlotTopColor = Rgb(16, 32, 64);
+inline constexpr ColorRef kPlotBottomColor = Rgb(32, 96, 128);
+inline constexpr ColorRef kLabelledLineColor = Rgb(112, 112, 112);
+inline constexpr ColorRef kPlainLineColor = Rgb(64, 64, 64);
 
 // One grid line: from (x0, y0) to (x1, y1); labelled lines use the light pen.
 struct GridLine {
@@ -38,8 +37,8 @@ struct GridLine {
     bool labelled = false;
 };
 
-// A text placed by its anchor: right-aligned at x (alignRight), centred on x
-// (alignCentre) or left-aligned at x; top at y.
+// A text placed by its anchor: right-aligned at x, centred on x or
+// left-aligned at x; top at y.
 struct ChartLabel {
     enum Align { Left, Centre, Right };
     std::string text;
@@ -47,9 +46,5 @@ struct ChartLabel {
     int y = 0;
     Align align = Left;
 };
-
-// The colour of one row of a vertical two-colour gradient of n rows, the way
-// DrawGradient mixes it (integer division towards zero, clamped).
-ChartColor GradientColor(ChartColor from, ChartColor to, int row, int rows);
 
 }  // namespace qv

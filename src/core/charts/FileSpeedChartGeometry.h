@@ -5,8 +5,8 @@
 namespace qv {
 
 inline constexpr int kFileChartRows = 7;
-inline constexpr ChartColor kWriteBarDark = 0x808000, kWriteBarBright = 0xFFFF00;
-inline constexpr ChartColor kReadBarDark = 0x008000, kReadBarBright = 0x00FF00;
+inline constexpr ColorRef kWriteBarDark = Rgb(128, 128, 0), kWriteBarBright = Rgb(255, 255, 0);
+inline constexpr ColorRef kReadBarDark = Rgb(0, 128, 0), kReadBarBright = Rgb(0, 255, 0);
 
 // The plot of the bar chart for a client rectangle and the measured width
 // and height of " 10 MB ".

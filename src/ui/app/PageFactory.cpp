@@ -1,6 +1,7 @@
 #include "ui/app/PageFactory.h"
 
 #include "ui/app/TestPage.h"
+#include "ui/pages/ErrorScanPage.h"
 
 namespace qv::ui {
 
@@ -15,12 +16,11 @@ const std::array<PageSlot, kPageCount> kPageSlots = {{
 }};
 
 // A page that is not built yet is a bare TestPage: header and white body.
-// Putting a real page in is one line: return new CErrorScanPage(parent);
 TestPage* MakePage(PageIndex index, QWidget* parent)
 {
     switch (index) {
     case kInformationPage: return new TestPage(parent);
-    case kErrorScanPage: return new TestPage(parent);
+    case kErrorScanPage: return new CErrorScanPage(parent);
     case kErasePage: return new TestPage(parent);
     case kRecoveryPage: return new TestPage(parent);
     case kBackupPage: return new TestPage(parent);

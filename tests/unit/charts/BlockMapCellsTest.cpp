@@ -78,8 +78,8 @@ TEST(BlockMapCellRectTest, CellsTileTheClientInsideTheBorder)
     const ChartRect last = BlockMapCellRect(client, kBlockMapCells - 1);
     EXPECT_EQ(last.right, 500);
     EXPECT_EQ(last.bottom, 150);
-    EXPECT_EQ(BlockMapColor(CELL_FAILED), 0xFF0000u);
-    EXPECT_EQ(BlockMapColor(CELL_UNTESTED), 0xD0D0D0u);
+    EXPECT_EQ(BlockMapColor(CELL_FAILED), Rgb(255, 0, 0));
+    EXPECT_EQ(BlockMapColor(CELL_UNTESTED), Rgb(208, 208, 208));
 }
 
 }  // namespace

@@ -76,13 +76,5 @@ TEST(SpeedChartPointTest, SamplesAndIndicesLandOnTheEdges)
     EXPECT_EQ(track.last(2), (ChartPoint{40, 288}));
 }
 
-TEST(GradientColorTest, MixesPerChannelWithTruncation)
-{
-    EXPECT_EQ(GradientColor(kPlotTopColor, kPlotBottomColor, 0, 10), kPlotTopColor);
-    // 16 + (32 - 16) * 5 / 10 = 24, 32 + 64 * 5 / 10 = 64, 64 + 64 / 2 = 96
-    EXPECT_EQ(GradientColor(kPlotTopColor, kPlotBottomColor, 5, 10), 0x184060u);
-    EXPECT_EQ(GradientColor(0xFFFFFF, 0x000000, 1, 3), 0xAAAAAAu);
-}
-
 }  // namespace
 }  // namespace qv

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "core/charts/FileSpeedChartGeometry.h"
+
+#include <QPixmap>
+#include <QWidget>
+
+namespace qv {
+struct SharedContext;
+}
+
+namespace qv::ui {
+
+// The file benchmark's bar chart: for each of the seven file sizes a write
+// bar above a read bar, on a speed axis that only ever grows.
+class CFileSpeedChart : public QWidget {
+    Q_OBJECT
+public:
+    explicit CFileSpeedChart(QWidget* parent = nullptr);
+
+    void setContext(SharedContext* context) { context_ = context; }
+    void setShowData(bool show) { showData_ = show; }
+
+    // Paints the whole chart again at once.
+    void Redraw();
+    // One bar: index 0..6, series 1 (read) or 2 (write). A value beyond the
+    // scale raises the scale and asks the page to repaint (redrawPending).
+    void DrawBar(int index, int series);
+
+    int speedMaximum() const { return speedMaximum_; }
+    const ChartRect& plot() const { return plot_; }
+    QImage renderImage();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void rebuild();
+    int fileSize(int index) const;
+
+    SharedContext* context_ = nullptr;
+    bool showData_ = false;
+    int speedMaximum_ = 1000;
+    ChartRect plot_;
+    QPixmap canvas_;
+};
+
+}  // namespace qv::ui
