@@ -9,7 +9,9 @@
 #include "platform/image/FaultyVolume.h"
 #include "platform/image/ImageVolume.h"
 #include "support/UiFixtures.h"
+#include "ui/app/Language.h"
 #include "ui/app/MainDialog.h"
+#include "ui/app/NavigationBar.h"
 #include "ui/app/PageFactory.h"
 #include "ui/app/Text.h"
 #include "ui/app/WriteWarningDialog.h"
@@ -17,7 +19,10 @@
 #include "ui/pages/ErrorScanPage.h"
 
 #include <QCheckBox>
+#include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QTranslator>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
@@ -251,5 +256,75 @@ private slots:
     }
 };
 
-QTEST_MAIN(ErrorScanPageTest)
+// Not a test: with QUORVANE_SCREENSHOTS=DIR set (scripts/screenshots runs
+// it under Xvfb) the main window is photographed on the error scan page
+// during and after a scan of an image with faults, in both languages.
+class ErrorScanScreenshots : public QObject {
+    Q_OBJECT
+private slots:
+    void pageDuringAndAfterAScanWithFaults_data()
+    {
+        QTest::addColumn<bool>("english");
+        QTest::newRow("ru") << false;
+        QTest::newRow("en") << true;
+    }
+    void pageDuringAndAfterAScanWithFaults()
+    {
+        const QString dir = qEnvironmentVariable("QUORVANE_SCREENSHOTS");
+        if (dir.isEmpty())
+            QSKIP("QUORVANE_SCREENSHOTS is not set");
+        QFETCH(bool, english);
+        QTranslator translator;
+        if (english)
+            QVERIFY(InstallEnglish(*qApp, translator, QStringLiteral(QUORVANE_TRANSLATIONS_DIR)));
+        SetSettleDelayMs(0);
+        test::ImageFolder images;
+        const QString path = images.make("stick.img", 256 << 20);
+        MemoryProfileStore store;
+        store.writeInt(kScanTestTypeKey, kScanReadTest | kScanWriteTest);
+        MainOptions options;
+        options.systemDrives = false;
+        options.images = {path.toStdString()};
+        MainDialog window(store, options);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        // The attached image behind a fault plan: a bad stretch, a failing
+        // sector later on and a stretch that reads back altered.
+        DeviceRecord* record = window.context().device;
+        QVERIFY(record);
+        FaultPlan plan;
+        plan.failingReads.push_back({60000, 9000});
+        plan.failingReads.push_back({400000, 1});
+        plan.corruptReads.push_back({200000, 6000});
+        plan.corruptReads.push_back({450000, 300});
+        record->handle = std::make_shared<FaultyVolume>(record->handle.get(), plan);
+        // Through the navigation bar, as a user gets there.
+        QTest::mouseClick(window.navigationBar(), Qt::LeftButton, {},
+                          QPoint(40, kErrorScanPage * CNavigationBar::kItemHeight + 28));
+        QCOMPARE(window.currentPage(), int(kErrorScanPage));
+        auto* page = qobject_cast<CErrorScanPage*>(window.page(kErrorScanPage));
+        QVERIFY(page);
+        test::ModalCatcher catcher(acceptWarning);
+        QTest::mouseClick(page->startButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(page->readMap()->count(CELL_GOOD) > 1300, 60000);
+        const QString lang = english ? "en" : "ru";
+        QVERIFY(window.grab().save(QDir(dir).filePath("errorscan-running-" + lang + ".png")));
+        QTRY_VERIFY_WITH_TIMEOUT(!page->presenter()->active(), 60000);
+        QTest::qWait(100);
+        QVERIFY(window.grab().save(QDir(dir).filePath("errorscan-done-" + lang + ".png")));
+        if (english)
+            RemoveTranslation(*qApp, translator);
+    }
+};
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    if (!qEnvironmentVariableIsEmpty("QUORVANE_SCREENSHOTS")) {
+        ErrorScanScreenshots shots;
+        return QTest::qExec(&shots, argc, argv);
+    }
+    ErrorScanPageTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_ErrorScanPage.moc"

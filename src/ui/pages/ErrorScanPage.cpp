@@ -20,6 +20,8 @@
 #include <QSpinBox>
 #include <QTreeWidget>
 
+#include <algorithm>
+
 namespace qv::ui {
 namespace {
 
@@ -101,7 +103,9 @@ CErrorScanPage::CErrorScanPage(QWidget* parent) : TestPage(parent)
     log_->setRootIsDecorated(false);
     log_->setUniformRowHeights(true);
     log_->setIconSize(QSize(16, 16));
-    log_->setColumnWidth(0, 90);
+    // 90 pixels, or what the time text beside its icon needs in this font.
+    const int timeWidth = log_->fontMetrics().horizontalAdvance(QStringLiteral("[00:00:00]")) + 16 + 16;
+    log_->setColumnWidth(0, std::max(90, timeWidth));
     log_->setColumnWidth(1, 320);
 
     start_->setToolTip(Text(185));
