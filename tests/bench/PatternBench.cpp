@@ -35,7 +35,7 @@ void CountDifferentBytesEqual(benchmark::State& state)
 }
 BENCHMARK(CountDifferentBytesEqual);
 
-// The read test's work per chunk: the expected pattern, then the compare.
+// Building the expected pattern, then comparing with it.
 void FillAndCompare(benchmark::State& state)
 {
     std::vector<uint8_t> read(kChunk), expected(kChunk);
@@ -47,6 +47,32 @@ void FillAndCompare(benchmark::State& state)
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(kChunk));
 }
 BENCHMARK(FillAndCompare);
+
+// What the worker does per chunk: the write test stamps the numbered bytes
+// into its prepared buffer, the read test compares in place.
+void WriteChunkStamp(benchmark::State& state)
+{
+    std::vector<uint8_t> buffer(kChunk);
+    qv::PrepareChunkPattern(128, buffer.data());
+    uint64_t sector = 0;
+    for (auto _ : state) {
+        qv::StampChunkHeaders(sector, 128, buffer.data());
+        benchmark::DoNotOptimize(buffer.data());
+        sector += 128;
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(kChunk));
+}
+BENCHMARK(WriteChunkStamp);
+
+void ReadChunkCompare(benchmark::State& state)
+{
+    std::vector<uint8_t> read(kChunk);
+    qv::FillChunkPattern(1 << 20, 128, read.data());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(qv::CountPatternDifferences(1 << 20, 128, read.data()));
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(kChunk));
+}
+BENCHMARK(ReadChunkCompare);
 
 }  // namespace
 

@@ -63,7 +63,7 @@ ErrorScanPresenter::ErrorScanPresenter(SharedContext& context, ErrorScanView& vi
 
 bool ErrorScanPresenter::Start(int32_t passesValue, int32_t testType)
 {
-    if (active() || !context_.device || !sink_)
+    if (active() || !context_.device || !filter_.inner)
         return false;
     testType_ = testType;
     passes_ = passesValue;
@@ -100,7 +100,7 @@ void ErrorScanPresenter::StartPass()
     writeMap_.SetUnits(record.sectorCount, 0);
     readMap_.SetUnits(record.sectorCount, 0);
     lastSpeedSector_ = 0;
-    status.progressWindow = sink_;
+    status.progressWindow = &filter_;
     record.errorCounters[0] = record.errorCounters[1] = record.errorCounters[2] = 0;
     status.busy = 1;
     logStage((testType_ & kScanWriteTest) != 0);
@@ -178,6 +178,17 @@ void ErrorScanPresenter::logPhaseSummary(int speedText)
     AddLogLine(format("%s: %.1f %s", LoadText(speedText).c_str(), speed, LoadText(202).c_str()), LOG_NO_IMAGE);
     AddLogLine(format("%s: %d:%02d", LoadText(117).c_str(), int(ms / 1000 / 60), int(ms / 1000 % 60)),
                LOG_NO_IMAGE);
+}
+
+int64_t ErrorScanPresenter::ReportFilter::report(int32_t operation, int64_t value)
+{
+    // Runs on the worker thread: only the run state and the timer are read,
+    // both safe to read there.
+    const bool ignored = presenter_.context_.status->state() == RUN_ACTIVE && value != SCAN_BOUNDARY &&
+                         presenter_.clock_.elapsedSeconds() < 0.25;
+    if (ignored || !inner)
+        return 1;
+    return inner->report(operation, value);
 }
 
 int64_t ErrorScanPresenter::OnProgress(int32_t operation, int64_t phase)

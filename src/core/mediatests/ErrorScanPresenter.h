@@ -58,8 +58,8 @@ public:
                        BlockMapSink& readMap, WorkerThread::Post post,
                        ErrorScanClock clock = ErrorScanClock::System());
 
-    // The sink the worker reports through (status.progressWindow).
-    void setProgressSink(ProgressSink* sink) { sink_ = sink; }
+    // The sink that carries the worker's reports to the owner thread.
+    void setProgressSink(ProgressSink* sink) { filter_.inner = sink; }
     // The function that runs one pass on the worker thread (ErrorScanWorker
     // unless a test scripts the reports).
     using PassWorker = std::function<int(SharedContext&, int32_t)>;
@@ -103,7 +103,19 @@ private:
     BlockMapSink& readMap_;
     ErrorScanClock clock_;
     WorkerThread thread_;
-    ProgressSink* sink_ = nullptr;
+    // What the worker reports through (status.progressWindow): reports the
+    // handler would ignore anyway (a refresh within 0.25 s of the last one)
+    // return at once, so the worker does not wait for the owner thread.
+    class ReportFilter : public ProgressSink {
+    public:
+        explicit ReportFilter(const ErrorScanPresenter& presenter) : presenter_(presenter) {}
+        int64_t report(int32_t operation, int64_t value) override;
+        ProgressSink* inner = nullptr;
+
+    private:
+        const ErrorScanPresenter& presenter_;
+    };
+    ReportFilter filter_{*this};
     PassWorker worker_;
 
     ErrorScanTexts texts_;

@@ -40,19 +40,50 @@ void fastHeader(uint32_t s, uint8_t* out)
     }
 }
 
-}  // namespace
-
-void FillSectorPattern(uint32_t sector, uint8_t* buffer)
+void header(uint32_t sector, uint8_t* out)
 {
-    std::memcpy(buffer + 16, fixedPart().data() + 16, kSectorSize - 16);
     if (sector < 0x10000000u) {
-        fastHeader(sector, buffer);
+        fastHeader(sector, out);
         return;
     }
     // Longer than 16 characters: only the first 16 are used, no terminator.
     char text[32];
     std::snprintf(text, sizeof text, "%07X%09d", sector, int32_t(sector));
-    std::memcpy(buffer, text, 16);
+    std::memcpy(out, text, 16);
+}
+
+}  // namespace
+
+void FillSectorPattern(uint32_t sector, uint8_t* buffer)
+{
+    std::memcpy(buffer + 16, fixedPart().data() + 16, kSectorSize - 16);
+    header(sector, buffer);
+}
+
+void PrepareChunkPattern(int count, uint8_t* buffer)
+{
+    for (int j = 0; j < count; ++j)
+        std::memcpy(buffer + size_t(j) * kSectorSize + 16, fixedPart().data() + 16, kSectorSize - 16);
+}
+
+void StampChunkHeaders(uint64_t first, int count, uint8_t* buffer)
+{
+    for (int j = 0; j < count; ++j)
+        header(uint32_t(first + uint64_t(j)), buffer + size_t(j) * kSectorSize);
+}
+
+uint64_t CountPatternDifferences(uint64_t first, int count, const uint8_t* data)
+{
+    const uint8_t* fixed = fixedPart().data() + 16;
+    uint64_t differing = 0;
+    for (int j = 0; j < count; ++j) {
+        const uint8_t* sector = data + size_t(j) * kSectorSize;
+        uint8_t expected[16];
+        header(uint32_t(first + uint64_t(j)), expected);
+        differing += CountDifferentBytes(sector, expected, 16);
+        differing += CountDifferentBytes(sector + 16, fixed, kSectorSize - 16);
+    }
+    return differing;
 }
 
 void FillChunkPattern(uint64_t first, int count, uint8_t* buffer)
@@ -61,25 +92,37 @@ void FillChunkPattern(uint64_t first, int count, uint8_t* buffer)
         FillSectorPattern(uint32_t(first + uint64_t(j)), buffer + size_t(j) * kSectorSize);
 }
 
+namespace {
+
+uint64_t differingInWord(const uint8_t* a, const uint8_t* b)
+{
+    uint64_t x, y;
+    std::memcpy(&x, a, 8);
+    std::memcpy(&y, b, 8);
+    uint64_t v = x ^ y;
+    // One high bit per non-zero byte.
+    v = ((v & 0x7F7F7F7F7F7F7F7Full) + 0x7F7F7F7F7F7F7F7Full) | v;
+    return uint64_t(std::popcount(v & 0x8080808080808080ull));
+}
+
+}  // namespace
+
 uint64_t CountDifferentBytes(const uint8_t* a, const uint8_t* b, size_t length)
 {
+    // Equal data are the common case; memcmp checks them at memory speed.
+    if (std::memcmp(a, b, length) == 0)
+        return 0;
     constexpr size_t kBlock = 256;
     uint64_t differing = 0;
     size_t i = 0;
     for (; i + kBlock <= length; i += kBlock) {
-        // Equal blocks are the common case; memcmp checks them at memory speed.
         if (std::memcmp(a + i, b + i, kBlock) == 0)
             continue;
-        for (size_t w = i; w < i + kBlock; w += 8) {
-            uint64_t x, y;
-            std::memcpy(&x, a + w, 8);
-            std::memcpy(&y, b + w, 8);
-            uint64_t v = x ^ y;
-            // One high bit per non-zero byte.
-            v = ((v & 0x7F7F7F7F7F7F7F7Full) + 0x7F7F7F7F7F7F7F7Full) | v;
-            differing += uint64_t(std::popcount(v & 0x8080808080808080ull));
-        }
+        for (size_t w = i; w < i + kBlock; w += 8)
+            differing += differingInWord(a + w, b + w);
     }
+    for (; i + 8 <= length; i += 8)
+        differing += differingInWord(a + i, b + i);
     for (; i < length; ++i)
         differing += a[i] != b[i];
     return differing;

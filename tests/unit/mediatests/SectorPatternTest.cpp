@@ -73,6 +73,33 @@ TEST(CountDifferentBytesTest, CountsEveryDifferingPosition)
     EXPECT_EQ(CountDifferentBytes(a.data(), b.data(), a.size()), 65536u);
 }
 
+TEST(ChunkPatternTest, StampedChunksAndInPlaceComparisonMatchTheFullPattern)
+{
+    std::vector<uint8_t> full(65536), stamped(65536, 0xCC);
+    PrepareChunkPattern(128, stamped.data());
+    for (uint64_t first : {0ull, 128ull, 268435400ull, 4294967168ull}) {
+        FillChunkPattern(first, 128, full.data());
+        StampChunkHeaders(first, 128, stamped.data());
+        ASSERT_EQ(full, stamped) << first;
+        EXPECT_EQ(CountPatternDifferences(first, 128, full.data()), 0u);
+    }
+    // Differences in the header and in the shared part of one sector, and
+    // a whole sector of other data.
+    FillChunkPattern(1000, 128, full.data());
+    std::vector<uint8_t> other(65536);
+    FillChunkPattern(1128, 128, other.data());
+    std::vector<uint8_t> expected(full);
+    full[3 * 512 + 15] ^= 1;
+    full[3 * 512 + 400] ^= 1;
+    std::memcpy(full.data() + 9 * 512, other.data(), 512);
+    EXPECT_EQ(CountPatternDifferences(1000, 128, full.data()),
+              CountDifferentBytes(full.data(), expected.data(), full.size()));
+    EXPECT_EQ(CountPatternDifferences(1000, 3, full.data()), 0u);
+    std::vector<uint8_t> zeros(65536);
+    FillChunkPattern(7, 128, other.data());
+    EXPECT_EQ(CountPatternDifferences(7, 128, zeros.data()), CountDifferentBytes(zeros.data(), other.data(), 65536));
+}
+
 TEST(CountDifferentBytesTest, ChunkPatternDiffersFromTheNextChunk)
 {
     std::vector<uint8_t> a(65536), b(65536);
