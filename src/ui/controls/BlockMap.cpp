@@ -10,10 +10,7 @@
 
 namespace qv::ui {
 
-CBlockMap::CBlockMap(QWidget* parent) : QWidget(parent)
-{
-    setAttribute(Qt::WA_OpaquePaintEvent);
-}
+CBlockMap::CBlockMap(QWidget* parent) : CanvasControl(parent) {}
 
 void CBlockMap::rebuild()
 {
@@ -82,25 +79,10 @@ void CBlockMap::flushChanged()
         update(QRect(0, a.top, width(), b.bottom - a.top + 1));
 }
 
-void CBlockMap::resizeEvent(QResizeEvent*)
-{
-    rebuild();
-}
-
-void CBlockMap::paintEvent(QPaintEvent* event)
-{
-    if (canvas_.size() != size())
-        rebuild();
-    QPainter painter(this);
-    painter.drawPixmap(event->rect(), canvas_, event->rect());
-}
-
 QImage CBlockMap::renderImage()
 {
     flushChanged();
-    if (canvas_.size() != size())
-        rebuild();
-    return canvas_.toImage();
+    return CanvasControl::renderImage();
 }
 
 }  // namespace qv::ui

@@ -2,8 +2,7 @@
 
 #include "core/charts/BlockMapCells.h"
 
-#include <QPixmap>
-#include <QWidget>
+#include "ui/controls/CanvasControl.h"
 
 #include <atomic>
 
@@ -12,28 +11,24 @@ namespace qv::ui {
 // The error scan's block map: 3000 cells in 100 columns and 30 rows, each
 // coloured by its state. The worker marks cells from its own thread; the
 // control repaints the changed cells through the GUI's event loop.
-class CBlockMap : public QWidget, public BlockMapCells {
+class CBlockMap : public CanvasControl, public BlockMapCells {
     Q_OBJECT
 public:
     explicit CBlockMap(QWidget* parent = nullptr);
 
     QSize sizeHint() const override { return {500, 150}; }
 
-    // The pixels as painted (for tests and screenshots).
-    QImage renderImage();
+    QImage renderImage() override;
 
 protected:
-    void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
     // Marking thread: widen the pending range and ask for one flush.
     void cellsChanged(int first, int last) override;
 
 private:
-    void rebuild();
+    void rebuild() override;
     void flushChanged();
     void paintCells(int first, int last);
 
-    QPixmap canvas_;
     // The cells changed since the last flush, first in the high half and
     // last in the low half, so that both move together.
     static constexpr uint64_t kNothingChanged = uint64_t(kBlockMapCells) << 32 | 0xFFFFFFFFu;

@@ -13,9 +13,8 @@
 
 namespace qv::ui {
 
-CFileSpeedChart::CFileSpeedChart(QWidget* parent) : QWidget(parent)
+CFileSpeedChart::CFileSpeedChart(QWidget* parent) : CanvasControl(parent)
 {
-    setAttribute(Qt::WA_OpaquePaintEvent);
     setFont(ArialFont(8));
 }
 
@@ -98,26 +97,6 @@ void CFileSpeedChart::DrawBar(int index, int series)
     painter.drawText(place, Qt::AlignLeft | Qt::AlignTop, text);
     painter.end();
     update(QRect(plot_.left, bar.rect.top, plot_.width() + 2, 16));
-}
-
-void CFileSpeedChart::resizeEvent(QResizeEvent*)
-{
-    rebuild();
-}
-
-void CFileSpeedChart::paintEvent(QPaintEvent* event)
-{
-    if (canvas_.size() != size())
-        rebuild();
-    QPainter painter(this);
-    painter.drawPixmap(event->rect(), canvas_, event->rect());
-}
-
-QImage CFileSpeedChart::renderImage()
-{
-    if (canvas_.size() != size())
-        rebuild();
-    return canvas_.toImage();
 }
 
 }  // namespace qv::ui

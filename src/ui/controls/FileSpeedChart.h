@@ -2,8 +2,7 @@
 
 #include "core/charts/FileSpeedChartGeometry.h"
 
-#include <QPixmap>
-#include <QWidget>
+#include "ui/controls/CanvasControl.h"
 
 namespace qv {
 struct SharedContext;
@@ -13,7 +12,7 @@ namespace qv::ui {
 
 // The file benchmark's bar chart: for each of the seven file sizes a write
 // bar above a read bar, on a speed axis that only ever grows.
-class CFileSpeedChart : public QWidget {
+class CFileSpeedChart : public CanvasControl {
     Q_OBJECT
 public:
     explicit CFileSpeedChart(QWidget* parent = nullptr);
@@ -29,21 +28,15 @@ public:
 
     int speedMaximum() const { return speedMaximum_; }
     const ChartRect& plot() const { return plot_; }
-    QImage renderImage();
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void rebuild();
+    void rebuild() override;
     int fileSize(int index) const;
 
     SharedContext* context_ = nullptr;
     bool showData_ = false;
     int speedMaximum_ = 1000;
     ChartRect plot_;
-    QPixmap canvas_;
 };
 
 }  // namespace qv::ui

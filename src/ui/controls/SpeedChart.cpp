@@ -12,9 +12,8 @@
 
 namespace qv::ui {
 
-CSpeedChart::CSpeedChart(QWidget* parent) : QWidget(parent)
+CSpeedChart::CSpeedChart(QWidget* parent) : CanvasControl(parent)
 {
-    setAttribute(Qt::WA_OpaquePaintEvent);
     setFont(ArialFont(8));
 }
 
@@ -74,26 +73,6 @@ void CSpeedChart::AddPoint(int index, int value, int series)
     painter.end();
     update(QRect(QPoint(std::min(from.x, to.x), std::min(from.y, to.y)),
                  QPoint(std::max(from.x, to.x), std::max(from.y, to.y))));
-}
-
-void CSpeedChart::resizeEvent(QResizeEvent*)
-{
-    rebuild();
-}
-
-void CSpeedChart::paintEvent(QPaintEvent* event)
-{
-    if (canvas_.size() != size())
-        rebuild();
-    QPainter painter(this);
-    painter.drawPixmap(event->rect(), canvas_, event->rect());
-}
-
-QImage CSpeedChart::renderImage()
-{
-    if (canvas_.size() != size())
-        rebuild();
-    return canvas_.toImage();
 }
 
 }  // namespace qv::ui

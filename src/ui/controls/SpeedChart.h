@@ -2,8 +2,7 @@
 
 #include "core/charts/SpeedChartGeometry.h"
 
-#include <QPixmap>
-#include <QWidget>
+#include "ui/controls/CanvasControl.h"
 
 namespace qv {
 struct SharedContext;
@@ -13,7 +12,7 @@ namespace qv::ui {
 
 // The low-level benchmark's line chart: speed over position, a read and a
 // write series of 200 samples each, taken from the selected drive's record.
-class CSpeedChart : public QWidget {
+class CSpeedChart : public CanvasControl {
     Q_OBJECT
 public:
     explicit CSpeedChart(QWidget* parent = nullptr);
@@ -31,15 +30,9 @@ public:
     int nominalMaximum() const { return nominalMaximum_; }
     int fullScale() const { return layout_.scale.fullScale; }
     const SpeedChartLayout& layout() const { return layout_; }
-    // The chart as painted (for tests and screenshots).
-    QImage renderImage();
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void rebuild();
+    void rebuild() override;
     QColor seriesColor(int series) const;
 
     SharedContext* context_ = nullptr;
@@ -48,8 +41,6 @@ private:
     SpeedChartLayout layout_;
     SpeedSeriesTrack track_;
     QPixmap background_;
-    // The background with the lines drawn so far; paint copies it.
-    QPixmap canvas_;
 };
 
 }  // namespace qv::ui
