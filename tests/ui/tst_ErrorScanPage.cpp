@@ -171,6 +171,21 @@ private slots:
         QCOMPARE(page.logList()->topLevelItemCount(), 4);
     }
 
+    void pageClosedDuringAScanWaitsForItsWorker()
+    {
+        PageDrive drive(faultyImage("closed.img", {}), 16384);
+        drive.settings.scanTestType = kScanReadTest;
+        auto* page = new CErrorScanPage;
+        page->setContext(&drive.context, nullptr);
+        page->show();
+        page->passesEdit()->setValue(100000);
+        QTest::mouseClick(page->startButton(), Qt::LeftButton);
+        QTRY_VERIFY(page->logList()->topLevelItemCount() >= 2);
+        delete page;  // must neither hang nor leave the worker running
+        QCOMPARE(drive.status.busy, uint8_t(0));
+        QCOMPARE(drive.status.state(), int32_t(RUN_STOP));
+    }
+
     void checkBoxesSetTheirBitsOfTheTestType()
     {
         PageDrive drive(faultyImage("bits.img", {}), 16384);

@@ -13,6 +13,7 @@
 #include "ui/controls/BlockMap.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QFrame>
 #include <QHeaderView>
 #include <QProgressBar>
@@ -127,9 +128,14 @@ CErrorScanPage::~CErrorScanPage()
 void CErrorScanPage::releaseResources()
 {
     // The main window refuses to close during a run; should the page go
-    // anyway, the worker is told to stop and the presenter waits for it.
-    if (presenter_ && presenter_->active() && context_ && context_->status)
-        context_->status->setState(RUN_STOP);
+    // anyway, the worker is told to stop and its reports are served until it
+    // has ended, so that it is never left waiting on a page that is gone.
+    if (!presenter_ || !presenter_->active())
+        return;
+    if (presenter_->running())
+        presenter_->Stop();
+    while (presenter_->active())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
 CTransparentStatic* CErrorScanPage::makeLabel(int textId, bool bold)
