@@ -24,6 +24,29 @@ public:
     virtual void MarkRange(int64_t unit, int state) = 0;
 };
 
+// A flag the GUI thread sets while a worker may read it; copies like a bool
+// so that the record can still be cleared by assignment.
+class SharedFlag {
+public:
+    SharedFlag() = default;
+    SharedFlag(bool value) : value_(value) {}
+    SharedFlag(const SharedFlag& other) : value_(bool(other)) {}
+    SharedFlag& operator=(const SharedFlag& other)
+    {
+        value_.store(bool(other), std::memory_order_relaxed);
+        return *this;
+    }
+    SharedFlag& operator=(bool value)
+    {
+        value_.store(value, std::memory_order_relaxed);
+        return *this;
+    }
+    operator bool() const { return value_.load(std::memory_order_relaxed); }
+
+private:
+    std::atomic<bool> value_{false};
+};
+
 inline constexpr int kDriveSlots = 26;
 inline constexpr int kBenchSamples = 200;
 inline constexpr int kFileBenchSizes = 7;
@@ -70,7 +93,7 @@ struct DeviceRecord {
     // Set when the drive left while a run was using this record: the handle
     // is closed and must never be reopened on the path (another stick may
     // have taken it); the record is cleared when the run has ended.
-    bool detached = false;
+    SharedFlag detached;
 
     // Zeroes every field ("a record is zeroed").
     void clear() { *this = DeviceRecord{}; }

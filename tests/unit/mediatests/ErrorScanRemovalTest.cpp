@@ -80,5 +80,46 @@ TEST(ErrorScanRemoval, DriveLeavingDuringTheReadTestFailsEveryLaterChunk)
     EXPECT_FALSE(record.handle);
 }
 
+// The same removal arriving while the worker runs on (not inside a report),
+// as a udev event on the GUI thread would: the handle is closed under the
+// worker's transfers.
+TEST(ErrorScanRemoval, DriveLeavingWhileTheWorkerTransfersEndsTheScan)
+{
+    SetSettleDelayMs(0);
+    ScratchImage image(8193);
+    ImageCandidates images;
+    const std::string name = images.attach(image.path());
+    SlotDriveSource source;
+    source.addProvider(&images);
+    MemorySelector selector;
+    ScanRig rig(nullptr);
+    DriveList drives(rig.context, source, selector);
+    drives.EnumerateDrives(-1);
+    const int slot = source.slotOf(name);
+    ASSERT_GE(slot, 2);
+    selector.setCurrent(drives.selectorPosition(slot));
+    drives.SyncSelection();
+    DeviceRecord& record = drives.record(slot);
+
+    bool posted = false;
+    rig.onReport = [&](int64_t phase) {
+        if (phase == SCAN_WRITE_CHUNK && !posted) {
+            posted = true;
+            rig.queue.post([&] { drives.RemoveDrive(slot); });
+        }
+    };
+    int32_t failures = 0;
+    rig.presenter.onIdle = [&] {
+        failures = record.errorCounters[0] + record.errorCounters[1];
+        drives.RunEnded();
+    };
+    ASSERT_TRUE(rig.run(2, kScanReadTest | kScanWriteTest));
+    EXPECT_GT(failures, 0);
+    EXPECT_EQ(rig.readMap.state(kBlockMapCells - 1), CELL_FAILED);
+    EXPECT_FALSE(rig.presenter.active());
+    EXPECT_TRUE(rig.mainControlsEnabled());
+    EXPECT_FALSE(record.listed);
+}
+
 }  // namespace
 }  // namespace qv::test
