@@ -122,8 +122,8 @@ int runErrorScan(const std::vector<std::string>& argsIn)
         std::fprintf(stderr, "quorvane-cli errorscan: %s\n", error.c_str());
         return rest.empty() && error.find("no drive given") != std::string::npos ? kExitUsage : kExitFailed;
     }
-    for (const std::string& a : rest)
-        return usage(("unknown argument '" + a + "'").c_str());
+    if (!rest.empty())
+        return usage(("unknown argument '" + rest.front() + "'").c_str());
 
     SharedContext& context = session.context();
     DeviceRecord& record = *context.device;
