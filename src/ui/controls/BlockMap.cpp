@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPaintEvent>
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -49,10 +50,14 @@ void CBlockMap::cellsChanged(int first, int last)
     } while (!changed_.compare_exchange_weak(current, wanted, std::memory_order_acq_rel));
     if (flushQueued_.exchange(true, std::memory_order_acq_rel))
         return;
-    if (QThread::currentThread() == thread())
+    if (QThread::currentThread() == thread()) {
         flushChanged();
-    else
-        QMetaObject::invokeMethod(this, [this] { flushChanged(); }, Qt::QueuedConnection);
+        return;
+    }
+    // Marks from the worker are painted at most every kRepaintMs, so a fast
+    // medium does not keep the GUI thread painting cell after cell.
+    QMetaObject::invokeMethod(
+        this, [this] { QTimer::singleShot(kRepaintMs, this, [this] { flushChanged(); }); }, Qt::QueuedConnection);
 }
 
 void CBlockMap::flushChanged()

@@ -17,6 +17,7 @@ public:
     explicit CBlockMap(QWidget* parent = nullptr);
 
     QSize sizeHint() const override { return {500, 150}; }
+    static constexpr int kRepaintMs = 25;
 
     QImage renderImage() override;
 
