@@ -52,6 +52,43 @@ void header(uint32_t sector, uint8_t* out)
     std::memcpy(out, text, 16);
 }
 
+// The headers of consecutive sectors: the first one formatted, each next
+// one by counting up the characters in place (both fields keep their
+// width below 0x10000000; from there on every header is formatted).
+class HeaderCounter {
+public:
+    explicit HeaderCounter(uint32_t first) : sector_(first) { header(first, text_); }
+    const uint8_t* text() const { return text_; }
+    void next()
+    {
+        ++sector_;
+        if (sector_ >= 0x10000000u || sector_ == 0) {
+            header(sector_, text_);
+            return;
+        }
+        for (int i = 6; i >= 0; --i) {
+            if (text_[i] == 'F') {
+                text_[i] = '0';
+                continue;
+            }
+            text_[i] = text_[i] == '9' ? 'A' : uint8_t(text_[i] + 1);
+            break;
+        }
+        for (int i = 15; i >= 7; --i) {
+            if (text_[i] == '9') {
+                text_[i] = '0';
+                continue;
+            }
+            ++text_[i];
+            break;
+        }
+    }
+
+private:
+    uint32_t sector_;
+    uint8_t text_[16];
+};
+
 }  // namespace
 
 void FillSectorPattern(uint32_t sector, uint8_t* buffer)
@@ -68,19 +105,19 @@ void PrepareChunkPattern(int count, uint8_t* buffer)
 
 void StampChunkHeaders(uint64_t first, int count, uint8_t* buffer)
 {
-    for (int j = 0; j < count; ++j)
-        header(uint32_t(first + uint64_t(j)), buffer + size_t(j) * kSectorSize);
+    HeaderCounter counter{uint32_t(first)};
+    for (int j = 0; j < count; ++j, counter.next())
+        std::memcpy(buffer + size_t(j) * kSectorSize, counter.text(), 16);
 }
 
 uint64_t CountPatternDifferences(uint64_t first, int count, const uint8_t* data)
 {
     const uint8_t* fixed = fixedPart().data() + 16;
     uint64_t differing = 0;
-    for (int j = 0; j < count; ++j) {
+    HeaderCounter counter{uint32_t(first)};
+    for (int j = 0; j < count; ++j, counter.next()) {
         const uint8_t* sector = data + size_t(j) * kSectorSize;
-        uint8_t expected[16];
-        header(uint32_t(first + uint64_t(j)), expected);
-        differing += CountDifferentBytes(sector, expected, 16);
+        differing += CountDifferentBytes(sector, counter.text(), 16);
         differing += CountDifferentBytes(sector + 16, fixed, kSectorSize - 16);
     }
     return differing;

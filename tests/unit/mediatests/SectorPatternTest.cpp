@@ -77,7 +77,9 @@ TEST(ChunkPatternTest, StampedChunksAndInPlaceComparisonMatchTheFullPattern)
 {
     std::vector<uint8_t> full(65536), stamped(65536, 0xCC);
     PrepareChunkPattern(128, stamped.data());
-    for (uint64_t first : {0ull, 128ull, 268435400ull, 4294967168ull}) {
+    // Starts whose chunks carry decimal and hexadecimal digits, cross the
+    // width change at 0x10000000 and end at the last 32-bit sector.
+    for (uint64_t first : {0ull, 128ull, 9999950ull, 0xFFFF90ull, 99999999ull, 268435400ull, 4294967168ull}) {
         FillChunkPattern(first, 128, full.data());
         StampChunkHeaders(first, 128, stamped.data());
         ASSERT_EQ(full, stamped) << first;
