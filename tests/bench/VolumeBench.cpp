@@ -57,7 +57,8 @@ void tearDown(Bench& bench)
         bench.volume->close();
 }
 
-void BM_SequentialRead64K(benchmark::State& state)
+// 64 KiB chunks one after the other, from sector 0 again at the end.
+void sequential(benchmark::State& state, bool write)
 {
     Bench bench;
     if (!setUp(state, bench))
@@ -67,8 +68,10 @@ void BM_SequentialRead64K(benchmark::State& state)
     for (auto _ : state) {
         if (sector + kChunkSectors > bench.sectors)
             sector = 0;
-        if (!ReadSectorsAt(handle, sector, kChunkSectors, 512, bench.buffer)) {
-            state.SkipWithError("read failed");
+        const bool ok = write ? WriteSectorsAt(handle, uint32_t(sector), kChunkSectors, 512, bench.buffer)
+                              : ReadSectorsAt(handle, sector, kChunkSectors, 512, bench.buffer);
+        if (!ok) {
+            state.SkipWithError(write ? "write failed" : "read failed");
             break;
         }
         sector += kChunkSectors;
@@ -77,24 +80,14 @@ void BM_SequentialRead64K(benchmark::State& state)
     tearDown(bench);
 }
 
+void BM_SequentialRead64K(benchmark::State& state)
+{
+    sequential(state, false);
+}
+
 void BM_SequentialWrite64K(benchmark::State& state)
 {
-    Bench bench;
-    if (!setUp(state, bench))
-        return;
-    DeviceHandle handle = bench.volume;
-    uint64_t sector = 0;
-    for (auto _ : state) {
-        if (sector + kChunkSectors > bench.sectors)
-            sector = 0;
-        if (!WriteSectorsAt(handle, uint32_t(sector), kChunkSectors, 512, bench.buffer)) {
-            state.SkipWithError("write failed");
-            break;
-        }
-        sector += kChunkSectors;
-    }
-    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(kChunkBytes));
-    tearDown(bench);
+    sequential(state, true);
 }
 
 }  // namespace

@@ -102,6 +102,12 @@ guest_list() {
     r=$("$check" roundtrip "/dev/$A" 65535 2 2>&1 | tail -1)
     expect "a read past the end of the medium fails" "$r" "aligned read-back differs"
 
+    # A write-protected stick opens read-only: listed, readable, writes fail.
+    local RO
+    RO=$(disk_with_serial LS0006)
+    expect "write-protected stick is listed" "$(drive_block "$RO" "$out" | head -1)" "($RO) ACME    Locked (33 MB)"
+    expect "write-protected stick refuses writes" "$("$check" roundtrip "/dev/$RO" 0 8 2>&1 | tail -1)" "write failed"
+
     # tmpfs refuses O_DIRECT on older kernels: the volume falls back.
     local want=1
     dd if=/dev/zero of=/dev/shm/probe bs=4096 count=1 oflag=direct status=none 2>/dev/null || want=0
@@ -211,6 +217,7 @@ list)
     truncate -s $(((16777216 + 2) * 512)) "$work/l3.img"
     truncate -s $((33554432 * 512)) "$work/l4.img"
     truncate -s 64M "$work/l5.img"
+    truncate -s 32M "$work/l6.img"
     printf 'label: dos\nstart=2048, size=40000, type=c\nstart=43008, size=20000, type=83\n' |
         sfdisk -q "$work/l5.img" >/dev/null || { echo "FAIL: sfdisk on $work/l5.img"; exit 1; }
     exec "$run" --timeout 120 \
@@ -219,6 +226,7 @@ list)
         --stick "$work/l3.img,removable=off,vendor=ACME,product=Fixed9,serial=LS0003" \
         --stick "$work/l4.img,vendor=ACME,product=Big,serial=LS0004" \
         --stick "$work/l5.img,vendor=ACME,product=Parted,serial=LS0005" \
+        --stick "$work/l6.img,vendor=ACME,product=Locked,serial=LS0006,ro=on" \
         -- bash "$self" guest-list "$cli" "$check"
     ;;
 hotplug | hotplug-udevd)
