@@ -102,6 +102,27 @@ guest_list() {
     r=$("$check" roundtrip "/dev/$A" 65535 2 2>&1 | tail -1)
     expect "a read past the end of the medium fails" "$r" "aligned read-back differs"
 
+    # An explicit partition node is its own volume, sized by its length.
+    local part
+    part=$("$cli" list "/dev/${P}2" 2>&1)
+    expect "explicit partition node: selector text" "$(drive_block "${P}2" "$part" | head -1)" \
+        "(${P}2) ACME    Parted (67 MB)"
+    expect "explicit partition node: volume and sizes" \
+        "$(drive_block "${P}2" "$part" | grep -oE 'volume [^ ]*|sectorCount.*' | tr '\n' ' ')" \
+        "volume /dev/${P}2 sectorCount 20000  capacityLba 131071 "
+
+    # A loop device has no SCSI path: its identity comes from sysfs.
+    local loop
+    truncate -s 40M /tmp/loop.img
+    loop=$(losetup --find --show /tmp/loop.img)
+    part=$("$cli" list "$loop" 2>&1)
+    expect "loop device answers INQUIRY and READ CAPACITY from sysfs" \
+        "$(drive_block "${loop#/dev/}" "$part" | sed -n '1p;4p' | tr '\n' '|')" \
+        "(${loop#/dev/}) Linux   ${loop#/dev/} (41 MB)|  vendor/product \"Linux   ${loop#/dev/}\"  revision \"    \"  removable 0|"
+    r=$("$check" roundtrip "$loop" 64 128 2>&1)
+    expect "O_DIRECT round trip on $loop" "$r" $'volume='"$loop"$' direct=1 unit=512\nroundtrip ok'
+    losetup -d "$loop"
+
     # A write-protected stick opens read-only: listed, readable, writes fail.
     local RO
     RO=$(disk_with_serial LS0006)
