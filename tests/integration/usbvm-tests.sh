@@ -97,7 +97,7 @@ guest_list() {
     else
         bad "partition sectors landed at the partition's start on the disk"
     fi
-    # The write's short count is not compared (as specified); the read-back
+    # WriteSectorsAt does not compare the count written; the read-back
     # of the same two sectors is short and fails.
     r=$("$check" roundtrip "/dev/$A" 65535 2 2>&1 | tail -1)
     expect "a read past the end of the medium fails" "$r" "aligned read-back differs"
@@ -192,6 +192,11 @@ guest_hotplug() {
     kill "$watcher" 2>/dev/null
     wait "$watcher" 2>/dev/null
     sed 's/^/    | /' "$log"
+
+    # Without root or the disk group the open fails, and the list says why.
+    out=$(setpriv --reuid=65534 --regid=65534 --clear-groups "$cli" list 2>&1)
+    expect "unprivileged open names the error" "$(grep "^not listed: $boot" <<<"$out")" \
+        "not listed: $boot: open failed (Permission denied)"
 
     # A disk the system swaps to or has mounted at /boot is never listed.
     local out
