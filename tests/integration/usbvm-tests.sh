@@ -202,9 +202,12 @@ guest_hotplug() {
     local out
     mkswap -q "/dev/$boot" && swapon "/dev/$boot"
     out=$("$cli" list)
+    local named
+    named=$("$cli" list "/dev/$boot" | grep "^not listed: $boot: open")
     swapoff "/dev/$boot"
     expect "swap disk is a system disk" "$(grep "^not listed: $boot" <<<"$out")" "not listed: $boot: system disk"
     expect "swap disk has no selector line" "$(grep -c "^($boot)" <<<"$out")" 0
+    expect "swap disk named explicitly is refused" "$named" "not listed: $boot: open failed (Device or resource busy)"
     mkfs.vfat -n BOOT "/dev/$boot" >/dev/null && mount "/dev/$boot" /boot
     out=$("$cli" list)
     umount /boot
