@@ -238,6 +238,26 @@ fi
 mkdir -p "$work"
 work=$(readlink -f "$work")
 
+# The guest has its own /tmp, /var/tmp, /run and /dev/shm: host folders
+# there (a build tree under /tmp) are reached through shares. The guest
+# half runs from a copy of this script in the work folder.
+shares=()
+cp "$self" "$work/usbvm-tests.sh"
+self=$work/usbvm-tests.sh
+# Parents first, so that a folder inside one already shared is not shared again.
+while read -r d; do
+    case $d/ in
+    /tmp/* | /var/tmp/* | /run/* | /dev/shm/*) ;;
+    *) continue ;;
+    esac
+    covered=0
+    for s in "${shares[@]}"; do
+        [[ $s == --share || $d/ != "$s"/* ]] || covered=1
+    done
+    [[ $covered == 1 ]] || shares+=(--share "$d")
+done < <(printf '%s\n' "$work" "$(dirname "$(readlink -f "$cli")")" "$(dirname "$(readlink -f "$check")")" |
+    awk '{ print length($0) " " $0 }' | sort -n | cut -d' ' -f2-)
+
 case $mode in
 list)
     rm -f "$work"/l*.img
@@ -249,7 +269,7 @@ list)
     truncate -s 32M "$work/l6.img"
     printf 'label: dos\nstart=2048, size=40000, type=c\nstart=43008, size=20000, type=83\n' |
         sfdisk -q "$work/l5.img" >/dev/null || { echo "FAIL: sfdisk on $work/l5.img"; exit 1; }
-    exec "$run" --timeout 120 \
+    exec "$run" --timeout 120 "${shares[@]}" \
         --stick "$work/l1.img,vendor=ACME,product=Stick,rev=1.00,serial=LS0001" \
         --stick "$work/l2.img,removable=off,vendor=ACME,product=Fixed8,serial=LS0002" \
         --stick "$work/l3.img,removable=off,vendor=ACME,product=Fixed9,serial=LS0003" \
@@ -265,7 +285,9 @@ hotplug | hotplug-udevd)
     truncate -s 32M "$work/hot.img"
     udevd=() source=kernel
     [[ $mode == hotplug-udevd ]] && udevd=(--udevd) source=udev
-    exec "$run" --timeout 150 "${udevd[@]}" --share "$work" \
+    # Hot-plugged images must lie on a share or outside the guest's tmpfs.
+    [[ " ${shares[*]} " == *" $work "* ]] || shares+=(--share "$work")
+    exec "$run" --timeout 150 "${udevd[@]}" "${shares[@]}" \
         --stick "$work/h1.img,vendor=ACME,product=Boot,serial=HB0001" \
         -- bash "$self" guest-hotplug "$cli" "$work" "$source"
     ;;
