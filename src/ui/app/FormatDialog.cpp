@@ -51,6 +51,7 @@ CFormatDialog::CFormatDialog(const QString& name, const QString& volumePath, QWi
     progress_->setRange(0, 100);
     progress_->setValue(0);
     progress_->setTextVisible(false);
+    progress_->setVisible(false);
     state_ = new QLabel(this);
     output_ = new QPlainTextEdit(this);
     output_->setReadOnly(true);
@@ -99,6 +100,7 @@ void CFormatDialog::setRunning(bool running)
     label_->setEnabled(!running);
     quick_->setEnabled(!running);
     if (running) {
+        progress_->setVisible(true);
         progress_->setRange(0, 0);  // busy until the tool says how far it is
         state_->setText(Text(10308));
     }

@@ -19,6 +19,7 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
@@ -113,12 +114,18 @@ void MainDialog::buildWidgets()
     body->addWidget(navigation_);
     body->addWidget(pageArea_, 1);
 
+    statusText_ = new QLabel(this);
+    statusText_->setWordWrap(true);
+    statusText_->setContentsMargins(8, 0, 8, 6);
+    statusText_->setVisible(false);
+
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->setMenuBar(menuBar_);
     layout->addLayout(top);
     layout->addLayout(body, 1);
+    layout->addWidget(statusText_);
 
     // The bar is as wide as its longest title needs, and never narrower
     // than the icons want.
@@ -131,7 +138,10 @@ void MainDialog::buildWidgets()
     navigation_->setFixedWidth(barWidth);
 
     connect(selectorBox_, &QComboBox::activated, this, [this] { drives_->SyncSelection(); });
-    connect(refreshButton_, &QPushButton::clicked, this, [this] { drives_->RefreshDevices(); });
+    connect(refreshButton_, &QPushButton::clicked, this, [this] {
+        drives_->RefreshDevices();
+        notePermissionSkips();
+    });
     connect(formatButton_, &QPushButton::clicked, this, &MainDialog::formatDrive);
     connect(snapshotButton_, &QPushButton::clicked, this, &MainDialog::saveSnapshot);
     connect(navigation_, &CNavigationBar::pageSelected, this, &MainDialog::showPage);
@@ -184,8 +194,10 @@ void MainDialog::initialise()
     });
     runs_->onIdle = [this] { drives_->RunEnded(); };
 
-    if (!IsDeviceScanDisabled(store_))
+    if (!IsDeviceScanDisabled(store_)) {
         drives_->EnumerateDrives(-1);
+        notePermissionSkips();
+    }
     const int selected = drives_->selectedDrive();
     context_.device = selected >= 0 ? &drives_->record(selected) : nullptr;
 
@@ -228,6 +240,21 @@ void MainDialog::initialise()
 
     if (options_.systemDrives)
         watcher_ = std::make_unique<DriveWatcher>(source_, *drives_);
+}
+
+void MainDialog::notePermissionSkips()
+{
+    if (permissionNoted_)
+        return;
+    for (int slot = 0; slot < kDriveSlots; ++slot) {
+        const SlotVerdict& verdict = drives_->verdict(slot);
+        if (verdict.verdict == DriveVerdict::OpenFailed && (verdict.error == EACCES || verdict.error == EPERM)) {
+            permissionNoted_ = true;
+            statusText_->setText(Text(10211));
+            statusText_->setVisible(true);
+            return;
+        }
+    }
 }
 
 void MainDialog::updatePageAvailability()
@@ -323,9 +350,8 @@ void MainDialog::formatDrive()
     DeviceHandle old = record.handle;
     if (old)
         old->close();
-    const QString name = QString::fromStdString(source_.slotName(selected));
     const QString path = old ? QString::fromStdString(old->path()) : QString();
-    CFormatDialog dialog(name, path, this);
+    CFormatDialog dialog(selectorBox_->currentText(), path, this);
     dialog.exec();
     // Reopened whatever became of the format; a failed reopen leaves no
     // handle and the next operation on the drive fails.
