@@ -16,6 +16,12 @@ public:
     virtual void mediaChanged(const std::string& kernelName) = 0;
 };
 
+// Reports one uevent of the block subsystem: a disk's add and remove, and a
+// change that carries DISK_MEDIA_CHANGE=1; everything else (partitions,
+// other changes) is left alone.
+void RouteDiskEvent(const std::string& action, const std::string& devtype, const std::string& kernelName,
+                    bool mediaChange, DriveEvents& events);
+
 // A libudev monitor on the block subsystem: the udev source, or the kernel
 // source where no udev daemon runs. The owner watches fd() for reading (a
 // QSocketNotifier in the GUI, poll() in the tool) and calls dispatch(),

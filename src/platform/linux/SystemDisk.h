@@ -1,0 +1,35 @@
+#pragma once
+
+#include <functional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qv::linux_platform {
+
+// The block devices the running system stands on: those mounted at /,
+// /boot, /boot/efi or /usr, and those swapped to.
+struct SystemDevices {
+    std::set<std::string> numbers;  // "major:minor"
+    std::set<std::string> names;    // kernel names ("vda1", "dm-0")
+};
+
+// Gives "major:minor" for a path in /proc/swaps: the device itself for a
+// swap partition, the file system holding it for a swap file; empty when
+// unknown.
+using SwapDeviceResolver = std::function<std::string(const std::string& path, bool isFile)>;
+
+// From the texts of /proc/self/mountinfo and /proc/swaps.
+SystemDevices ParseSystemDevices(std::string_view mountinfo, std::string_view swaps,
+                                 const SwapDeviceResolver& resolve);
+
+// The same, read from <procRoot>/self/mountinfo and <procRoot>/swaps.
+SystemDevices ReadSystemDevices(const std::string& procRoot = "/proc");
+
+// True when any member of a disk's family (its name, partitions and
+// holders; see BlockFamily) holds what the system stands on.
+bool IsSystemDisk(const std::vector<std::string>& familyNames,
+                  const std::vector<std::string>& familyNumbers, const SystemDevices& system);
+
+}  // namespace qv::linux_platform

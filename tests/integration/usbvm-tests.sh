@@ -1,0 +1,235 @@
+#!/usr/bin/env bash
+# Checks of the Linux platform layer on a real kernel: boots the emulated-USB
+# guest with sticks and runs the guest half of this script inside it.
+#
+#   usbvm-tests.sh list|hotplug|hotplug-udevd RUN CLI CHECK WORK
+#
+# RUN is the guest kit's run script, CLI quorvane-cli, CHECK
+# quorvane_volume_check, WORK a folder for the stick images (on the host
+# disk: the guest cannot reach host files under /tmp, /var/tmp or /run).
+# Exits 77 (skipped) when the kit or one of its tools is missing.
+set -uo pipefail
+
+mode=$1
+shift
+
+pass=0 fail=0
+ok() { echo "PASS: $*"; pass=$((pass + 1)); }
+bad() { echo "FAIL: $*"; fail=$((fail + 1)); }
+expect() {  # expect WHAT GOT WANT
+    if [[ $2 == "$3" ]]; then ok "$1"; else bad "$1"; echo "    got:  '$2'"; echo "    want: '$3'"; fi
+}
+finish() { echo "$pass passed, $fail failed"; [[ $fail -eq 0 ]]; exit $?; }
+
+# The kernel name of the guest disk whose USB serial is $1.
+disk_with_serial() {
+    local b d u
+    for b in /sys/block/sd*; do
+        d=$(readlink -f "$b/device")
+        u=$(readlink -f "$d/../../../..")
+        [[ $(cat "$u/serial" 2>/dev/null) == "$1" ]] && { echo "${b##*/}"; return; }
+    done
+}
+
+# The block of `list` output that starts with the selector line of disk $1.
+drive_block() { awk -v d="($1)" '$1 == d { on = 1; print; next } /^\(/ { on = 0 } on && /^  / { print }' <<<"$2"; }
+
+guest_list() {
+    local cli=$1 check=$2
+    local out A F8 F9 BIG P
+    out=$("$cli" list 2>&1)
+    echo "$out" | sed 's/^/    | /'
+    A=$(disk_with_serial LS0001) F8=$(disk_with_serial LS0002) F9=$(disk_with_serial LS0003)
+    BIG=$(disk_with_serial LS0004) P=$(disk_with_serial LS0005)
+    [[ -n $A && -n $F8 && -n $F9 && -n $BIG && -n $P ]] && ok "five sticks found" || bad "sticks found: '$A' '$F8' '$F9' '$BIG' '$P'"
+
+    local gb
+    gb=$(grep -o '(17 [^)]*)' <<<"$out" | head -1 | sed 's/(17 \(.*\))/\1/')
+    [[ $gb == "ГБ" || $gb == "GB" ]] || gb=GB
+
+    expect "removable stick: selector text" "$(drive_block "$A" "$out" | head -1)" "($A) ACME    Stick (33 MB)"
+    expect "removable stick: sizes" "$(drive_block "$A" "$out" | grep -o 'sectorCount.*')" \
+        "sectorCount 65535  capacityLba 65535"
+    expect "removable stick: volume is the whole disk" "$(drive_block "$A" "$out" | grep -o 'volume [^ ]*')" \
+        "volume /dev/$A"
+    expect "removable stick: identity" "$(drive_block "$A" "$out" | grep -o 'vendor/product.*')" \
+        'vendor/product "ACME    Stick"  revision "1.00"  removable 1'
+
+    expect "fixed stick of 2^24+1 sectors (READ CAPACITY 2^24) is listed" \
+        "$(drive_block "$F8" "$out" | head -1)" "($F8) ACME    Fixed8 (8 $gb)"
+    expect "fixed stick of 2^24+1 sectors: sizes" "$(drive_block "$F8" "$out" | grep -o 'sectorCount.*')" \
+        "sectorCount 16777216  capacityLba 16777216"
+    expect "fixed stick of 2^24+1 sectors: removable bit clear" \
+        "$(drive_block "$F8" "$out" | grep -o 'removable [01]')" "removable 0"
+    expect "fixed stick of 2^24+2 sectors is excluded by the rule" \
+        "$(grep -o "^not listed: $F9: excluded by rule" <<<"$out")" "not listed: $F9: excluded by rule"
+    expect "fixed stick of 2^24+2 sectors has no selector line" "$(drive_block "$F9" "$out")" ""
+
+    expect "large removable stick is listed" "$(drive_block "$BIG" "$out" | head -1)" "($BIG) ACME    Big (17 $gb)"
+    expect "large removable stick: sizes" "$(drive_block "$BIG" "$out" | grep -o 'sectorCount.*')" \
+        "sectorCount 33554431  capacityLba 33554431"
+
+    expect "partitioned stick: size shown from READ CAPACITY" "$(drive_block "$P" "$out" | head -1)" \
+        "($P) ACME    Parted (67 MB)"
+    expect "partitioned stick: sectorCount is the first partition's length" \
+        "$(drive_block "$P" "$out" | grep -o 'sectorCount.*')" "sectorCount 40000  capacityLba 131071"
+    expect "partitioned stick: volume is the first partition" \
+        "$(drive_block "$P" "$out" | grep -o 'volume [^ ]*')" "volume /dev/${P}1"
+
+    # Slots go out in kernel-name order.
+    local slots sorted
+    slots=$(grep -E '^  slot ' <<<"$out" | awk '{print $2}' | tr '\n' ' ')
+    sorted=$(grep -E '^  slot ' <<<"$out" | awk '{print $2}' | sort -n | tr '\n' ' ')
+    local names
+    names=$(grep -E '^\(sd' <<<"$out" | sed 's/^(\([a-z]*\)).*/\1/' | tr '\n' ' ')
+    expect "listed in slot order" "$slots" "$sorted"
+    expect "slots follow kernel names" "$names" "$(tr ' ' '\n' <<<"$names" | grep . | sort | tr '\n' ' ')"
+
+    # Sector round trips through LinuxVolume with O_DIRECT.
+    local r
+    r=$("$check" roundtrip "/dev/$A" 1000 128 2>&1)
+    expect "O_DIRECT round trip on /dev/$A" "$r" $'volume=/dev/'"$A"$' direct=1 unit=512\nroundtrip ok'
+    r=$("$check" roundtrip "/dev/$P" 10 16 2>&1)
+    expect "O_DIRECT round trip on the first partition of /dev/$P" "$r" \
+        $'volume=/dev/'"$P"$'1 direct=1 unit=512\nroundtrip ok'
+    if cmp -s <(dd if="/dev/$P" bs=512 skip=2058 count=16 iflag=direct status=none) <("$check" pattern 10 16); then
+        ok "partition sectors landed at the partition's start on the disk"
+    else
+        bad "partition sectors landed at the partition's start on the disk"
+    fi
+    # The write's short count is not compared (as specified); the read-back
+    # of the same two sectors is short and fails.
+    r=$("$check" roundtrip "/dev/$A" 65535 2 2>&1 | tail -1)
+    expect "a read past the end of the medium fails" "$r" "aligned read-back differs"
+
+    # tmpfs refuses O_DIRECT on older kernels: the volume falls back.
+    local want=1
+    dd if=/dev/zero of=/dev/shm/probe bs=4096 count=1 oflag=direct status=none 2>/dev/null || want=0
+    truncate -s 1M /dev/shm/vol.img
+    r=$("$check" roundtrip /dev/shm/vol.img 8 64 2>&1)
+    expect "volume on a tmpfs file (direct=$want)" "$r" \
+        $'volume=/dev/shm/vol.img direct='"$want"$' unit='"$([[ $want == 1 ]] && echo 4096 || echo 1)"$'\nroundtrip ok'
+    finish
+}
+
+# Waits up to 30 s for a line matching $2 in file $1.
+wait_line() {
+    local i
+    for ((i = 0; i < 300; i++)); do
+        grep -qE "$2" "$1" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+guest_hotplug() {
+    local cli=$1 work=$2 source=$3
+    local log=/tmp/watch.log
+    "$cli" list --watch 90 >"$log" 2>&1 &
+    local watcher=$!
+    wait_line "$log" '^watching' || bad "watcher started"
+    expect "events from the $source source" "$(grep '^watching' "$log")" "watching ($source events) for 90 s"
+
+    local added name node
+    added=$(usbvm-ctl add -w "$work/hot.img,vendor=ACME,product=Hot,serial=HOT1")
+    name=$(awk '{print $1}' <<<"$added")
+    node=$(grep -o '/dev/sd[a-z]*' <<<"$added")
+    [[ -n $node ]] && ok "stick plugged in ($added)" || bad "stick plugged in ($added)"
+    if wait_line "$log" "^added \(${node#/dev/}\)"; then
+        expect "arrival listed" "$(grep '^added' "$log")" "added (${node#/dev/}) ACME    Hot (33 MB)"
+    else
+        bad "arrival listed"
+    fi
+
+    usbvm-ctl remove -w "$name" >/dev/null
+    if wait_line "$log" "^removed ${node#/dev/}\$"; then ok "removal seen"; else bad "removal seen"; fi
+
+    # The boot stick is in the list and was not reported again.
+    expect "boot stick stays listed once" "$(grep -c '^(sd' "$log")" 1
+
+    # Medium out and in: the kernel reports media changes of a disk whose
+    # events it polls (desktops switch that on through udisks).
+    local boot
+    boot=$(disk_with_serial HB0001)
+    echo 200 >"/sys/block/$boot/events_poll_msecs"
+    usbvm-ctl eject stick0 >/dev/null
+    if wait_line "$log" "^media changed $boot\$"; then ok "medium removal seen"; else bad "medium removal seen"; fi
+    sleep 0.5
+    expect "drive without a medium is not listed again" "$(grep -c "^added ($boot)" "$log")" 0
+    usbvm-ctl insert stick0 "$work/h2.img" >/dev/null
+    if wait_line "$log" "^added \($boot\)"; then
+        expect "new medium listed with its size" "$(grep "^added ($boot)" "$log")" "added ($boot) ACME    Boot (50 MB)"
+    else
+        bad "new medium listed with its size"
+    fi
+    kill "$watcher" 2>/dev/null
+    wait "$watcher" 2>/dev/null
+    sed 's/^/    | /' "$log"
+
+    # A disk the system swaps to or has mounted at /boot is never listed.
+    local out
+    mkswap -q "/dev/$boot" && swapon "/dev/$boot"
+    out=$("$cli" list)
+    swapoff "/dev/$boot"
+    expect "swap disk is a system disk" "$(grep "^not listed: $boot" <<<"$out")" "not listed: $boot: system disk"
+    expect "swap disk has no selector line" "$(grep -c "^($boot)" <<<"$out")" 0
+    mkfs.vfat -n BOOT "/dev/$boot" >/dev/null && mount "/dev/$boot" /boot
+    out=$("$cli" list)
+    umount /boot
+    expect "disk mounted at /boot is a system disk" "$(grep "^not listed: $boot" <<<"$out")" \
+        "not listed: $boot: system disk"
+    finish
+}
+
+case $mode in
+guest-list) guest_list "$@" ;;
+guest-hotplug) guest_hotplug "$@" ;;
+list | hotplug | hotplug-udevd) ;;
+*) echo "usage: $0 list|hotplug|hotplug-udevd RUN CLI CHECK WORK" >&2; exit 2 ;;
+esac
+
+run=$1 cli=$2 check=$3 work=$4
+self=$(readlink -f "$0")
+cache=${USBVM_CACHE:-${XDG_CACHE_HOME:+$XDG_CACHE_HOME/usbvm}}
+cache=${cache:-/var/cache/usbvm}
+if [[ ! -x $run || ! -e $cache/current ]] || ! command -v qemu-system-x86_64 >/dev/null; then
+    echo "SKIP: the emulated-USB guest kit is not set up ($run, $cache/current, qemu-system-x86_64)"
+    exit 77
+fi
+if [[ $mode == list ]] && ! command -v sfdisk >/dev/null; then
+    echo "SKIP: sfdisk (package fdisk) is missing"
+    exit 77
+fi
+mkdir -p "$work"
+work=$(readlink -f "$work")
+
+case $mode in
+list)
+    rm -f "$work"/l*.img
+    truncate -s 32M "$work/l1.img"
+    truncate -s $(((16777216 + 1) * 512)) "$work/l2.img"
+    truncate -s $(((16777216 + 2) * 512)) "$work/l3.img"
+    truncate -s $((33554432 * 512)) "$work/l4.img"
+    truncate -s 64M "$work/l5.img"
+    printf 'label: dos\nstart=2048, size=40000, type=c\nstart=43008, size=20000, type=83\n' |
+        sfdisk -q "$work/l5.img" >/dev/null || { echo "FAIL: sfdisk on $work/l5.img"; exit 1; }
+    exec "$run" --timeout 120 \
+        --stick "$work/l1.img,vendor=ACME,product=Stick,rev=1.00,serial=LS0001" \
+        --stick "$work/l2.img,removable=off,vendor=ACME,product=Fixed8,serial=LS0002" \
+        --stick "$work/l3.img,removable=off,vendor=ACME,product=Fixed9,serial=LS0003" \
+        --stick "$work/l4.img,vendor=ACME,product=Big,serial=LS0004" \
+        --stick "$work/l5.img,vendor=ACME,product=Parted,serial=LS0005" \
+        -- bash "$self" guest-list "$cli" "$check"
+    ;;
+hotplug | hotplug-udevd)
+    rm -f "$work"/h*.img "$work/hot.img"
+    truncate -s 16M "$work/h1.img"
+    truncate -s 48M "$work/h2.img"
+    truncate -s 32M "$work/hot.img"
+    udevd=() source=kernel
+    [[ $mode == hotplug-udevd ]] && udevd=(--udevd) source=udev
+    exec "$run" --timeout 150 "${udevd[@]}" --share "$work" \
+        --stick "$work/h1.img,vendor=ACME,product=Boot,serial=HB0001" \
+        -- bash "$self" guest-hotplug "$cli" "$work" "$source"
+    ;;
+esac
