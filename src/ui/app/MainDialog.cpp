@@ -7,6 +7,7 @@
 #include "ui/app/FileDialog.h"
 #include "ui/app/FormatDialog.h"
 #include "ui/app/Icons.h"
+#include "ui/app/Language.h"
 #include "ui/app/MessageBox.h"
 #include "ui/app/NavigationBar.h"
 #include "ui/app/TestPage.h"
@@ -164,7 +165,7 @@ void MainDialog::buildMenus()
     // The language list is built by the language selection; until then the
     // menu names the language in use.
     QMenu* language = service->addMenu(Text(32777));
-    QAction* current = language->addAction(LoadText(10202) == BuiltinText(10202) ? "Русский" : "English");
+    QAction* current = language->addAction(EnglishInUse() ? QStringLiteral("English") : QStringLiteral("Русский"));
     current->setCheckable(true);
     current->setChecked(true);
     current->setEnabled(false);
@@ -215,7 +216,6 @@ void MainDialog::initialise()
     initialSize_ = size();
     setMinimumSize(initialSize_);
 
-    navigation_->resize(navigation_->width(), navigation_->height());
     navigation_->setContext(&context_);
     for (int index = 0; index < kPageCount; ++index) {
         for (const PageSlot& slot : kPageSlots)
