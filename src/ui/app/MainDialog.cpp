@@ -16,6 +16,7 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -59,10 +60,13 @@ MainDialog::MainDialog(ProfileStore& store, MainOptions options, QWidget* parent
 
 MainDialog::~MainDialog()
 {
-    // A worker never outlives the records it works on.
+    // A worker never outlives the records it works on. It may be waiting in
+    // a report on this thread, so the events are served until it has ended
+    // rather than joined blindly.
     if (runs_) {
         runs_->requestStop();
-        runs_->thread().join();
+        while (runs_->thread().running())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     }
 }
 
@@ -154,13 +158,20 @@ void MainDialog::buildMenus()
     file->addAction(Text(32774), this, &MainDialog::saveSnapshot);
     file->addSeparator();
     file->addAction(Text(10208), this, &MainDialog::attachImageFromMenu);
-    file->addAction(Text(10209), this, &MainDialog::detachSelectedImage);
+    QAction* detach = file->addAction(Text(10209), this, &MainDialog::detachSelectedImage);
+    connect(file, &QMenu::aboutToShow, this, [this, detach] {
+        const int selected = drives_->selectedDrive();
+        detach->setEnabled(!status_.busy && selected >= 0 && drives_->record(selected).listed &&
+                           source_.slotName(selected).rfind("img", 0) == 0);
+    });
     file->addSeparator();
     QAction* exit = file->addAction(Text(32775), this, &QWidget::close);
     exit->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
 
     QMenu* service = menuBar_->addMenu(Text(10206));
-    service->addAction(Text(32776), this, &MainDialog::formatDrive);
+    QAction* format = service->addAction(Text(32776), this, &MainDialog::formatDrive);
+    // The menu item is available exactly when the button is.
+    connect(service, &QMenu::aboutToShow, this, [this, format] { format->setEnabled(formatButton_->isEnabled()); });
     service->addSeparator();
     // The language list is built by the language selection; until then the
     // menu names the language in use.
