@@ -173,7 +173,7 @@ void CFormatDialog::finished(int exitCode, QProcess::ExitStatus status)
     if (status != QProcess::NormalExit || exitCode != 0) {
         QString detail = collected_.trimmed();
         if (detail.isEmpty())
-            detail = status == QProcess::NormalExit ? QStringLiteral("exit code %1").arg(exitCode)
+            detail = status == QProcess::NormalExit ? TextWith(10315, QString::number(exitCode))
                                                     : process_.errorString();
         fail(TextWith(10310, volumePath_, detail));
         return;

@@ -377,7 +377,7 @@ void MainDialog::saveSnapshot()
     QString path = QStringLiteral("Quorvane_%1.png").arg(device && device->listed ? QString(device->productText).trimmed()
                                                                                   : QString());
     const QPixmap picture = grab();
-    if (ShowFileDialog(this, QStringLiteral("PNG (*.png)|*.png||"), path, true))
+    if (ShowFileDialog(this, Text(10213), path, true))
         picture.save(path, "PNG");
 }
 
