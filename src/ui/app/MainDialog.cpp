@@ -211,7 +211,7 @@ void MainDialog::initialise()
         notePermissionSkips();
     }
     const int selected = drives_->selectedDrive();
-    context_.device = selected >= 0 ? &drives_->record(selected) : nullptr;
+    context_.device = selected >= 0 && drives_->record(selected).listed ? &drives_->record(selected) : nullptr;
 
     for (const PageSlot& slot : kPageSlots) {
         TestPage* page = MakePage(slot.index, pageArea_);
@@ -271,9 +271,7 @@ void MainDialog::notePermissionSkips()
 void MainDialog::updatePageAvailability()
 {
     formatButton_->setEnabled(status_.deviceCount >= 1);
-    if (pagesCreated_)
-        for (TestPage* page : pages_)
-            page->updateStartControls(status_.deviceCount > 0);
+    updatePageControls(status_.deviceCount > 0);
 }
 
 void MainDialog::showPage(int index)
@@ -301,6 +299,9 @@ void MainDialog::updatePageControls(bool haveDevices)
     if (pagesCreated_)
         for (TestPage* page : pages_)
             page->updateStartControls(haveDevices);
+    // An arrival may have been refused for lack of permission.
+    if (initialised_)
+        notePermissionSkips();
 }
 
 bool MainDialog::attachImage(const QString& path)
