@@ -75,9 +75,12 @@ std::shared_ptr<LinuxVolume> LinuxVolume::open(const VolumeTarget& target, int* 
         return nullptr;
     }
     struct stat st;
-    if (fstat(fd, &st) != 0 || !(S_ISBLK(st.st_mode) || S_ISREG(st.st_mode))) {
+    int refused = fstat(fd, &st) != 0 ? errno : 0;
+    if (!refused && !(S_ISBLK(st.st_mode) || S_ISREG(st.st_mode)))
+        refused = S_ISDIR(st.st_mode) ? EISDIR : ENOTBLK;
+    if (refused) {
         if (error)
-            *error = S_ISDIR(st.st_mode) ? EISDIR : ENOTBLK;
+            *error = refused;
         ::close(fd);
         return nullptr;
     }
