@@ -19,6 +19,15 @@ truncate -s 16M "$work/gui-boot.img"
 truncate -s 32M "$work/gui-hot.img"
 udevd=()
 [[ $mode == udevd ]] && udevd=(--udevd)
-exec "$run" --timeout 150 "${udevd[@]}" --share "$work" \
+# The guest has its own /tmp, /var/tmp, /run and /dev/shm: a test program
+# built there is reached through a share; the images are always on one.
+testdir=$(dirname "$(readlink -f "$test")")
+shares=(--share "$work")
+case $testdir/ in
+/tmp/* | /var/tmp/* | /run/* | /dev/shm/*)
+    if [[ $work/ == "$testdir"/* ]]; then shares=(--share "$testdir"); else shares+=(--share "$testdir"); fi
+    ;;
+esac
+exec "$run" --timeout 150 "${udevd[@]}" "${shares[@]}" \
     --stick "$work/gui-boot.img,vendor=ACME,product=Boot,serial=HG0001" \
     -e QT_QPA_PLATFORM=offscreen -e QUORVANE_WORK="$work" -- "$test"
