@@ -36,13 +36,14 @@ public:
 
     // Starts the format with the dialog's choices (the Start button).
     void startFormat();
+    // Refused while the tool runs.
+    void reject() override;
 
 signals:
     void formatFinished(bool ok);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    void reject() override;
 
 private:
     void finished(int exitCode, QProcess::ExitStatus status);

@@ -80,6 +80,22 @@ TEST(ImageCandidates, AttachedImagesAreListedByTheDriveList)
     EXPECT_EQ(selector.items()[0].rfind("(img1) Image", 0), 0u);
 }
 
+TEST(ImageCandidates, DetachedImageLeavesAndItsNameIsNotReused)
+{
+    test::TempFile a(512 * 4000), b(512 * 4000);
+    ImageCandidates images;
+    images.attach(a.path());
+    images.attach(b.path());
+    EXPECT_TRUE(images.detach("img1"));
+    EXPECT_FALSE(images.detach("img1"));
+    const auto left = images.candidates();
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0].name, "img2");
+    EXPECT_FALSE(images.candidate("img1").open);
+    // A later image gets a fresh name, so a slot never changes its image.
+    EXPECT_EQ(images.attach(a.path()), "img3");
+}
+
 TEST(SlotDriveSource, ArrivalTakesTheLowestFreeSlotAndDepartureFreesIt)
 {
     SlotDriveSource source;
