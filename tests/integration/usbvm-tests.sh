@@ -97,10 +97,37 @@ guest_list() {
     else
         bad "partition sectors landed at the partition's start on the disk"
     fi
-    # The write's short count is not compared (as specified); the read-back
+    # WriteSectorsAt does not compare the count written; the read-back
     # of the same two sectors is short and fails.
     r=$("$check" roundtrip "/dev/$A" 65535 2 2>&1 | tail -1)
     expect "a read past the end of the medium fails" "$r" "aligned read-back differs"
+
+    # An explicit partition node is its own volume, sized by its length.
+    local part
+    part=$("$cli" list "/dev/${P}2" 2>&1)
+    expect "explicit partition node: selector text" "$(drive_block "${P}2" "$part" | head -1)" \
+        "(${P}2) ACME    Parted (67 MB)"
+    expect "explicit partition node: volume and sizes" \
+        "$(drive_block "${P}2" "$part" | grep -oE 'volume [^ ]*|sectorCount.*' | tr '\n' ' ')" \
+        "volume /dev/${P}2 sectorCount 20000  capacityLba 131071 "
+
+    # A loop device has no SCSI path: its identity comes from sysfs.
+    local loop
+    truncate -s 40M /tmp/loop.img
+    loop=$(losetup --find --show /tmp/loop.img)
+    part=$("$cli" list "$loop" 2>&1)
+    expect "loop device answers INQUIRY and READ CAPACITY from sysfs" \
+        "$(drive_block "${loop#/dev/}" "$part" | sed -n '1p;4p' | tr '\n' '|')" \
+        "(${loop#/dev/}) Linux   ${loop#/dev/} (41 MB)|  vendor/product \"Linux   ${loop#/dev/}\"  revision \"    \"  removable 0|"
+    r=$("$check" roundtrip "$loop" 64 128 2>&1)
+    expect "O_DIRECT round trip on $loop" "$r" $'volume='"$loop"$' direct=1 unit=512\nroundtrip ok'
+    losetup -d "$loop"
+
+    # A write-protected stick opens read-only: listed, readable, writes fail.
+    local RO
+    RO=$(disk_with_serial LS0006)
+    expect "write-protected stick is listed" "$(drive_block "$RO" "$out" | head -1)" "($RO) ACME    Locked (33 MB)"
+    expect "write-protected stick refuses writes" "$("$check" roundtrip "/dev/$RO" 0 8 2>&1 | tail -1)" "write failed"
 
     # tmpfs refuses O_DIRECT on older kernels: the volume falls back.
     local want=1
@@ -166,13 +193,21 @@ guest_hotplug() {
     wait "$watcher" 2>/dev/null
     sed 's/^/    | /' "$log"
 
+    # Without root or the disk group the open fails, and the list says why.
+    out=$(setpriv --reuid=65534 --regid=65534 --clear-groups "$cli" list 2>&1)
+    expect "unprivileged open names the error" "$(grep "^not listed: $boot" <<<"$out")" \
+        "not listed: $boot: open failed (Permission denied)"
+
     # A disk the system swaps to or has mounted at /boot is never listed.
     local out
     mkswap -q "/dev/$boot" && swapon "/dev/$boot"
     out=$("$cli" list)
+    local named
+    named=$("$cli" list "/dev/$boot" | grep "^not listed: $boot: open")
     swapoff "/dev/$boot"
     expect "swap disk is a system disk" "$(grep "^not listed: $boot" <<<"$out")" "not listed: $boot: system disk"
     expect "swap disk has no selector line" "$(grep -c "^($boot)" <<<"$out")" 0
+    expect "swap disk named explicitly is refused" "$named" "not listed: $boot: open failed (Device or resource busy)"
     mkfs.vfat -n BOOT "/dev/$boot" >/dev/null && mount "/dev/$boot" /boot
     out=$("$cli" list)
     umount /boot
@@ -203,6 +238,26 @@ fi
 mkdir -p "$work"
 work=$(readlink -f "$work")
 
+# The guest has its own /tmp, /var/tmp, /run and /dev/shm: host folders
+# there (a build tree under /tmp) are reached through shares. The guest
+# half runs from a copy of this script in the work folder.
+shares=()
+cp "$self" "$work/usbvm-tests.sh"
+self=$work/usbvm-tests.sh
+# Parents first, so that a folder inside one already shared is not shared again.
+while read -r d; do
+    case $d/ in
+    /tmp/* | /var/tmp/* | /run/* | /dev/shm/*) ;;
+    *) continue ;;
+    esac
+    covered=0
+    for s in "${shares[@]}"; do
+        [[ $s == --share || $d/ != "$s"/* ]] || covered=1
+    done
+    [[ $covered == 1 ]] || shares+=(--share "$d")
+done < <(printf '%s\n' "$work" "$(dirname "$(readlink -f "$cli")")" "$(dirname "$(readlink -f "$check")")" |
+    awk '{ print length($0) " " $0 }' | sort -n | cut -d' ' -f2-)
+
 case $mode in
 list)
     rm -f "$work"/l*.img
@@ -211,14 +266,16 @@ list)
     truncate -s $(((16777216 + 2) * 512)) "$work/l3.img"
     truncate -s $((33554432 * 512)) "$work/l4.img"
     truncate -s 64M "$work/l5.img"
+    truncate -s 32M "$work/l6.img"
     printf 'label: dos\nstart=2048, size=40000, type=c\nstart=43008, size=20000, type=83\n' |
         sfdisk -q "$work/l5.img" >/dev/null || { echo "FAIL: sfdisk on $work/l5.img"; exit 1; }
-    exec "$run" --timeout 120 \
+    exec "$run" --timeout 120 "${shares[@]}" \
         --stick "$work/l1.img,vendor=ACME,product=Stick,rev=1.00,serial=LS0001" \
         --stick "$work/l2.img,removable=off,vendor=ACME,product=Fixed8,serial=LS0002" \
         --stick "$work/l3.img,removable=off,vendor=ACME,product=Fixed9,serial=LS0003" \
         --stick "$work/l4.img,vendor=ACME,product=Big,serial=LS0004" \
         --stick "$work/l5.img,vendor=ACME,product=Parted,serial=LS0005" \
+        --stick "$work/l6.img,vendor=ACME,product=Locked,serial=LS0006,ro=on" \
         -- bash "$self" guest-list "$cli" "$check"
     ;;
 hotplug | hotplug-udevd)
@@ -228,7 +285,9 @@ hotplug | hotplug-udevd)
     truncate -s 32M "$work/hot.img"
     udevd=() source=kernel
     [[ $mode == hotplug-udevd ]] && udevd=(--udevd) source=udev
-    exec "$run" --timeout 150 "${udevd[@]}" --share "$work" \
+    # Hot-plugged images must lie on a share or outside the guest's tmpfs.
+    [[ " ${shares[*]} " == *" $work "* ]] || shares+=(--share "$work")
+    exec "$run" --timeout 150 "${udevd[@]}" "${shares[@]}" \
         --stick "$work/h1.img,vendor=ACME,product=Boot,serial=HB0001" \
         -- bash "$self" guest-hotplug "$cli" "$work" "$source"
     ;;

@@ -97,24 +97,32 @@ private slots:
         QVERIFY(QString::fromStdString(error).contains("absent.img"));
     }
 
-    void fat32FormatLeavesFileSystemAndLabel()
+    void formatLeavesFileSystemAndLabel_data()
     {
-        if (!haveTool("FAT32") || QStandardPaths::findExecutable("blkid").isEmpty())
-            QSKIP("mkfs.fat or blkid is not installed");
-        const QString image = images_.make("fat.img", 64 << 20);
-        QVERIFY(formatWithDialog(image, "FAT32", "Quorvane"));
-        QCOMPARE(probe(image, "TYPE"), QStringLiteral("vfat"));
-        QCOMPARE(probe(image, "LABEL"), QStringLiteral("QUORVANE"));
+        QTest::addColumn<QString>("fileSystem");
+        QTest::addColumn<int>("megabytes");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QString>("expectedLabel");
+        QTest::newRow("FAT32") << "FAT32" << 64 << "Quorvane" << "vfat" << "QUORVANE";
+        QTest::newRow("exFAT") << "exFAT" << 32 << "Stick" << "exfat" << "Stick";
+        QTest::newRow("NTFS") << "NTFS" << 32 << "Backup" << "ntfs" << "Backup";
+        QTest::newRow("ext4") << "ext4" << 32 << "linux-data" << "ext4" << "linux-data";
     }
 
-    void exfatFormatLeavesFileSystemAndLabel()
+    void formatLeavesFileSystemAndLabel()
     {
-        if (!haveTool("exFAT") || QStandardPaths::findExecutable("blkid").isEmpty())
-            QSKIP("mkfs.exfat or blkid is not installed");
-        const QString image = images_.make("exfat.img", 32 << 20);
-        QVERIFY(formatWithDialog(image, "exFAT", "Stick"));
-        QCOMPARE(probe(image, "TYPE"), QStringLiteral("exfat"));
-        QCOMPARE(probe(image, "LABEL"), QStringLiteral("Stick"));
+        QFETCH(QString, fileSystem);
+        QFETCH(int, megabytes);
+        QFETCH(QString, label);
+        QFETCH(QString, type);
+        QFETCH(QString, expectedLabel);
+        if (!haveTool(fileSystem.toStdString()) || QStandardPaths::findExecutable("blkid").isEmpty())
+            QSKIP("the mkfs tool or blkid is not installed");
+        const QString image = images_.make(fileSystem + ".img", qint64(megabytes) << 20);
+        QVERIFY(formatWithDialog(image, fileSystem, label));
+        QCOMPARE(probe(image, "TYPE"), type);
+        QCOMPARE(probe(image, "LABEL"), expectedLabel);
     }
 
     void failingToolShowsItsErrorText()

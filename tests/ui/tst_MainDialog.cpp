@@ -5,6 +5,7 @@
 #include "ui/app/FormatDialog.h"
 #include "ui/app/MainDialog.h"
 #include "ui/app/NavigationBar.h"
+#include "ui/app/QtProgressSink.h"
 #include "ui/app/TestPage.h"
 
 #include <QComboBox>
@@ -12,8 +13,41 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <atomic>
+#include <thread>
+
 using namespace qv;
 using namespace qv::ui;
+
+namespace {
+
+// A page of the run protocol whose worker reports until it is stopped.
+class ReportingPage : public RunPage {
+public:
+    explicit ReportingPage(QObject* receiver)
+        : sink_(receiver, [this](int32_t, int64_t) -> int64_t {
+              ++reports;
+              return 1;
+          })
+    {
+    }
+    ProgressSink& progressSink() override { return sink_; }
+    void restoreIdleControls() override {}
+    std::atomic<int> reports{0};
+
+private:
+    QtProgressSink sink_;
+};
+
+void reportUntilStopped(SharedContext& context)
+{
+    context.status->setState(RUN_ACTIVE);
+    while (context.status->state() != RUN_STOP)
+        context.status->progressWindow->report(OP_ERROR_SCAN, 0);
+    context.status->progressWindow->report(OP_ERROR_SCAN, 0);
+}
+
+}  // namespace
 
 class MainDialogTest : public QObject {
     Q_OBJECT
@@ -210,6 +244,52 @@ private slots:
         QVERIFY(window.close());
         QCOMPARE(saved.count(), 1);
         QVERIFY(store.contains(kEraseTypeKey));
+    }
+
+    void closeWaitsUntilTheWorkerHasEnded()
+    {
+        MemoryProfileStore store;
+        MainDialog window(store, twoImages());
+        window.show();
+        QObject receiver;
+        ReportingPage page(&receiver);
+        std::atomic<bool> release{false};
+        QVERIFY(window.runs().start(page, [&](SharedContext& context) {
+            // Stopped already, but the thread has not returned yet.
+            context.status->setState(RUN_STOP);
+            while (!release)
+                std::this_thread::yield();
+        }));
+        {
+            test::ModalCatcher catcher;
+            QVERIFY(!window.close());
+            QCOMPARE(catcher.texts.size(), 1);
+        }
+        QVERIFY(!store.contains(kPassesKey));
+        release = true;
+        QTRY_VERIFY(!window.runs().thread().running());
+        window.runs().EndRun(page);
+        QVERIFY(!window.runs().active());
+        QVERIFY(window.close());
+        QVERIFY(store.contains(kPassesKey));
+    }
+
+    void destroyingTheWindowDuringARunServesTheWorkersReports()
+    {
+        MemoryProfileStore store;
+        auto* window = new MainDialog(store, twoImages());
+        window->show();
+        QObject receiver;
+        ReportingPage page(&receiver);
+        QVERIFY(window->runs().start(page, reportUntilStopped));
+        QTRY_VERIFY(page.reports > 10);
+        // The worker is waiting in a report on this thread most of the time;
+        // a blind join here would never return.
+        delete window;
+        const int after = page.reports;
+        QVERIFY(after > 10);
+        QTest::qWait(20);
+        QCOMPARE(int(page.reports), after);
     }
 
     void savedEraseModeComesBackAndColoursAreNeverWritten()

@@ -28,6 +28,20 @@ private slots:
         QVERIFY(LoadText(235) != EnglishText(235));
     }
 
+    void everyTextTheWindowUsesIsInBothLanguages()
+    {
+        std::vector<int> ids = {101, 105, 106, 107, 110, 112, 122, 144, 155, 158, 180, 181, 182, 183, 235};
+        const std::pair<int, int> ranges[] = {{10001, 10006}, {10201, 10213}, {10301, 10315},
+                                              {13401, 13405}, {32774, 32779}};
+        for (const auto& [first, last] : ranges)
+            for (int id = first; id <= last; ++id)
+                ids.push_back(id);
+        for (int id : ids) {
+            QVERIFY2(!BuiltinText(id).empty(), qPrintable(QString::number(id)));
+            QVERIFY2(!EnglishText(id).empty(), qPrintable(QString::number(id)));
+        }
+    }
+
     void missingTranslationFileKeepsTheBuiltInTexts()
     {
         QTemporaryDir empty;

@@ -19,9 +19,14 @@ std::shared_ptr<ImageVolume> ImageVolume::open(const std::string& path, int* err
         return nullptr;
     }
     struct stat st;
-    if (fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISBLK(st.st_mode))) {
+    int refusal = 0;
+    if (fstat(fd, &st) != 0)
+        refusal = errno;
+    else if (!(S_ISREG(st.st_mode) || S_ISBLK(st.st_mode)))
+        refusal = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    if (refusal) {
         if (error)
-            *error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+            *error = refusal;
         ::close(fd);
         return nullptr;
     }
@@ -33,79 +38,42 @@ ImageVolume::ImageVolume(std::string path, int fd, bool readOnly)
 {
 }
 
-ImageVolume::~ImageVolume()
-{
-    if (fd_ >= 0)
-        ::close(fd_);
-}
-
-int ImageVolume::acquire()
-{
-    std::lock_guard lock(mutex_);
-    if (closed_)
-        return -1;
-    ++inFlight_;
-    return fd_;
-}
-
-void ImageVolume::release()
-{
-    std::lock_guard lock(mutex_);
-    if (--inFlight_ == 0 && closed_ && fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
-}
+ImageVolume::~ImageVolume() = default;
 
 int64_t ImageVolume::readAt(uint64_t offset, void* buffer, size_t length)
 {
-    int fd = acquire();
-    if (fd < 0)
+    auto fd = fd_.use();
+    if (!fd)
         return -EBADF;
-    int64_t result = PreadFull(fd, buffer, length, offset);
-    release();
-    return result;
+    return PreadFull(fd[0], buffer, length, offset);
 }
 
 int64_t ImageVolume::writeAt(uint64_t offset, const void* buffer, size_t length)
 {
     if (readOnly_)
         return -EROFS;
-    int fd = acquire();
-    if (fd < 0)
+    auto fd = fd_.use();
+    if (!fd)
         return -EBADF;
-    int64_t result = PwriteFull(fd, buffer, length, offset);
-    release();
-    return result;
+    return PwriteFull(fd[0], buffer, length, offset);
 }
 
 bool ImageVolume::flush()
 {
-    int fd = acquire();
-    if (fd < 0)
+    auto fd = fd_.use();
+    if (!fd)
         return false;
-    bool ok = readOnly_ || fdatasync(fd) == 0;
-    release();
-    return ok;
+    return readOnly_ || fdatasync(fd[0]) == 0;
 }
 
 void ImageVolume::close()
 {
-    std::lock_guard lock(mutex_);
-    if (closed_)
-        return;
-    closed_ = true;
-    // A transfer in flight keeps the descriptor; the last one closes it.
-    if (inFlight_ == 0 && fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
+    fd_.close();
 }
 
 bool ImageVolume::isOpen() const
 {
-    std::lock_guard lock(mutex_);
-    return !closed_;
+    return fd_.isOpen();
 }
 
 std::shared_ptr<Volume> ImageVolume::reopen()
@@ -115,10 +83,8 @@ std::shared_ptr<Volume> ImageVolume::reopen()
 
 uint64_t ImageVolume::sizeBytes() const
 {
-    std::lock_guard lock(mutex_);
-    if (closed_)
-        return 0;
-    return FileLength(fd_);
+    auto fd = fd_.use();
+    return fd ? FileLength(fd[0]) : 0;
 }
 
 std::string ImageVolume::productForPath(const std::string& path)

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "core/device/Volume.h"
+#include "platform/image/GuardedDescriptors.h"
 
-#include <mutex>
 #include <string>
 
 namespace qv {
@@ -35,16 +35,10 @@ public:
 
 private:
     ImageVolume(std::string path, int fd, bool readOnly);
-    // Takes the descriptor for one transfer; -1 once closed.
-    int acquire();
-    void release();
 
     std::string path_;
     bool readOnly_;
-    mutable std::mutex mutex_;
-    int fd_;
-    int inFlight_ = 0;
-    bool closed_ = false;
+    mutable GuardedDescriptors fd_;
 };
 
 }  // namespace qv

@@ -75,9 +75,12 @@ std::shared_ptr<LinuxVolume> LinuxVolume::open(const VolumeTarget& target, int* 
         return nullptr;
     }
     struct stat st;
-    if (fstat(fd, &st) != 0 || !(S_ISBLK(st.st_mode) || S_ISREG(st.st_mode))) {
+    int refused = fstat(fd, &st) != 0 ? errno : 0;
+    if (!refused && !(S_ISBLK(st.st_mode) || S_ISREG(st.st_mode)))
+        refused = S_ISDIR(st.st_mode) ? EISDIR : ENOTBLK;
+    if (refused) {
         if (error)
-            *error = S_ISDIR(st.st_mode) ? EISDIR : ENOTBLK;
+            *error = refused;
         ::close(fd);
         return nullptr;
     }
@@ -106,60 +109,24 @@ std::shared_ptr<LinuxVolume> LinuxVolume::open(const VolumeTarget& target, int* 
 LinuxVolume::LinuxVolume(VolumeTarget target, IoMode mode, int volumeFd, int diskFd, bool direct,
                          bool readOnly, size_t unit, bool regularFile)
     : target_(std::move(target)), mode_(mode), direct_(direct), readOnly_(readOnly), unit_(unit),
-      regularFile_(regularFile)
+      regularFile_(regularFile), fds_(volumeFd, diskFd)
 {
-    fds_.volume = volumeFd;
-    fds_.disk = diskFd;
     scsiPath_ = target_.diskName.empty() || HasScsiPath(target_.sysfsRoot, target_.diskName);
 }
 
 LinuxVolume::~LinuxVolume()
 {
-    closeFds();
     std::free(bounce_);
-}
-
-void LinuxVolume::closeFds()
-{
-    if (fds_.volume >= 0)
-        ::close(fds_.volume);
-    if (fds_.disk >= 0)
-        ::close(fds_.disk);
-    fds_ = {};
-}
-
-bool LinuxVolume::acquire(Fds& fds)
-{
-    std::lock_guard lock(mutex_);
-    if (closed_)
-        return false;
-    ++inFlight_;
-    fds = fds_;
-    return true;
-}
-
-void LinuxVolume::release()
-{
-    std::lock_guard lock(mutex_);
-    if (--inFlight_ == 0 && closed_)
-        closeFds();
 }
 
 void LinuxVolume::close()
 {
-    std::lock_guard lock(mutex_);
-    if (closed_)
-        return;
-    closed_ = true;
-    // A call in flight keeps the descriptors; the last one closes them.
-    if (inFlight_ == 0)
-        closeFds();
+    fds_.close();
 }
 
 bool LinuxVolume::isOpen() const
 {
-    std::lock_guard lock(mutex_);
-    return !closed_;
+    return fds_.isOpen();
 }
 
 std::shared_ptr<Volume> LinuxVolume::reopen()
@@ -169,24 +136,20 @@ std::shared_ptr<Volume> LinuxVolume::reopen()
 
 int64_t LinuxVolume::readAt(uint64_t offset, void* buffer, size_t length)
 {
-    Fds fds;
-    if (!acquire(fds))
+    auto fds = fds_.use();
+    if (!fds)
         return -EBADF;
-    const int64_t result = transfer(fds.volume, offset, buffer, length, false);
-    release();
-    return result;
+    return transfer(fds[0], offset, buffer, length, false);
 }
 
 int64_t LinuxVolume::writeAt(uint64_t offset, const void* buffer, size_t length)
 {
     if (readOnly_)
         return -EROFS;
-    Fds fds;
-    if (!acquire(fds))
+    auto fds = fds_.use();
+    if (!fds)
         return -EBADF;
-    const int64_t result = transfer(fds.volume, offset, const_cast<void*>(buffer), length, true);
-    release();
-    return result;
+    return transfer(fds[0], offset, const_cast<void*>(buffer), length, true);
 }
 
 int64_t LinuxVolume::transfer(int fd, uint64_t offset, void* buffer, size_t length, bool write)
@@ -275,23 +238,18 @@ int64_t LinuxVolume::bounced(int fd, uint64_t offset, void* buffer, size_t lengt
 
 bool LinuxVolume::flush()
 {
-    Fds fds;
-    if (!acquire(fds))
+    auto fds = fds_.use();
+    if (!fds)
         return false;
-    const bool ok = readOnly_ || fdatasync(fds.volume) == 0;
-    release();
-    return ok;
+    return readOnly_ || fdatasync(fds[0]) == 0;
 }
 
 ScsiResult LinuxVolume::scsi(const ScsiRequest& request)
 {
-    Fds fds;
-    if (!acquire(fds))
+    auto fds = fds_.use();
+    if (!fds)
         return {false, 0};
-    const ScsiResult result = scsiPath_ ? sgio(fds.disk >= 0 ? fds.disk : fds.volume, request)
-                                        : translated(request);
-    release();
-    return result;
+    return scsiPath_ ? sgio(fds[1] >= 0 ? fds[1] : fds[0], request) : translated(request);
 }
 
 ScsiResult LinuxVolume::sgio(int fd, const ScsiRequest& request)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/device/Volume.h"
+#include "platform/image/GuardedDescriptors.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -59,19 +60,8 @@ public:
     static constexpr size_t kBufferAlignment = 4096;
 
 private:
-    struct Fds {
-        int volume = -1;
-        int disk = -1;
-    };
     LinuxVolume(VolumeTarget target, IoMode mode, int volumeFd, int diskFd, bool direct, bool readOnly,
                 size_t unit, bool regularFile);
-
-    // Takes the descriptors for one call; false once closed. The last
-    // release after close() closes them, so no call ever sees a closed or
-    // reused descriptor.
-    bool acquire(Fds& fds);
-    void release();
-    void closeFds();
 
     int64_t transfer(int fd, uint64_t offset, void* buffer, size_t length, bool write);
     int64_t bounced(int fd, uint64_t offset, void* buffer, size_t length, bool write);
@@ -86,10 +76,9 @@ private:
     bool regularFile_;
     bool scsiPath_;
 
-    mutable std::mutex mutex_;
-    Fds fds_;
-    int inFlight_ = 0;
-    bool closed_ = false;
+    // The volume node's descriptor and the whole disk's (-1 when they are
+    // one node).
+    GuardedDescriptors fds_;
 
     std::mutex bounceMutex_;
     void* bounce_ = nullptr;

@@ -34,6 +34,18 @@ bool isCard(const std::string& name)
     return name.rfind("mmcblk", 0) == 0 && allOf(name, 6, isdigit);
 }
 
+// The system disk is never a candidate; every open refuses it again, also
+// when it is named explicitly or became one (swapon, mount) after the list
+// was made.
+bool holdsTheSystem(const std::string& sysfsRoot, const std::string& disk, const SystemDevices& system)
+{
+    const std::vector<std::string> family = BlockFamily(sysfsRoot, disk);
+    std::vector<std::string> numbers;
+    for (const std::string& member : family)
+        numbers.push_back(DeviceNumber(sysfsRoot, member));
+    return IsSystemDisk(family, numbers, system);
+}
+
 class SystemDriveProvider : public CandidateProvider {
 public:
     SystemDriveProvider(std::string sysfsRoot, std::string procRoot)
@@ -103,11 +115,7 @@ DiskStatus ClassifyDisk(const std::string& sysfsRoot, const std::string& name, c
 {
     if (!IsCandidateDiskName(name) || !ReadAttribute(sysfsRoot + "/block/" + name + "/size"))
         return DiskStatus::NotACandidate;
-    const std::vector<std::string> family = BlockFamily(sysfsRoot, name);
-    std::vector<std::string> numbers;
-    for (const std::string& member : family)
-        numbers.push_back(DeviceNumber(sysfsRoot, member));
-    if (IsSystemDisk(family, numbers, system))
+    if (holdsTheSystem(sysfsRoot, name, system))
         return DiskStatus::SystemDisk;
     if (BlockSectors(sysfsRoot, name) == 0)
         return DiskStatus::NoMedium;
@@ -143,6 +151,8 @@ bool ProbeMedium(const std::string& kernelName)
 
 OpenResult OpenSystemDisk(const std::string& kernelName, const std::string& sysfsRoot)
 {
+    if (holdsTheSystem(sysfsRoot, kernelName, ReadSystemDevices()))
+        return {nullptr, EBUSY};
     VolumeTarget target;
     target.diskNode = "/dev/" + kernelName;
     target.diskName = kernelName;
@@ -173,6 +183,8 @@ OpenResult OpenBlockDevice(const std::string& node)
     target.diskNode = node;
     if (!name.empty()) {
         const std::string disk = DiskOfBlock("/sys", name);
+        if (holdsTheSystem("/sys", disk, ReadSystemDevices()))
+            return {nullptr, EBUSY};
         target.diskName = disk;
         target.volumeName = name;
         if (disk != name) {

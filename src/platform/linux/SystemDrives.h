@@ -41,12 +41,13 @@ DriveCandidate SystemDriveCandidate(const std::string& kernelName);
 bool ProbeMedium(const std::string& kernelName);
 
 // Opens the volume of a whole disk by kernel name: its first partition when
-// it has one, else the disk.
+// it has one, else the disk. The system disk is refused with EBUSY.
 OpenResult OpenSystemDisk(const std::string& kernelName, const std::string& sysfsRoot = "/sys");
 
 // Opens the volume of a block device given by node ("/dev/sdb", "/dev/loop0"):
 // its first partition when it has one, else the whole disk; a partition
-// node is opened as it is.
+// node is opened as it is. A node on the system disk is refused with EBUSY
+// before anything is opened.
 OpenResult OpenBlockDevice(const std::string& node);
 
 }  // namespace qv::linux_platform

@@ -2,17 +2,13 @@
 
 #include "core/device/DriveList.h"
 #include "core/device/SlotDriveSource.h"
+#include "platform/linux/SystemDriveEvents.h"
+#include "platform/linux/UdevMonitor.h"
 
 #include <QSocketNotifier>
 
-#ifdef QUORVANE_HAVE_UDEV_MONITOR
-#include "platform/linux/SystemDriveEvents.h"
-#include "platform/linux/UdevMonitor.h"
-#endif
-
 namespace qv::ui {
 
-#ifdef QUORVANE_HAVE_UDEV_MONITOR
 struct DriveWatcher::Impl {
     Impl(SlotDriveSource& source, DriveList& drives) : events(source, drives)
     {
@@ -26,12 +22,6 @@ struct DriveWatcher::Impl {
     std::unique_ptr<linux_platform::UdevMonitor> monitor;
     std::unique_ptr<QSocketNotifier> notifier;
 };
-#else
-struct DriveWatcher::Impl {
-    Impl(SlotDriveSource&, DriveList&) {}
-    std::unique_ptr<QSocketNotifier> notifier;
-};
-#endif
 
 DriveWatcher::DriveWatcher(SlotDriveSource& source, DriveList& drives)
     : impl_(std::make_unique<Impl>(source, drives))

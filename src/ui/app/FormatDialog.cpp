@@ -51,6 +51,7 @@ CFormatDialog::CFormatDialog(const QString& name, const QString& volumePath, QWi
     progress_->setRange(0, 100);
     progress_->setValue(0);
     progress_->setTextVisible(false);
+    progress_->setVisible(false);
     state_ = new QLabel(this);
     output_ = new QPlainTextEdit(this);
     output_->setReadOnly(true);
@@ -99,6 +100,7 @@ void CFormatDialog::setRunning(bool running)
     label_->setEnabled(!running);
     quick_->setEnabled(!running);
     if (running) {
+        progress_->setVisible(true);
         progress_->setRange(0, 0);  // busy until the tool says how far it is
         state_->setText(Text(10308));
     }
@@ -171,7 +173,7 @@ void CFormatDialog::finished(int exitCode, QProcess::ExitStatus status)
     if (status != QProcess::NormalExit || exitCode != 0) {
         QString detail = collected_.trimmed();
         if (detail.isEmpty())
-            detail = status == QProcess::NormalExit ? QStringLiteral("exit code %1").arg(exitCode)
+            detail = status == QProcess::NormalExit ? TextWith(10315, QString::number(exitCode))
                                                     : process_.errorString();
         fail(TextWith(10310, volumePath_, detail));
         return;

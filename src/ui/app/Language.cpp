@@ -6,6 +6,11 @@
 #include <QTranslator>
 
 namespace qv::ui {
+namespace {
+
+bool englishInUse = false;
+
+}  // namespace
 
 bool WantEnglishFrom(const QString& quorvaneLang, const QString& language, const QString& lcAll,
                      const QString& lcMessages, const QString& lang)
@@ -41,13 +46,20 @@ bool InstallEnglish(QCoreApplication& app, QTranslator& translator, const QStrin
         // qtTrId answers an unknown id with the id itself.
         return text == QLatin1String(key) ? std::string() : text.toStdString();
     });
+    englishInUse = true;
     return true;
+}
+
+bool EnglishInUse()
+{
+    return englishInUse;
 }
 
 void RemoveTranslation(QCoreApplication& app, QTranslator& translator)
 {
     SetTextProvider({});
     app.removeTranslator(&translator);
+    englishInUse = false;
 }
 
 }  // namespace qv::ui

@@ -18,6 +18,8 @@ bool WantEnglishFrom(const QString& quorvaneLang, const QString& language, const
 // installs it and makes LoadText answer through it. False when the file
 // cannot be loaded; the built-in texts then stay.
 bool InstallEnglish(QCoreApplication& app, QTranslator& translator, const QString& dir = QString());
+// True while the English translation answers LoadText.
+bool EnglishInUse();
 // Back to the built-in texts.
 void RemoveTranslation(QCoreApplication& app, QTranslator& translator);
 

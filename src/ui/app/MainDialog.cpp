@@ -7,6 +7,7 @@
 #include "ui/app/FileDialog.h"
 #include "ui/app/FormatDialog.h"
 #include "ui/app/Icons.h"
+#include "ui/app/Language.h"
 #include "ui/app/MessageBox.h"
 #include "ui/app/NavigationBar.h"
 #include "ui/app/TestPage.h"
@@ -15,10 +16,12 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
@@ -57,10 +60,13 @@ MainDialog::MainDialog(ProfileStore& store, MainOptions options, QWidget* parent
 
 MainDialog::~MainDialog()
 {
-    // A worker never outlives the records it works on.
+    // A worker never outlives the records it works on. It may be waiting in
+    // a report on this thread, so the events are served until it has ended
+    // rather than joined blindly.
     if (runs_) {
         runs_->requestStop();
-        runs_->thread().join();
+        while (runs_->thread().running())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     }
 }
 
@@ -113,12 +119,18 @@ void MainDialog::buildWidgets()
     body->addWidget(navigation_);
     body->addWidget(pageArea_, 1);
 
+    statusText_ = new QLabel(this);
+    statusText_->setWordWrap(true);
+    statusText_->setContentsMargins(8, 0, 8, 6);
+    statusText_->setVisible(false);
+
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->setMenuBar(menuBar_);
     layout->addLayout(top);
     layout->addLayout(body, 1);
+    layout->addWidget(statusText_);
 
     // The bar is as wide as its longest title needs, and never narrower
     // than the icons want.
@@ -131,7 +143,10 @@ void MainDialog::buildWidgets()
     navigation_->setFixedWidth(barWidth);
 
     connect(selectorBox_, &QComboBox::activated, this, [this] { drives_->SyncSelection(); });
-    connect(refreshButton_, &QPushButton::clicked, this, [this] { drives_->RefreshDevices(); });
+    connect(refreshButton_, &QPushButton::clicked, this, [this] {
+        drives_->RefreshDevices();
+        notePermissionSkips();
+    });
     connect(formatButton_, &QPushButton::clicked, this, &MainDialog::formatDrive);
     connect(snapshotButton_, &QPushButton::clicked, this, &MainDialog::saveSnapshot);
     connect(navigation_, &CNavigationBar::pageSelected, this, &MainDialog::showPage);
@@ -143,18 +158,25 @@ void MainDialog::buildMenus()
     file->addAction(Text(32774), this, &MainDialog::saveSnapshot);
     file->addSeparator();
     file->addAction(Text(10208), this, &MainDialog::attachImageFromMenu);
-    file->addAction(Text(10209), this, &MainDialog::detachSelectedImage);
+    QAction* detach = file->addAction(Text(10209), this, &MainDialog::detachSelectedImage);
+    connect(file, &QMenu::aboutToShow, this, [this, detach] {
+        const int selected = drives_->selectedDrive();
+        detach->setEnabled(!status_.busy && selected >= 0 && drives_->record(selected).listed &&
+                           source_.slotName(selected).rfind("img", 0) == 0);
+    });
     file->addSeparator();
     QAction* exit = file->addAction(Text(32775), this, &QWidget::close);
     exit->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
 
     QMenu* service = menuBar_->addMenu(Text(10206));
-    service->addAction(Text(32776), this, &MainDialog::formatDrive);
+    QAction* format = service->addAction(Text(32776), this, &MainDialog::formatDrive);
+    // The menu item is available exactly when the button is.
+    connect(service, &QMenu::aboutToShow, this, [this, format] { format->setEnabled(formatButton_->isEnabled()); });
     service->addSeparator();
     // The language list is built by the language selection; until then the
     // menu names the language in use.
     QMenu* language = service->addMenu(Text(32777));
-    QAction* current = language->addAction(LoadText(10202) == BuiltinText(10202) ? "Русский" : "English");
+    QAction* current = language->addAction(EnglishInUse() ? QStringLiteral("English") : QStringLiteral("Русский"));
     current->setCheckable(true);
     current->setChecked(true);
     current->setEnabled(false);
@@ -184,10 +206,12 @@ void MainDialog::initialise()
     });
     runs_->onIdle = [this] { drives_->RunEnded(); };
 
-    if (!IsDeviceScanDisabled(store_))
+    if (!IsDeviceScanDisabled(store_)) {
         drives_->EnumerateDrives(-1);
+        notePermissionSkips();
+    }
     const int selected = drives_->selectedDrive();
-    context_.device = selected >= 0 ? &drives_->record(selected) : nullptr;
+    context_.device = selected >= 0 && drives_->record(selected).listed ? &drives_->record(selected) : nullptr;
 
     for (const PageSlot& slot : kPageSlots) {
         TestPage* page = MakePage(slot.index, pageArea_);
@@ -203,7 +227,6 @@ void MainDialog::initialise()
     initialSize_ = size();
     setMinimumSize(initialSize_);
 
-    navigation_->resize(navigation_->width(), navigation_->height());
     navigation_->setContext(&context_);
     for (int index = 0; index < kPageCount; ++index) {
         for (const PageSlot& slot : kPageSlots)
@@ -230,12 +253,25 @@ void MainDialog::initialise()
         watcher_ = std::make_unique<DriveWatcher>(source_, *drives_);
 }
 
+void MainDialog::notePermissionSkips()
+{
+    if (permissionNoted_)
+        return;
+    for (int slot = 0; slot < kDriveSlots; ++slot) {
+        const SlotVerdict& verdict = drives_->verdict(slot);
+        if (verdict.verdict == DriveVerdict::OpenFailed && (verdict.error == EACCES || verdict.error == EPERM)) {
+            permissionNoted_ = true;
+            statusText_->setText(Text(10211));
+            statusText_->setVisible(true);
+            return;
+        }
+    }
+}
+
 void MainDialog::updatePageAvailability()
 {
     formatButton_->setEnabled(status_.deviceCount >= 1);
-    if (pagesCreated_)
-        for (TestPage* page : pages_)
-            page->updateStartControls(status_.deviceCount > 0);
+    updatePageControls(status_.deviceCount > 0);
 }
 
 void MainDialog::showPage(int index)
@@ -263,6 +299,9 @@ void MainDialog::updatePageControls(bool haveDevices)
     if (pagesCreated_)
         for (TestPage* page : pages_)
             page->updateStartControls(haveDevices);
+    // An arrival may have been refused for lack of permission.
+    if (initialised_)
+        notePermissionSkips();
 }
 
 bool MainDialog::attachImage(const QString& path)
@@ -323,9 +362,8 @@ void MainDialog::formatDrive()
     DeviceHandle old = record.handle;
     if (old)
         old->close();
-    const QString name = QString::fromStdString(source_.slotName(selected));
     const QString path = old ? QString::fromStdString(old->path()) : QString();
-    CFormatDialog dialog(name, path, this);
+    CFormatDialog dialog(selectorBox_->currentText(), path, this);
     dialog.exec();
     // Reopened whatever became of the format; a failed reopen leaves no
     // handle and the next operation on the drive fails.
@@ -340,7 +378,7 @@ void MainDialog::saveSnapshot()
     QString path = QStringLiteral("Quorvane_%1.png").arg(device && device->listed ? QString(device->productText).trimmed()
                                                                                   : QString());
     const QPixmap picture = grab();
-    if (ShowFileDialog(this, QStringLiteral("PNG (*.png)|*.png||"), path, true))
+    if (ShowFileDialog(this, Text(10213), path, true))
         picture.save(path, "PNG");
 }
 

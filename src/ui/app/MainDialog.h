@@ -66,6 +66,7 @@ public:
     QPushButton* formatButton() const { return formatButton_; }
     QPushButton* snapshotButton() const { return snapshotButton_; }
     QPushButton* refreshButton() const { return refreshButton_; }
+    QLabel* statusText() const { return statusText_; }
     QMenuBar* menuBar() const { return menuBar_; }
     QSize initialSize() const { return initialSize_; }
     bool initialised() const { return initialised_; }
@@ -91,6 +92,9 @@ private:
     void attachImageFromMenu();
     void detachSelectedImage();
     void showAbout();
+    // Says once, under the pages, that disks were skipped for lack of
+    // permission and how to get it.
+    void notePermissionSkips();
 
     // DriveListHooks
     void selectionChanged() override;
@@ -116,6 +120,7 @@ private:
     CNavigationBar* navigation_ = nullptr;
     QWidget* pageArea_ = nullptr;
     QStackedLayout* pageStack_ = nullptr;
+    QLabel* statusText_ = nullptr;
 
     std::unique_ptr<ComboDeviceSelector> selector_;
     std::unique_ptr<WidgetControl> selectorControl_;

@@ -1,7 +1,9 @@
 #include "ui/app/TestPage.h"
 
 #include "ui/app/DrawGradient.h"
+#include "core/run/SharedContext.h"
 #include "ui/app/Icons.h"
+#include "ui/app/MessageBox.h"
 #include "ui/app/Text.h"
 
 #include <QFontMetrics>
@@ -25,6 +27,11 @@ void TestPage::setContext(SharedContext* context, RunController* runs)
 {
     context_ = context;
     runs_ = runs;
+}
+
+void TestPage::showStopMessage(const QString& text)
+{
+    ShowMessage(this, MessageKind::Error, text, context_ ? QString::fromUtf8(context_->appTitle) : QString());
 }
 
 void TestPage::renderHeader(int width)

@@ -47,6 +47,10 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
 
+    // A run's failure (or any page message): the product name as caption
+    // and the stop icon, on the GUI thread.
+    void showStopMessage(const QString& text);
+
     SharedContext* context_ = nullptr;
     RunController* runs_ = nullptr;
 

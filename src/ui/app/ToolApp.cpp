@@ -6,6 +6,7 @@
 
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QLibraryInfo>
 
 #include <cstdio>
 
@@ -16,9 +17,14 @@ ToolApp::ToolApp(int& argc, char** argv) : QApplication(argc, argv)
     setOrganizationName(QStringLiteral("Tallowmere Software"));
     setApplicationName(QFileInfo(QString::fromLocal8Bit(argv[0])).completeBaseName());
     setApplicationVersion(QStringLiteral("2.00"));
-    if (WantEnglish() && !InstallEnglish(*this, translator_))
-        std::fprintf(stderr, "quorvane: the English translation (quorvaneENU.qm) was not found next to %s\n",
-                     qPrintable(applicationFilePath()));
+    if (WantEnglish()) {
+        if (!InstallEnglish(*this, translator_))
+            std::fprintf(stderr, "quorvane: the English translation (quorvaneENU.qm) was not found next to %s\n",
+                         qPrintable(applicationFilePath()));
+    } else if (qtTranslator_.load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        // Qt's own dialogs speak the program's language too.
+        installTranslator(&qtTranslator_);
+    }
 }
 
 int ToolApp::run()

@@ -17,6 +17,7 @@ public:
 
 private:
     QTranslator translator_;
+    QTranslator qtTranslator_;
 };
 
 }  // namespace qv::ui

@@ -46,17 +46,27 @@ TEST(ImageVolume, CloseDuringTransfersOnAnotherThreadIsSafe)
     test::TempFile file(512 * 2048);
     auto volume = ImageVolume::open(file.path());
     ASSERT_NE(volume, nullptr);
-    std::atomic<int> failures{0};
+    std::atomic<int> reads{0};
+    int failures = 0;
+    bool readAfterFailure = false;
     std::thread worker([&] {
         std::vector<char> block(512 * 128);
-        for (int i = 0; i < 2000; ++i)
-            if (!ReadSectorsAt(volume, uint64_t(i % 16) * 128, 128, 512, block.data()))
+        // Reads until the close is seen, and a little beyond.
+        for (int i = 0; i < 1000000 && failures < 50; ++i) {
+            const bool ok = ReadSectorsAt(volume, uint64_t(i % 16) * 128, 128, 512, block.data());
+            if (!ok)
                 ++failures;
+            else if (failures)
+                readAfterFailure = true;
+            ++reads;
+        }
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    while (reads < 10)
+        std::this_thread::yield();
     volume->close();
     worker.join();
-    EXPECT_GT(failures.load(), 0);
+    EXPECT_EQ(failures, 50);
+    EXPECT_FALSE(readAfterFailure);
     char sector[512];
     EXPECT_FALSE(ReadSectorsAt(volume, 0, 1, 512, sector));
 }
@@ -78,6 +88,22 @@ TEST(ImageCandidates, AttachedImagesAreListedByTheDriveList)
     EXPECT_EQ(status.deviceCount, 1);  // the second is below 1953 sectors
     EXPECT_EQ(source.slotName(2), "img1");
     EXPECT_EQ(selector.items()[0].rfind("(img1) Image", 0), 0u);
+}
+
+TEST(ImageCandidates, DetachedImageLeavesAndItsNameIsNotReused)
+{
+    test::TempFile a(512 * 4000), b(512 * 4000);
+    ImageCandidates images;
+    images.attach(a.path());
+    images.attach(b.path());
+    EXPECT_TRUE(images.detach("img1"));
+    EXPECT_FALSE(images.detach("img1"));
+    const auto left = images.candidates();
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0].name, "img2");
+    EXPECT_FALSE(images.candidate("img1").open);
+    // A later image gets a fresh name, so a slot never changes its image.
+    EXPECT_EQ(images.attach(a.path()), "img3");
 }
 
 TEST(SlotDriveSource, ArrivalTakesTheLowestFreeSlotAndDepartureFreesIt)

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <unistd.h>
 
 namespace qv::linux_platform {
 namespace {
@@ -29,6 +30,18 @@ TEST(UdevRouting, DiskEventsOnlyAndMediaChangeOnlyWithItsFlag)
     RouteDiskEvent("remove", "partition", "sdb1", false, events);
     RouteDiskEvent("remove", "disk", "sdb", false, events);
     EXPECT_EQ(events.log, "+sdb ~sdc -sdb ");
+}
+
+TEST(UdevRouting, MonitorListensOnTheSourceThatExists)
+{
+    RecordingEvents events;
+    auto monitor = UdevMonitor::create(events);
+    ASSERT_TRUE(monitor);
+    EXPECT_GE(monitor->fd(), 0);
+    EXPECT_STREQ(monitor->source(), access("/run/udev/control", F_OK) == 0 ? "udev" : "kernel");
+    // The socket does not block: with nothing (or little) waiting,
+    // dispatch returns.
+    monitor->dispatch();
 }
 
 // The kernel as the routing sees it: disks by name, each with a medium of

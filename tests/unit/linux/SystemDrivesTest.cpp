@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 
 namespace qv::linux_platform {
 namespace {
@@ -191,6 +192,15 @@ TEST(SystemDriveProvider, OffersSticksInSlotOrderAndReportsTheSystemDisk)
     for (const DriveCandidate& c : provider->candidates())
         names.push_back(c.name);
     EXPECT_EQ(names, (std::vector<std::string>{"sdaa", "mmcblk0", "mmcblk10"}));
+}
+
+TEST(OpenBlockDevice, RefusesWhatIsNoBlockDevice)
+{
+    test::TempTree tree;
+    tree.write("plain.img", "data");
+    EXPECT_EQ(OpenBlockDevice(tree.path("plain.img")).error, ENOTBLK);
+    EXPECT_EQ(OpenBlockDevice(tree.path("missing")).error, ENOENT);
+    EXPECT_FALSE(OpenBlockDevice(tree.path("missing")).handle);
 }
 
 }  // namespace

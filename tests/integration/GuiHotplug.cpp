@@ -1,0 +1,140 @@
+// The main window on the guest's real kernel: sticks plugged in and pulled
+// out while it runs appear in and leave the device selector. Runs inside
+// the emulated-USB guest (usbvm-gui.sh); QUORVANE_WORK names the folder of
+// the stick images, shared with the host.
+#include "core/settings/Settings.h"
+#include "core/text/StringTable.h"
+#include "ui/app/FormatDialog.h"
+#include "ui/app/MainDialog.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTimer>
+#include <QProcess>
+#include <QPushButton>
+#include <QTest>
+
+using namespace qv;
+using namespace qv::ui;
+
+namespace {
+
+// usbvm-ctl's synchronous hot-plug; returns its first output line.
+QString usbvmCtl(const QStringList& arguments)
+{
+    QProcess ctl;
+    ctl.start(QStringLiteral("usbvm-ctl"), arguments);
+    if (!ctl.waitForFinished(60000) || ctl.exitCode() != 0)
+        return {};
+    return QString::fromUtf8(ctl.readAllStandardOutput()).section('\n', 0, 0).trimmed();
+}
+
+int positionOf(QComboBox* selector, const QString& part)
+{
+    for (int i = 0; i < selector->count(); ++i)
+        if (selector->itemText(i).contains(part))
+            return i;
+    return -1;
+}
+
+}  // namespace
+
+class GuiHotplugTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        if (qEnvironmentVariable("USBVM") != QLatin1String("1"))
+            QSKIP("runs inside the emulated-USB guest only");
+    }
+
+    void sticksComeAndGoWhileTheWindowRuns()
+    {
+        MemoryProfileStore store;
+        MainOptions options;
+        MainDialog window(store, options);
+        window.show();
+        QComboBox* selector = window.deviceSelector();
+        QTRY_COMPARE_WITH_TIMEOUT(positionOf(selector, "Boot"), 0, 10000);
+        QCOMPARE(selector->count(), 1);
+
+        const QString work = qEnvironmentVariable("QUORVANE_WORK");
+        const QString added = usbvmCtl({"add", "-w", work + "/gui-hot.img,vendor=ACME,product=Hot,serial=HG0002"});
+        QVERIFY2(!added.isEmpty(), "usbvm-ctl add failed");
+        const QString hotStick = added.section(' ', 0, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(selector->count(), 2, 20000);
+        QCOMPARE(positionOf(selector, "Hot"), 1);
+
+        // The selected stick leaves: the first remaining one is selected.
+        selector->setCurrentIndex(1);
+        emit selector->activated(1);
+        QVERIFY(window.context().device->listed);
+        QVERIFY(QString(window.context().device->productText).contains("Hot"));
+        QVERIFY(!usbvmCtl({"remove", "-w", hotStick}).isNull());
+        QTRY_COMPARE_WITH_TIMEOUT(selector->count(), 1, 20000);
+        QCOMPARE(selector->currentIndex(), 0);
+        QVERIFY(selector->currentText().contains("Boot"));
+        QVERIFY(QString(window.context().device->productText).contains("Boot"));
+
+        // The last one leaves: the no-devices text, selector and Format off.
+        QVERIFY(!usbvmCtl({"remove", "-w", "stick0"}).isNull());
+        QTRY_COMPARE_WITH_TIMEOUT(selector->itemText(0), QString::fromStdString(LoadText(180)), 20000);
+        QVERIFY(!selector->isEnabled());
+        QVERIFY(!window.formatButton()->isEnabled());
+
+        // And a new one brings them back.
+        QVERIFY(!usbvmCtl({"add", "-w", work + "/gui-hot.img,vendor=ACME,product=Again,serial=HG0003"}).isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(selector->currentText().contains("Again"), 20000);
+        QVERIFY(selector->isEnabled());
+        QVERIFY(window.formatButton()->isEnabled());
+    }
+
+    void formatWritesTheChosenFileSystemOntoTheStick()
+    {
+        MemoryProfileStore store;
+        MainDialog window(store, MainOptions{});
+        window.show();
+        QTRY_VERIFY_WITH_TIMEOUT(window.context().device && window.context().device->listed, 10000);
+        const QString node = QString::fromStdString(window.context().device->handle->path());
+
+        // Answer the format dialog: exFAT, a label, Start, then Close once done.
+        bool finished = false, succeeded = false;
+        QTimer driver;
+        driver.setInterval(20);
+        connect(&driver, &QTimer::timeout, [&] {
+            auto* dialog = qobject_cast<CFormatDialog*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            if (!finished && !dialog->running()) {
+                dialog->fileSystemBox()->setCurrentIndex(dialog->fileSystemBox()->findText("exFAT"));
+                dialog->labelEdit()->setText("GUESTSTICK");
+                connect(dialog, &CFormatDialog::formatFinished, [&](bool ok) {
+                    finished = true;
+                    succeeded = ok;
+                });
+                dialog->startFormat();
+            } else if (finished && !dialog->running()) {
+                dialog->reject();
+            }
+        });
+        driver.start();
+        const DeviceHandle before = window.context().device->handle;
+        window.formatDrive();
+        driver.stop();
+        QVERIFY(finished);
+        QVERIFY(succeeded);
+        QVERIFY(window.context().device->handle != before);
+        QVERIFY(window.context().device->handle->isOpen());
+
+        QProcess blkid;
+        blkid.start("blkid", {"-p", "-o", "export", node});
+        QVERIFY(blkid.waitForFinished(20000));
+        const QString probe = QString::fromUtf8(blkid.readAllStandardOutput());
+        QVERIFY2(probe.contains("TYPE=exfat"), qPrintable(probe));
+        QVERIFY2(probe.contains("LABEL=GUESTSTICK"), qPrintable(probe));
+    }
+};
+
+QTEST_MAIN(GuiHotplugTest)
+#include "GuiHotplug.moc"
