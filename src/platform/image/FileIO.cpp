@@ -8,12 +8,16 @@
 
 namespace qv {
 
-int64_t PreadFull(int fd, void* buffer, size_t length, uint64_t offset)
+namespace {
+
+// Repeats a positioned transfer until it is whole, EINTR retried; stops at
+// end of file, or at an error after some bytes moved.
+template <typename Byte, typename Call>
+int64_t whole(Byte* bytes, size_t length, uint64_t offset, Call call)
 {
     size_t done = 0;
-    auto* bytes = static_cast<char*>(buffer);
     while (done < length) {
-        ssize_t n = ::pread(fd, bytes + done, length - done, off_t(offset + done));
+        ssize_t n = call(bytes + done, length - done, off_t(offset + done));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -26,22 +30,18 @@ int64_t PreadFull(int fd, void* buffer, size_t length, uint64_t offset)
     return int64_t(done);
 }
 
+}  // namespace
+
+int64_t PreadFull(int fd, void* buffer, size_t length, uint64_t offset)
+{
+    return whole(static_cast<char*>(buffer), length, offset,
+                 [fd](char* at, size_t n, off_t where) { return ::pread(fd, at, n, where); });
+}
+
 int64_t PwriteFull(int fd, const void* buffer, size_t length, uint64_t offset)
 {
-    size_t done = 0;
-    const auto* bytes = static_cast<const char*>(buffer);
-    while (done < length) {
-        ssize_t n = ::pwrite(fd, bytes + done, length - done, off_t(offset + done));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return done ? int64_t(done) : -errno;
-        }
-        if (n == 0)
-            break;
-        done += size_t(n);
-    }
-    return int64_t(done);
+    return whole(static_cast<const char*>(buffer), length, offset,
+                 [fd](const char* at, size_t n, off_t where) { return ::pwrite(fd, at, n, where); });
 }
 
 uint64_t FileLength(int fd)
