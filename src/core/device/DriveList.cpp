@@ -40,10 +40,10 @@ std::string DriveText(const std::string& slotName, const char* productText, uint
         return {};
     const bool gigabytes = m > 1000;
     const std::string unit = LoadText(gigabytes ? 206 : 201);
-    char product[33] = {};
-    std::memcpy(product, productText, 32);
+    // The product field is 32 characters, NUL-terminated only when shorter.
+    const std::string product(productText, strnlen(productText, 32));
     char text[160];
-    std::snprintf(text, sizeof text, "(%s) %s (%u %s)", slotName.c_str(), product,
+    std::snprintf(text, sizeof text, "(%s) %s (%u %s)", slotName.c_str(), product.c_str(),
                   gigabytes ? m / 1000 : m, unit.c_str());
     return text;
 }
