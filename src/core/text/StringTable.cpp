@@ -11,6 +11,7 @@ namespace {
 constexpr StringEntry kEntries[] = {
 #include "core/text/strings/app.inc"
 #include "core/text/strings/device.inc"
+#include "core/text/strings/recovery.inc"
 };
 
 const std::vector<StringEntry>& sortedEntries()
