@@ -176,8 +176,9 @@ bool Scanner::emit(uint64_t length)
     found->startSector = uint32_t(file_.first);
     record_.foundCount += 1;
     record_.foundBytes += length;
+    const std::string text = found->name;
     if (context_.status->listControl)
-        context_.status->listControl->appendRow(found->name, std::move(found));
+        context_.status->listControl->appendRow(text, std::move(found));
     return true;
 }
 
