@@ -37,6 +37,23 @@ int32_t asLength(uint64_t value)
     return value > kMaxLength ? 0 : int32_t(value);
 }
 
+// The first index below 512 where byte `first` stands and match(i) holds.
+template <typename Match>
+bool findInSector(const uint8_t* sector, uint8_t first, Match match, uint64_t* at)
+{
+    const uint8_t* p = sector;
+    const uint8_t* end = sector + kSector;
+    while (p < end && (p = static_cast<const uint8_t*>(std::memchr(p, first, size_t(end - p))))) {
+        const uint64_t i = uint64_t(p - sector);
+        if (match(i)) {
+            *at = i;
+            return true;
+        }
+        ++p;
+    }
+    return false;
+}
+
 bool isAtomName(const uint8_t* p)
 {
     static const char* const names[] = {"mdat", "moov", "free", "skip", "wide", "pnot", "ftyp"};
@@ -101,9 +118,9 @@ uint64_t pngLength(Rule& r)
     if (!r.read(b, 2))
         return 0;
     for (;;) {
-        for (uint64_t i = 0; i < kSector; ++i)
-            if (std::memcmp(r.work + i, "IEND", 4) == 0)
-                return (b - r.first) * kSector + i + 8;
+        uint64_t i;
+        if (findInSector(r.work, 'I', [&](uint64_t at) { return std::memcmp(r.work + at, "IEND", 4) == 0; }, &i))
+            return (b - r.first) * kSector + i + 8;
         if (!r.report(b))
             return 0;
         ++b;
@@ -128,9 +145,11 @@ uint64_t gifLength(Rule& r)
     if (!r.read(b, 1))
         return 0;
     for (;;) {
-        for (uint64_t i = 0; i < kSector; ++i)
-            if (r.work[i] == 0x3B && (i == 0 || r.work[i - 1] == 0) && zerosFrom(r.work, i + 1))
-                return (b - r.first) * kSector + i + 1;
+        uint64_t i;
+        if (findInSector(r.work, 0x3B,
+                         [&](uint64_t at) { return (at == 0 || r.work[at - 1] == 0) && zerosFrom(r.work, at + 1); },
+                         &i))
+            return (b - r.first) * kSector + i + 1;
         if (!r.report(b))
             return 0;
         ++b;
@@ -281,9 +300,9 @@ uint64_t zipLength(Rule& r)
     if (!r.read(b, 2))
         return 0;
     for (;;) {
-        for (uint64_t i = 0; i < kSector; ++i)
-            if (le32(r.work + i) == 0x06054B50)
-                return (b - r.first) * kSector + i + 22 + r.work[i + 20];
+        uint64_t i;
+        if (findInSector(r.work, 0x50, [&](uint64_t at) { return le32(r.work + at) == 0x06054B50; }, &i))
+            return (b - r.first) * kSector + i + 22 + r.work[i + 20];
         if (!r.report(b))
             return 0;
         ++b;
@@ -341,9 +360,12 @@ uint64_t pdfLength(Rule& r)
     if (!r.read(b, 2))
         return 0;
     for (;;) {
-        for (uint64_t k = 0; k < kSector; ++k)
-            if (std::memcmp(r.work + k, "%EOF", 4) == 0 && zerosFrom(r.work, k + 6))
-                return (b - r.first) * kSector + k + 6;
+        uint64_t k;
+        if (findInSector(
+                r.work, '%',
+                [&](uint64_t at) { return std::memcmp(r.work + at, "%EOF", 4) == 0 && zerosFrom(r.work, at + 6); },
+                &k))
+            return (b - r.first) * kSector + k + 6;
         if (!r.report(b))
             return 0;
         ++b;

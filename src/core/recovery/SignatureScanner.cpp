@@ -104,16 +104,20 @@ void searchJpegEnd(OpenFile& file, uint64_t s, const uint8_t* b, uint8_t previou
     uint64_t end = 0, pairEnd = 0;
     // Every byte of the sector may start a marker (the bytes after it come
     // from the next sector); an end pair is looked for at 0 to 510, the one
-    // split over the boundary being caught from the next sector.
-    for (uint64_t i = 0; i < kSector; ++i) {
-        if (base + i == file.markerOffset + file.segmentLength && b[i] == 0xFF) {
+    // split over the boundary being caught from the next sector. Both need
+    // 0xFF at i, so only those bytes are visited.
+    const uint8_t* const last = b + kSector;
+    for (const uint8_t* p = b; p < last && (p = static_cast<const uint8_t*>(std::memchr(p, 0xFF, size_t(last - p))));
+         ++p) {
+        const uint64_t i = uint64_t(p - b);
+        if (base + i == file.markerOffset + file.segmentLength) {
             const uint8_t m = b[i + 1];
             file.markerOffset = base + i;
             file.segmentLength = m >= 0xD0 && m <= 0xD9 ? 2 : 256u * b[i + 2] + b[i + 3] + 2;
             if (m == 0xC4)
                 file.huffman = true;
         }
-        if (i < kSector - 1 && b[i] == 0xFF && b[i + 1] == 0xD9 && file.huffman) {
+        if (i < kSector - 1 && b[i + 1] == 0xD9 && file.huffman) {
             end = base + i + 2;
             pairEnd = i + 2;
             break;
@@ -189,6 +193,8 @@ int Scanner::run()
     record_.foundCount = 0;
     record_.foundBytes = 0;
     record_.readErrors = 0;
+    record_.position = 0;
+    record_.total = record_.sectorCount;
     TimerStart();
 
     const uint64_t count = record_.sectorCount;
@@ -237,7 +243,8 @@ int Scanner::run()
 
         previousLast = sector[kSector - 1];
         if (TimerElapsedSeconds() > 0.3) {
-            SendRecoveryProgress(context_, int64_t(std::min<uint64_t>(s + 1, count) * 1000 / count));
+            record_.position = std::min<uint64_t>(s + 1, count);
+            SendRecoveryProgress(context_, int64_t(record_.position * 1000 / count));
             TimerStart();
         }
     }
