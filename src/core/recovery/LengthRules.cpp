@@ -4,7 +4,9 @@
 #include "core/recovery/MediumReader.h"
 #include "core/recovery/RecoveryProgress.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 
@@ -112,52 +114,64 @@ uint64_t bmpLength(Rule& r)
     return le32(r.work + 2);
 }
 
-uint64_t pngLength(Rule& r)
+// Steps from the file's first sector one sector at a time, reading count
+// sectors at each, until found(&offset) finds the end in the sector read;
+// gives up after limit sectors.
+template <typename Found>
+uint64_t searchEnd(Rule& r, int count, uint64_t limit, Found found)
 {
     uint64_t b = r.first;
-    if (!r.read(b, 2))
+    if (!r.read(b, count))
         return 0;
     for (;;) {
-        uint64_t i;
-        if (findInSector(r.work, 'I', [&](uint64_t at) { return std::memcmp(r.work + at, "IEND", 4) == 0; }, &i))
-            return (b - r.first) * kSector + i + 8;
+        uint64_t end;
+        if (found(&end))
+            return (b - r.first) * kSector + end;
         if (!r.report(b))
             return 0;
         ++b;
-        if (b - r.first >= kPictureSearchSectors)
+        if (b - r.first >= limit || (b - r.first) * kSector > kMaxLength)
             return 0;
-        if (!r.read(b, 2))
+        if (!r.read(b, count))
             return 0;
     }
 }
 
-bool zerosFrom(const uint8_t* sector, uint64_t from)
+uint64_t pngLength(Rule& r)
 {
-    for (uint64_t i = from; i < kSector; ++i)
-        if (sector[i] != 0)
+    return searchEnd(r, 2, kPictureSearchSectors, [&](uint64_t* end) {
+        uint64_t i;
+        if (!findInSector(r.work, 'I', [&](uint64_t at) { return std::memcmp(r.work + at, "IEND", 4) == 0; }, &i))
+            return false;
+        *end = i + 8;
+        return true;
+    });
+}
+
+bool zerosBetween(const uint8_t* bytes, uint64_t from, uint64_t to)
+{
+    for (uint64_t i = from; i < to; ++i)
+        if (bytes[i] != 0)
             return false;
     return true;
 }
 
+bool zerosFrom(const uint8_t* sector, uint64_t from)
+{
+    return zerosBetween(sector, from, kSector);
+}
+
 uint64_t gifLength(Rule& r)
 {
-    uint64_t b = r.first;
-    if (!r.read(b, 1))
-        return 0;
-    for (;;) {
+    return searchEnd(r, 1, kPictureSearchSectors, [&](uint64_t* end) {
         uint64_t i;
-        if (findInSector(r.work, 0x3B,
-                         [&](uint64_t at) { return (at == 0 || r.work[at - 1] == 0) && zerosFrom(r.work, at + 1); },
-                         &i))
-            return (b - r.first) * kSector + i + 1;
-        if (!r.report(b))
-            return 0;
-        ++b;
-        if (b - r.first >= kPictureSearchSectors)
-            return 0;
-        if (!r.read(b, 1))
-            return 0;
-    }
+        if (!findInSector(r.work, 0x3B,
+                          [&](uint64_t at) { return (at == 0 || r.work[at - 1] == 0) && zerosFrom(r.work, at + 1); },
+                          &i))
+            return false;
+        *end = i + 1;
+        return true;
+    });
 }
 
 // The last of count elements of size bytes at file offset v.
@@ -168,6 +182,13 @@ bool lastElement(Rule& r, uint64_t v, uint64_t count, int size, uint64_t* out)
         return false;
     *out = size == 2 ? le16(bytes) : le32(bytes);
     return true;
+}
+
+// Bytes of one value of a TIFF field type (0 for unknown types).
+uint64_t tiffTypeSize(uint16_t type)
+{
+    static constexpr uint8_t sizes[] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8, 4};
+    return type < sizeof sizes ? sizes[type] : 0;
 }
 
 uint64_t tifLength(Rule& r)
@@ -183,11 +204,18 @@ uint64_t tifLength(Rule& r)
     const uint16_t n = le16(count);
     if (n == 0)
         return 0;
+    // Writers that put the directory and its values after the pixel data
+    // (libtiff does) would lose them to a length that ends at the last
+    // strip: the file spans whatever its directory occupies or points at.
+    uint64_t extent = directory + 2 + 12 * uint64_t(n) + 4;
     uint64_t p = 0, result = 0;
     for (uint16_t j = 0; j < n; ++j) {
         uint8_t entry[12];
         if (!r.reader.readBytes(r.first, directory + 2 + 12 * uint64_t(j), sizeof entry, entry))
             return 0;
+        const uint64_t bytes = tiffTypeSize(le16(entry + 2)) * uint64_t(le32(entry + 4));
+        if (bytes > 4)
+            extent = std::max(extent, uint64_t(le32(entry + 8)) + bytes);
         const uint16_t tag = le16(entry);
         if (tag != 0x0111 && tag != 0x0117)
             continue;
@@ -203,7 +231,7 @@ uint64_t tifLength(Rule& r)
             p += element;
         result = p;
     }
-    return result;
+    return result ? std::max(result, extent) : 0;
 }
 
 uint64_t mpgLength(Rule& r)
@@ -296,21 +324,13 @@ uint64_t mp3Length(Rule& r)
 
 uint64_t zipLength(Rule& r)
 {
-    uint64_t b = r.first;
-    if (!r.read(b, 2))
-        return 0;
-    for (;;) {
+    return searchEnd(r, 2, UINT64_MAX, [&](uint64_t* end) {
         uint64_t i;
-        if (findInSector(r.work, 0x50, [&](uint64_t at) { return le32(r.work + at) == 0x06054B50; }, &i))
-            return (b - r.first) * kSector + i + 22 + r.work[i + 20];
-        if (!r.report(b))
-            return 0;
-        ++b;
-        if ((b - r.first) * kSector > kMaxLength)
-            return 0;
-        if (!r.read(b, 2))
-            return 0;
-    }
+        if (!findInSector(r.work, 0x50, [&](uint64_t at) { return le32(r.work + at) == 0x06054B50; }, &i))
+            return false;
+        *end = i + 22 + r.work[i + 20];
+        return true;
+    });
 }
 
 uint64_t rarLength(Rule& r)
@@ -356,24 +376,20 @@ uint64_t rarLength(Rule& r)
 
 uint64_t pdfLength(Rule& r)
 {
-    uint64_t b = r.first;
-    if (!r.read(b, 2))
-        return 0;
-    for (;;) {
+    return searchEnd(r, 2, UINT64_MAX, [&](uint64_t* end) {
         uint64_t k;
-        if (findInSector(
-                r.work, '%',
-                [&](uint64_t at) { return std::memcmp(r.work + at, "%EOF", 4) == 0 && zerosFrom(r.work, at + 6); },
-                &k))
-            return (b - r.first) * kSector + k + 6;
-        if (!r.report(b))
-            return 0;
-        ++b;
-        if ((b - r.first) * kSector > kMaxLength)
-            return 0;
-        if (!r.read(b, 2))
-            return 0;
-    }
+        // The bytes after the end up to the end of the sector holding the
+        // file's last byte must be zero; an end that runs into the second
+        // sector read is checked there, not waved through.
+        auto ends = [&](uint64_t at) {
+            return std::memcmp(r.work + at, "%EOF", 4) == 0 &&
+                   zerosBetween(r.work, at + 6, at + 5 < kSector ? kSector : 2 * kSector);
+        };
+        if (!findInSector(r.work, '%', ends, &k))
+            return false;
+        *end = k + 6;
+        return true;
+    });
 }
 
 // S × (S × F / 4) + 512, saturated past what a length can hold.

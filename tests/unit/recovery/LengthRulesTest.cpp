@@ -159,6 +159,24 @@ TEST(LengthRules, PdfEndsAtTheFirstEofFollowedByZeros)
     EXPECT_EQ(measure(m, 0, KIND_PDF).length, int32_t(10 * 512 + Pdf(10).size()));
 }
 
+TEST(LengthRules, PdfEofRunningIntoTheNextSectorIsCheckedThere)
+{
+    // The first update's "%EOF\r\n" ends at byte 513: what follows it in
+    // the next sector is the second update, so the file goes on.
+    Bytes pdf;
+    put(pdf, "%PDF-1.4\n");
+    put(pdf, filler(507 - pdf.size() - 1, 3));
+    put(pdf, "%%EOF\r\n");
+    ASSERT_EQ(pdf.size(), 513u);
+    put(pdf, "2 0 obj\n");
+    put(pdf, filler(900, 4));
+    put(pdf, "\n%%EOF\r\n");
+    EXPECT_EQ(measureFile(pdf, KIND_PDF).length, int32_t(pdf.size()));
+    // Followed by zeros there, it is the end.
+    pdf.resize(513);
+    EXPECT_EQ(measureFile(pdf, KIND_PDF).length, 513);
+}
+
 TEST(LengthRules, ZipCountsOnlyTheLowByteOfItsCommentLength)
 {
     const std::string comment(5, 'c');
@@ -237,26 +255,7 @@ TEST(LengthRules, RarHeaderLongerThanTwoSectorsIsCheckedWhole)
 {
     // A file header with a 1,500-byte name: its CRC covers bytes beyond the
     // two sectors read at its start.
-    Bytes rar;
-    put(rar, {'R', 'a', 'r', '!', 0x1A, 0x07, 0x00});
-    rarBlock(rar, {0x73, 0x00, 0x00, 13, 0, 0, 0, 0, 0, 0, 0});
-    const std::string name(1500, 'n');
-    const Bytes member = filler(700, 8);
-    Bytes file;
-    put(file, {0x74, 0x00, 0x80});
-    le16(file, uint32_t(32 + name.size()));
-    le32(file, uint32_t(member.size()));
-    le32(file, uint32_t(member.size()));
-    put(file, {0x02});
-    le32(file, Crc32(member.data(), member.size()));
-    le32(file, 0);
-    put(file, {29, 0x30});
-    le16(file, uint32_t(name.size()));
-    le32(file, 0x20);
-    put(file, name);
-    rarBlock(rar, file);
-    put(rar, member);
-    rarBlock(rar, {0x7B, 0x00, 0x40, 0x07, 0x00});
+    Bytes rar = Rar(filler(700, 8), true, std::string(1500, 'n'));
     EXPECT_EQ(measureFile(rar, KIND_RAR).length, int32_t(rar.size()));
     // A corrupted byte far inside the header fails its CRC: the walk ends
     // after the archive header.
@@ -279,7 +278,8 @@ TEST(LengthRules, RarEndBlockDoesNotTakeTheFollowingBytesAsADataSize)
 
 TEST(LengthRules, TiffDirectoryBeyondTheFirstSectorsIsReadWhereItLies)
 {
-    // Directory at 3,000 with its strip arrays after it; data first.
+    // Directory at 3,000 with its strip arrays after it; data first. The
+    // strip arrays lie beyond the two sectors read at the directory.
     const uint32_t strips = 100, stripBytes = 20;
     Bytes tif;
     put(tif, {'I', 'I', 42, 0});
@@ -300,7 +300,8 @@ TEST(LengthRules, TiffDirectoryBeyondTheFirstSectorsIsReadWhereItLies)
         le32(tif, 8 + i * stripBytes);
     for (uint32_t i = 0; i < strips; ++i)
         le32(tif, stripBytes);
-    EXPECT_EQ(measureFile(tif, KIND_TIF).length, int32_t(8 + strips * stripBytes));
+    // The file spans its strips and the directory with its arrays after them.
+    EXPECT_EQ(measureFile(tif, KIND_TIF).length, int32_t(tif.size()));
     // A directory of 600 entries runs past the bytes first read; its strip
     // entries at the end are still found.
     Bytes wide;
@@ -325,6 +326,31 @@ TEST(LengthRules, TiffDirectoryBeyondTheFirstSectorsIsReadWhereItLies)
     le32(wide, 0);
     put(wide, filler(900, 2));
     EXPECT_EQ(measureFile(wide, KIND_TIF).length, int32_t(wide.size()));
+}
+
+TEST(LengthRules, TiffWithItsDirectoryAfterThePixelsKeepsTheDirectory)
+{
+    // Header, one strip of 1,000 bytes, then the directory and an
+    // out-of-line resolution value, as libtiff lays files out.
+    Bytes tif;
+    put(tif, {'I', 'I', 42, 0});
+    le32(tif, 1008);
+    put(tif, filler(1000, 5));
+    const uint32_t resolution = 1008 + 2 + 12 * 3 + 4;
+    le16(tif, 3);
+    auto entry = [&](uint16_t tag, uint16_t type, uint32_t count, uint32_t value) {
+        le16(tif, tag);
+        le16(tif, type);
+        le32(tif, count);
+        le32(tif, value);
+    };
+    entry(0x0111, 4, 1, 8);
+    entry(0x0117, 4, 1, 1000);
+    entry(0x011A, 5, 1, resolution);
+    le32(tif, 0);
+    le32(tif, 72);
+    le32(tif, 1);
+    EXPECT_EQ(measureFile(tif, KIND_TIF).length, int32_t(tif.size()));
 }
 
 TEST(LengthRules, TiffArraysBeyondTheMediumDropTheFile)

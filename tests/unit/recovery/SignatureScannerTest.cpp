@@ -187,25 +187,32 @@ TEST_F(SignatureScan, JpegEndMarkerSplitOverASectorBoundary)
     EXPECT_EQ(plainRows[0].length, 512 + 1);
 }
 
+// A JPEG whose define-Huffman-table segment begins at file offset at: a
+// comment segment fills the bytes between APP0 and it.
+Bytes jpegWithHuffmanAt(size_t at, uint32_t seed)
+{
+    Bytes jpeg;
+    put(jpeg, {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10});
+    put(jpeg, std::string("JFIF\0", 5));
+    put(jpeg, {0x01, 0x01, 0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00});
+    const size_t comment = at - jpeg.size() - 2;
+    put(jpeg, {0xFF, 0xFE, uint8_t(comment >> 8), uint8_t(comment)});
+    put(jpeg, filler(comment - 2, seed));
+    put(jpeg, {0xFF, 0xC4, 0x00, 0x14, 0x00});
+    put(jpeg, Bytes(16, 1));
+    put(jpeg, {0x00});
+    put(jpeg, {0xFF, 0xDA, 0x00, 0x08, 0x01, 0x01, 0x00, 0x00, 0x3F, 0x00});
+    put(jpeg, filler(3000, seed + 1));
+    put(jpeg, {0xFF, 0xD9});
+    return jpeg;
+}
+
 TEST_F(SignatureScan, JpegMarkerAtTheLastByteOfASectorKeepsTheChain)
 {
     // The DHT segment begins at byte 511: its marker is read across the
     // sector boundary, so the file ends at its end marker.
     RecoveryMedium m(100);
-    Bytes jpeg;
-    put(jpeg, {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10});
-    put(jpeg, std::string("JFIF\0", 5));
-    put(jpeg, {0x01, 0x01, 0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00});
-    const size_t comment = 511 - jpeg.size() - 2;
-    put(jpeg, {0xFF, 0xFE, uint8_t(comment >> 8), uint8_t(comment)});
-    put(jpeg, filler(comment - 2, 9));
-    ASSERT_EQ(jpeg.size(), 511u);
-    put(jpeg, {0xFF, 0xC4, 0x00, 0x14, 0x00});
-    put(jpeg, Bytes(16, 1));
-    put(jpeg, {0x00});
-    put(jpeg, {0xFF, 0xDA, 0x00, 0x08, 0x01, 0x01, 0x00, 0x00, 0x3F, 0x00});
-    put(jpeg, filler(3000, 10));
-    put(jpeg, {0xFF, 0xD9});
+    const Bytes jpeg = jpegWithHuffmanAt(511, 9);
     m.place(0, jpeg);
     const auto rows = scan(m);
     ASSERT_EQ(rows.size(), 1u);
@@ -217,20 +224,7 @@ TEST_F(SignatureScan, JpegCheckAtTheEndOfTheChunkReadsTheNextSector)
     // The DHT marker sits at byte 510 of sector 63, the last of the first
     // chunk: its length bytes come from sector 64.
     RecoveryMedium m(200);
-    Bytes jpeg;
-    put(jpeg, {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10});
-    put(jpeg, std::string("JFIF\0", 5));
-    put(jpeg, {0x01, 0x01, 0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00});
-    const size_t to = 63 * 512 + 510;
-    const size_t comment = to - jpeg.size() - 2;
-    put(jpeg, {0xFF, 0xFE, uint8_t(comment >> 8), uint8_t(comment)});
-    put(jpeg, filler(comment - 2, 11));
-    put(jpeg, {0xFF, 0xC4, 0x00, 0x14, 0x00});
-    put(jpeg, Bytes(16, 1));
-    put(jpeg, {0x00});
-    put(jpeg, {0xFF, 0xDA, 0x00, 0x08, 0x01, 0x01, 0x00, 0x00, 0x3F, 0x00});
-    put(jpeg, filler(1000, 12));
-    put(jpeg, {0xFF, 0xD9});
+    const Bytes jpeg = jpegWithHuffmanAt(63 * 512 + 510, 11);
     m.place(0, jpeg);
     const auto rows = scan(m);
     ASSERT_EQ(rows.size(), 1u);

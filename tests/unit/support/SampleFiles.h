@@ -337,12 +337,11 @@ inline void rarBlock(Bytes& b, Bytes header)
     le16(b, crc);
     put(b, header);
 }
-inline Bytes Rar(const Bytes& member, bool endBlock = true)
+inline Bytes Rar(const Bytes& member, bool endBlock = true, const std::string& name = "member.bin")
 {
     Bytes b;
     put(b, {'R', 'a', 'r', '!', 0x1A, 0x07, 0x00});
     rarBlock(b, {0x73, 0x00, 0x00, 13, 0, 0, 0, 0, 0, 0, 0});
-    const std::string name = "member.bin";
     Bytes file;
     put(file, {0x74, 0x00, 0x80});
     le16(file, uint32_t(32 + name.size()));
