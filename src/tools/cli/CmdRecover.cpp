@@ -113,31 +113,35 @@ bool folderDevice(std::string path, dev_t* device)
 }
 
 // Refuses an output folder on the drive being scanned: for a block device,
-// a folder on any partition of its disk; for an image file, a saved file
-// that would be the image itself.
-bool refuseOutput(const std::string& volumePath, const std::string& out, const MemoryFoundFileList& list,
-                  std::string* error)
+// a folder on any partition of its disk.
+bool folderOnDrive(const std::string& volumePath, const std::string& out, std::string* error)
 {
     struct stat volume;
-    if (stat(volumePath.c_str(), &volume) != 0)
+    if (stat(volumePath.c_str(), &volume) != 0 || !S_ISBLK(volume.st_mode))
         return false;
-    if (S_ISBLK(volume.st_mode)) {
-        dev_t folder;
-        if (!folderDevice(out, &folder)) {
-            *error = "cannot examine the output folder " + out + ": " + std::strerror(errno);
-            return true;
-        }
-        const std::string disk = diskOf(volume.st_rdev);
-        if (folder == volume.st_rdev || (!disk.empty() && diskOf(folder) == disk)) {
-            *error = "the output folder " + out + " lies on the drive being scanned (" + volumePath + ")";
-            return true;
-        }
-        return false;
+    dev_t folder;
+    if (!folderDevice(out, &folder)) {
+        *error = "cannot examine the output folder " + out + ": " + std::strerror(errno);
+        return true;
     }
+    const std::string disk = diskOf(volume.st_rdev);
+    if (folder == volume.st_rdev || (!disk.empty() && diskOf(folder) == disk)) {
+        *error = "the output folder " + out + " lies on the drive being scanned (" + volumePath + ")";
+        return true;
+    }
+    return false;
+}
+
+// For an image file: refuses a saved file that would be the image itself.
+bool overwritesImage(const std::string& volumePath, const std::string& out, const MemoryFoundFileList& list,
+                     std::string* error)
+{
+    struct stat volume;
+    if (stat(volumePath.c_str(), &volume) != 0 || !S_ISREG(volume.st_mode))
+        return false;
     for (int i = 0; i < list.rowCount(); ++i) {
-        const FoundFile* file = list.row(i).file.get();
         struct stat st;
-        const std::string path = out + "/" + SafeFileName(file->name);
+        const std::string path = out + "/" + SafeFileName(list.row(i).file->name);
         if (stat(path.c_str(), &st) == 0 && st.st_dev == volume.st_dev && st.st_ino == volume.st_ino) {
             *error = "saving " + path + " would overwrite the image being scanned";
             return true;
@@ -183,6 +187,10 @@ int runRecover(const std::vector<std::string>& argsIn)
     SharedContext& context = session.context();
     DeviceRecord& record = *context.device;
     const std::string volumePath = record.handle ? record.handle->path() : std::string();
+    if (!options.listOnly && folderOnDrive(volumePath, options.out, &error)) {
+        std::fprintf(stderr, "quorvane-cli recover: %s\n", error.c_str());
+        return kExitFailed;
+    }
     QuietSink sink;
     MemoryFoundFileList list;
     context.status->progressWindow = &sink;
@@ -209,7 +217,7 @@ int runRecover(const std::vector<std::string>& argsIn)
     if (options.listOnly || list.rowCount() == 0)
         return findings;
 
-    if (refuseOutput(volumePath, options.out, list, &error)) {
+    if (overwritesImage(volumePath, options.out, list, &error)) {
         std::fprintf(stderr, "quorvane-cli recover: %s\n", error.c_str());
         return kExitFailed;
     }
