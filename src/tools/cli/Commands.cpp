@@ -4,12 +4,14 @@ namespace qv::cli {
 
 extern const Command kListCommand;
 extern const Command kErrorScanCommand;
+extern const Command kRecoverCommand;
 
 const std::vector<Command>& Commands()
 {
     static const std::vector<Command> all = {
         kListCommand,
         kErrorScanCommand,
+        kRecoverCommand,
     };
     return all;
 }

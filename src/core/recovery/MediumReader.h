@@ -1,0 +1,34 @@
+#pragma once
+
+#include "core/run/SharedContext.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace qv {
+
+// Sector reads of the length rules. A read succeeds only when every sector
+// lies inside the medium and was read; a failure adds 1 to readErrors.
+// Reads are served from a 64-sector read-ahead window when it holds them,
+// so rules that step sector by sector do not make one system call a sector.
+class MediumReader {
+public:
+    explicit MediumReader(SharedContext& context);
+
+    // count sectors from sector into out (count × 512 bytes).
+    bool read(uint64_t sector, int count, uint8_t* out);
+
+    // length bytes at byte offset within the file that begins at first.
+    bool readBytes(uint64_t first, uint64_t offset, size_t length, uint8_t* out);
+
+private:
+    bool fetch(uint64_t sector, int count, uint8_t* out);
+    void fail();
+
+    SharedContext& context_;
+    std::vector<uint8_t> window_;
+    uint64_t windowFirst_ = 0;
+    uint64_t windowCount_ = 0;
+};
+
+}  // namespace qv
