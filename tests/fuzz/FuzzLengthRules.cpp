@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const int32_t forced = data[size - 1] % 21;
     qv::fuzz::FuzzMedium medium(data, size - 1);
     int32_t kind = qv::IdentifySignature(static_cast<const uint8_t*>(
-        static_cast<qv::test::MemoryVolume*>(medium.record.handle.get())->bytes().data()), qv::kAllFormatsMask);
+        static_cast<qv::test::MemoryVolume*>(medium.record.handle.get().get())->bytes().data()), qv::kAllFormatsMask);
     if (kind != 0)
         qv::MeasureFileLength(medium.context, 0, &kind);
     kind = forced;

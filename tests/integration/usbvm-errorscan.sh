@@ -87,10 +87,23 @@ if [[ ! -x $run || ! -e $cache/current ]] || ! command -v qemu-system-x86_64 >/d
 fi
 mkdir -p "$work"
 work=$(readlink -f "$work")
+# The guest has its own /tmp, /var/tmp, /run and /dev/shm: the guest half
+# runs from copies in the work folder, which is shared like the tool's
+# folder where that lies in one of them.
+cp "$self" "$work/usbvm-errorscan.sh"
+cp "$checker" "$work/check-pattern.py"
+self=$work/usbvm-errorscan.sh
+checker=$work/check-pattern.py
+shares=(--share "$work")
+clidir=$(dirname "$(readlink -f "$cli")")
+case $clidir/ in
+/tmp/* | /var/tmp/* | /run/* | /dev/shm/*)
+    [[ $work/ == "$clidir"/* ]] && shares=(--share "$clidir") || shares+=(--share "$clidir") ;;
+esac
 rm -f "$work"/e*.img
 truncate -s 24M "$work/e1.img"
 truncate -s 48M "$work/e3.img"
-"$run" --timeout 280 \
+"$run" --timeout 280 "${shares[@]}" \
     --stick "$work/e1.img,vendor=ACME,product=Plain,serial=ES0001" \
     --stick-drive "z:driver=null-co,size=16777216,read-zeroes=on" \
     --stick "drive=z,vendor=ACME,product=Null,serial=ES0002" \
