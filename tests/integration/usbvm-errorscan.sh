@@ -16,22 +16,7 @@
 # the guest kit is not set up.
 set -uo pipefail
 
-pass=0 fail=0
-ok() { echo "PASS: $*"; pass=$((pass + 1)); }
-bad() { echo "FAIL: $*"; fail=$((fail + 1)); }
-expect() {
-    if [[ $2 == "$3" ]]; then ok "$1"; else bad "$1"; echo "    got:  '$2'"; echo "    want: '$3'"; fi
-}
-finish() { echo "$pass passed, $fail failed"; [[ $fail -eq 0 ]]; exit $?; }
-
-disk_with_serial() {
-    local b d u
-    for b in /sys/block/sd*; do
-        d=$(readlink -f "$b/device")
-        u=$(readlink -f "$d/../../../..")
-        [[ $(cat "$u/serial" 2>/dev/null) == "$1" ]] && { echo "${b##*/}"; return; }
-    done
-}
+. "$(dirname "${BASH_SOURCE[0]}")/guest-lib.sh"
 
 if [[ ${1:-} == guest ]]; then
     cli=$2 checker=$3
@@ -91,6 +76,7 @@ work=$(readlink -f "$work")
 # runs from copies in the work folder, which is shared like the tool's
 # folder where that lies in one of them.
 cp "$self" "$work/usbvm-errorscan.sh"
+cp "$(dirname "$self")/guest-lib.sh" "$work/guest-lib.sh"
 cp "$checker" "$work/check-pattern.py"
 self=$work/usbvm-errorscan.sh
 checker=$work/check-pattern.py

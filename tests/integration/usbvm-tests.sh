@@ -13,23 +13,7 @@ set -uo pipefail
 mode=$1
 shift
 
-pass=0 fail=0
-ok() { echo "PASS: $*"; pass=$((pass + 1)); }
-bad() { echo "FAIL: $*"; fail=$((fail + 1)); }
-expect() {  # expect WHAT GOT WANT
-    if [[ $2 == "$3" ]]; then ok "$1"; else bad "$1"; echo "    got:  '$2'"; echo "    want: '$3'"; fi
-}
-finish() { echo "$pass passed, $fail failed"; [[ $fail -eq 0 ]]; exit $?; }
-
-# The kernel name of the guest disk whose USB serial is $1.
-disk_with_serial() {
-    local b d u
-    for b in /sys/block/sd*; do
-        d=$(readlink -f "$b/device")
-        u=$(readlink -f "$d/../../../..")
-        [[ $(cat "$u/serial" 2>/dev/null) == "$1" ]] && { echo "${b##*/}"; return; }
-    done
-}
+. "$(dirname "${BASH_SOURCE[0]}")/guest-lib.sh"
 
 # The block of `list` output that starts with the selector line of disk $1.
 drive_block() { awk -v d="($1)" '$1 == d { on = 1; print; next } /^\(/ { on = 0 } on && /^  / { print }' <<<"$2"; }
@@ -243,6 +227,7 @@ work=$(readlink -f "$work")
 # half runs from a copy of this script in the work folder.
 shares=()
 cp "$self" "$work/usbvm-tests.sh"
+cp "$(dirname "$self")/guest-lib.sh" "$work/guest-lib.sh"
 self=$work/usbvm-tests.sh
 # Parents first, so that a folder inside one already shared is not shared again.
 while read -r d; do
