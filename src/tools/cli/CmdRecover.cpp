@@ -9,6 +9,7 @@
 #include "core/recovery/RecoverySaving.h"
 #include "core/recovery/SignatureScanner.h"
 #include "core/text/StringTable.h"
+#include "platform/image/PathPlacement.h"
 #include "platform/image/PosixOutputFolder.h"
 
 #include <cerrno>
@@ -19,7 +20,6 @@
 #include <cstring>
 #include <string>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace qv::cli {
@@ -75,61 +75,22 @@ bool takeOptions(std::vector<std::string>& args, Options* options, std::string* 
     return true;
 }
 
-// The whole disk a block device number belongs to, as its sysfs path.
-std::string diskOf(dev_t device)
-{
-    char link[64];
-    std::snprintf(link, sizeof link, "/sys/dev/block/%u:%u", major(device), minor(device));
-    char resolved[PATH_MAX];
-    if (!realpath(link, resolved))
-        return {};
-    std::string path = resolved;
-    struct stat st;
-    if (stat((path + "/partition").c_str(), &st) == 0)
-        path = path.substr(0, path.rfind('/'));
-    return path;
-}
-
-// The device number of the file system holding path, or of its nearest
-// existing ancestor when it does not exist yet.
-bool folderDevice(std::string path, dev_t* device)
-{
-    for (;;) {
-        struct stat st;
-        if (stat(path.c_str(), &st) == 0) {
-            *device = st.st_dev;
-            return true;
-        }
-        const size_t slash = path.find_last_of('/');
-        if (slash == std::string::npos)
-            path = ".";
-        else if (slash == 0)
-            path = "/";
-        else
-            path.resize(slash);
-        if (path == "." && stat(".", &st) != 0)
-            return false;
-    }
-}
-
 // Refuses an output folder on the drive being scanned: for a block device,
 // a folder on any partition of its disk.
 bool folderOnDrive(const std::string& volumePath, const std::string& out, std::string* error)
 {
-    struct stat volume;
-    if (stat(volumePath.c_str(), &volume) != 0 || !S_ISBLK(volume.st_mode))
+    int cause = 0;
+    switch (PlaceOfPath(volumePath, out, &cause)) {
+    case PathPlace::Elsewhere:
         return false;
-    dev_t folder;
-    if (!folderDevice(out, &folder)) {
-        *error = "cannot examine the output folder " + out + ": " + std::strerror(errno);
+    case PathPlace::Unknown:
+        *error = "cannot examine the output folder " + out + ": " + std::strerror(cause);
         return true;
+    case PathPlace::OnDrive:
+        break;
     }
-    const std::string disk = diskOf(volume.st_rdev);
-    if (folder == volume.st_rdev || (!disk.empty() && diskOf(folder) == disk)) {
-        *error = "the output folder " + out + " lies on the drive being scanned (" + volumePath + ")";
-        return true;
-    }
-    return false;
+    *error = "the output folder " + out + " lies on the drive being scanned (" + volumePath + ")";
+    return true;
 }
 
 // For an image file: refuses a saved file that would be the image itself.

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "core/mediatests/ImageFiles.h"
+
+namespace qv {
+
+struct SharedContext;
+
+// What the backup and restore workers need besides the shared context.
+struct TransferJob {
+    FileChooser* chooser = nullptr;
+    ImageFiles* files = nullptr;
+    ImageCompression compression = ImageCompression::None;  // backup
+    bool checksum = true;                                   // backup: NAME.sha256
+    bool verify = true;                                     // restore: read back and compare
+    // Set by the worker when it ends with RUN_FAILED.
+    TransferFailure failure;
+    // The file that was chosen, once chosen.
+    std::string path;
+};
+
+// The restore's progress value while it reads the medium back.
+inline constexpr int64_t kRestoreVerifying = 2;
+
+// Saves every sector of the selected drive into an image file chosen
+// through job.chooser. Reports OP_BACKUP. 1 after a complete backup.
+int BackupWorker(SharedContext& context, TransferJob& job);
+
+// Writes an image file chosen through job.chooser onto the selected drive,
+// then (job.verify) reads the drive back and compares. Reports OP_RESTORE.
+// 1 after a complete restore.
+int RestoreWorker(SharedContext& context, TransferJob& job);
+
+}  // namespace qv

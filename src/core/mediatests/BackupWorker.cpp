@@ -1,0 +1,112 @@
+#include "core/mediatests/BackupRestoreWorker.h"
+
+#include "core/device/SectorIO.h"
+#include "core/mediatests/TransferIO.h"
+#include "core/run/SharedContext.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace qv {
+namespace {
+
+bool endsWith(const std::string& text, const char* suffix)
+{
+    const size_t n = std::strlen(suffix);
+    return text.size() >= n && text.compare(text.size() - n, n, suffix) == 0;
+}
+
+}  // namespace
+
+int BackupWorker(SharedContext& context, TransferJob& job)
+{
+    if (!context.device || !context.status || !context.status->progressWindow || !job.chooser || !job.files)
+        return 0;
+    DeviceRecord& record = *context.device;
+    RunStatus& status = *context.status;
+    auto report = [&](int64_t value) { status.progressWindow->report(OP_BACKUP, value); };
+    auto fail = [&] {
+        status.setState(RUN_FAILED);
+        report(0);
+        return 0;
+    };
+    auto stopped = [&] {
+        report(0);
+        return 0;
+    };
+
+    record.total = record.sectorCount;
+    record.position = 0;
+    job.failure = {};
+    const FileRequest request{true, ImageFilter(),
+                              ProposedImageName(std::string(record.productText, strnlen(record.productText,
+                                                                                        sizeof record.productText))
+                                                    .c_str())};
+    std::string path;
+    if (!job.chooser->chooseFile(request, &path)) {
+        status.setState(RUN_STOP);
+        report(1);
+        return 0;
+    }
+    if (job.compression == ImageCompression::Zstd && !endsWith(path, ".zst"))
+        path += ".zst";
+    job.path = path;
+
+    const std::string drive = DrivePath(record);
+    if (job.files->onDrive(path, drive, &job.failure))
+        return fail();
+    const uint64_t imageBytes = record.total * 512;
+    ImageWriteOptions options;
+    options.compression = job.compression;
+    options.reserveBytes = job.compression == ImageCompression::None ? imageBytes : 0;
+    options.checksum = job.checksum;
+    std::unique_ptr<ImageWriter> writer = job.files->create(path, options, &job.failure);
+    if (!writer)
+        return fail();
+
+    if (!EnterRunState(status, RUN_STARTING))
+        return stopped();
+    report(0);
+    TransferBuffer buffer = AllocateTransferBuffer();
+    if (!buffer) {
+        job.failure.set(40206, drive, ENOMEM, 0);
+        return fail();
+    }
+    if (!EnterRunState(status, RUN_ACTIVE))
+        return stopped();
+    std::memset(buffer.get(), 0, kTransferChunkBytes);
+    TimerInit();
+
+    const uint64_t chunks = TransferChunkCount(record.total);
+    for (uint64_t k = 0; k < chunks; ++k) {
+        const uint64_t left = record.total - record.position;
+        const int m = int(left < uint64_t(kTransferChunkSectors) ? left : kTransferChunkSectors);
+        int error = ReadChunkAt(record, record.position, m, buffer.get());
+        if (error) {
+            job.failure.set(40206, drive, error, record.position);
+            return fail();
+        }
+        error = writer->write(buffer.get(), size_t(m) * 512);
+        if (error == EFBIG) {
+            // The target's file system has a file-size limit (FAT32: 4 GiB).
+            job.failure.set(40209, path, 0, 0, options.reserveBytes ? imageBytes : writer->bytesWritten());
+            return fail();
+        }
+        if (error) {
+            job.failure.set(40203, path, error);
+            return fail();
+        }
+        if (status.state() == RUN_STOP)
+            return stopped();
+        if (k % 16 == 0 || k == chunks - 1)
+            report(int64_t(record.position));
+        record.position += uint64_t(m);
+    }
+    if (writer->finish(&job.failure) != 0)
+        return fail();
+    status.setState(RUN_DONE);
+    report(0);
+    return 1;
+}
+
+}  // namespace qv

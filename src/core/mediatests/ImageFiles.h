@@ -1,0 +1,101 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace qv {
+
+// What went wrong in a transfer, for the second line of the page's message
+// and the command line: the step (a string id taking the object as its one
+// "%s"), the file or drive it failed on, and the system's error.
+struct TransferFailure {
+    int textId = 0;
+    std::string object;
+    int error = 0;          // errno; 0 when the text says all
+    uint64_t sector = 0;    // for the texts that name a sector
+    uint64_t bytes = 0;     // for the texts that name a size
+
+    bool empty() const { return textId == 0; }
+    void set(int id, std::string what, int errorNumber, uint64_t sectorNumber = 0, uint64_t byteCount = 0)
+    {
+        textId = id;
+        object = std::move(what);
+        error = errorNumber;
+        sector = sectorNumber;
+        bytes = byteCount;
+    }
+};
+
+enum class ImageCompression { None, Zstd };
+
+struct ImageWriteOptions {
+    ImageCompression compression = ImageCompression::None;
+    // Reserved before the first byte is written so that a target without
+    // room fails at once; 0 reserves nothing (a compressed image).
+    uint64_t reserveBytes = 0;
+    // Leaves NAME.sha256 beside the image when it is finished.
+    bool checksum = true;
+};
+
+// An image being written by a backup. Destroying it without finish()
+// closes the file and keeps what was written (the part saved stays).
+class ImageWriter {
+public:
+    virtual ~ImageWriter() = default;
+    // Appends every byte; 0 or an errno.
+    virtual int write(const void* bytes, size_t length) = 0;
+    // Makes the image durable, closes it and writes its checksum file;
+    // 0 or an errno with the failed step in *failure.
+    virtual int finish(TransferFailure* failure) = 0;
+    // Bytes that reached the file so far (compressed bytes for a
+    // compressed image).
+    virtual uint64_t bytesWritten() const = 0;
+};
+
+// An image being read by a restore, decompressed where it is compressed.
+class ImageReader {
+public:
+    virtual ~ImageReader() = default;
+    // Up to length bytes (fewer only at the end); 0 at the end; -errno.
+    virtual int64_t read(void* bytes, size_t length) = 0;
+    // The image's length in bytes when known without reading it (a plain
+    // file); nullopt for a compressed stream.
+    virtual std::optional<uint64_t> knownLength() const = 0;
+    virtual bool compressed() const = 0;
+};
+
+// The file side of backup and restore: images in the file system.
+class ImageFiles {
+public:
+    virtual ~ImageFiles() = default;
+    // Creates (or truncates) the image at path; null with *failure set.
+    virtual std::unique_ptr<ImageWriter> create(const std::string& path, const ImageWriteOptions& options,
+                                                TransferFailure* failure) = 0;
+    // Opens the image at path, recognising a compressed one by its content;
+    // null with *failure set.
+    virtual std::unique_ptr<ImageReader> open(const std::string& path, TransferFailure* failure) = 0;
+    // True (with *failure set) when path lies on the drive opened as
+    // volumePath, or when that cannot be told; the image would then be
+    // written over, or would overwrite, the medium itself.
+    virtual bool onDrive(const std::string& path, const std::string& volumePath, TransferFailure* failure) = 0;
+};
+
+// The worker's blocking request for a file name: the page shows its dialog
+// on the GUI thread, the command line answers with its argument.
+struct FileRequest {
+    bool save = false;
+    std::string filter;        // "label|*.qvn||"
+    std::string proposedName;  // the save dialog's starting text
+};
+
+class FileChooser {
+public:
+    virtual ~FileChooser() = default;
+    // False when the user cancelled.
+    virtual bool chooseFile(const FileRequest& request, std::string* path) = 0;
+};
+
+}  // namespace qv

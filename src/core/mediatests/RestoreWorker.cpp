@@ -1,0 +1,207 @@
+#include "core/device/SectorIO.h"
+#include "core/mediatests/BackupRestoreWorker.h"
+#include "core/mediatests/TransferIO.h"
+#include "core/run/SharedContext.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace qv {
+namespace {
+
+// Fills length bytes unless the image ends first; bytes read or -errno.
+int64_t readWhole(ImageReader& reader, uint8_t* bytes, size_t length)
+{
+    size_t done = 0;
+    while (done < length) {
+        const int64_t n = reader.read(bytes + done, length - done);
+        if (n < 0)
+            return n;
+        if (n == 0)
+            break;
+        done += size_t(n);
+    }
+    return int64_t(done);
+}
+
+class Restore {
+public:
+    Restore(SharedContext& context, TransferJob& job)
+        : context_(context), record_(*context.device), status_(*context.status), job_(job)
+    {
+    }
+
+    int run()
+    {
+        record_.position = 0;
+        record_.total = 0;
+        job_.failure = {};
+        const FileRequest request{false, ImageFilter(), ""};
+        if (!job_.chooser->chooseFile(request, &path_)) {
+            status_.setState(RUN_STOP);
+            report(1);
+            return 0;
+        }
+        job_.path = path_;
+        drive_ = DrivePath(record_);
+        if (job_.files->onDrive(path_, drive_, &job_.failure))
+            return fail();
+        std::unique_ptr<ImageReader> reader = job_.files->open(path_, &job_.failure);
+        buffer_ = AllocateTransferBuffer();
+        if (!reader || !buffer_)
+            return reader ? failWith(40204, path_, ENOMEM) : fail();
+
+        // The medium stays untouched until the image is known to fit.
+        const uint64_t limit = uint64_t(record_.sectorCount) * 512;
+        uint64_t length = 0;
+        if (reader->knownLength()) {
+            length = *reader->knownLength();
+        } else {
+            const int counted = countStream(*reader, limit, &length);
+            if (counted != 1)
+                return counted;
+            reader = job_.files->open(path_, &job_.failure);
+            if (!reader)
+                return fail();
+        }
+        const uint64_t s = length / 512;
+        if (s > record_.sectorCount) {
+            status_.setState(RUN_TOO_LARGE);
+            report(0);
+            return 0;
+        }
+
+        record_.total = s;
+        if (!EnterRunState(status_, RUN_STARTING))
+            return stopped();
+        report(0);
+        if (!EnterRunState(status_, RUN_ACTIVE))
+            return stopped();
+        std::memset(buffer_.get(), 0, kTransferChunkBytes);
+        WipeMediumStart(context_);
+        TimerInit();
+
+        const uint64_t chunks = TransferChunkCount(s);
+        for (uint64_t k = 0; k < chunks; ++k) {
+            const uint64_t p = k * kTransferChunkSectors;
+            const int m = chunkAt(p, s);
+            const int64_t got = readWhole(*reader, buffer_.get(), size_t(m) * 512);
+            if (got < 0)
+                return failWith(40204, path_, int(-got));
+            if (uint64_t(got) < uint64_t(m) * 512)
+                return failWith(40205, path_, 0);
+            if (const int error = WriteChunkAt(record_, p, m, buffer_.get()))
+                return failWith(40207, drive_, error, p);
+            if (status_.state() == RUN_STOP)
+                return stopped();
+            if (k % 16 == 0 || k == chunks - 1)
+                report(0);
+            record_.position = p;
+        }
+        reader.reset();
+        ReopenDevice(context_);
+        if (job_.verify && s > 0) {
+            const int verified = verify(s);
+            if (verified != 1)
+                return verified;
+        }
+        status_.setState(RUN_DONE);
+        report(0);
+        return 1;
+    }
+
+private:
+    void report(int64_t value) { status_.progressWindow->report(OP_RESTORE, value); }
+    int fail()
+    {
+        status_.setState(RUN_FAILED);
+        report(0);
+        return 0;
+    }
+    int failWith(int textId, const std::string& object, int error, uint64_t sector = 0)
+    {
+        job_.failure.set(textId, object, error, sector);
+        return fail();
+    }
+    int stopped()
+    {
+        report(0);
+        return 0;
+    }
+    static int chunkAt(uint64_t p, uint64_t n)
+    {
+        return int(n - p < uint64_t(kTransferChunkSectors) ? n - p : kTransferChunkSectors);
+    }
+
+    // Decompresses the stream to learn its length, up to one sector past
+    // the medium's capacity. 1 when counted, else the worker's result.
+    int countStream(ImageReader& reader, uint64_t limit, uint64_t* length)
+    {
+        for (;;) {
+            const int64_t n = reader.read(buffer_.get(), kTransferChunkBytes);
+            if (n < 0)
+                return failWith(40204, path_, int(-n));
+            if (n == 0)
+                return 1;
+            *length += uint64_t(n);
+            if (*length >= limit + 512)
+                return 1;
+            if (status_.state() == RUN_STOP)
+                return stopped();
+        }
+    }
+
+    // Reads the medium back (the volume bypasses the page cache) and
+    // compares it with the image. 1 when equal, else the worker's result.
+    int verify(uint64_t s)
+    {
+        std::unique_ptr<ImageReader> reader = job_.files->open(path_, &job_.failure);
+        TransferBuffer medium = AllocateTransferBuffer();
+        if (!reader || !medium)
+            return reader ? failWith(40206, drive_, ENOMEM) : fail();
+        record_.position = 0;
+        const uint64_t chunks = TransferChunkCount(s);
+        for (uint64_t k = 0; k < chunks; ++k) {
+            const uint64_t p = k * kTransferChunkSectors;
+            const int m = chunkAt(p, s);
+            const int64_t got = readWhole(*reader, buffer_.get(), size_t(m) * 512);
+            if (got < 0)
+                return failWith(40204, path_, int(-got));
+            if (uint64_t(got) < uint64_t(m) * 512)
+                return failWith(40205, path_, 0);
+            if (const int error = ReadChunkAt(record_, p, m, medium.get()))
+                return failWith(40206, drive_, error, p);
+            if (std::memcmp(buffer_.get(), medium.get(), size_t(m) * 512) != 0) {
+                int i = 0;
+                while (std::memcmp(buffer_.get() + i * 512, medium.get() + i * 512, 512) == 0)
+                    ++i;
+                return failWith(40211, drive_, 0, p + uint64_t(i));
+            }
+            if (status_.state() == RUN_STOP)
+                return stopped();
+            if (k % 16 == 0 || k == chunks - 1)
+                report(kRestoreVerifying);
+            record_.position = p;
+        }
+        return 1;
+    }
+
+    SharedContext& context_;
+    DeviceRecord& record_;
+    RunStatus& status_;
+    TransferJob& job_;
+    std::string path_;
+    std::string drive_;
+    TransferBuffer buffer_;
+};
+
+}  // namespace
+
+int RestoreWorker(SharedContext& context, TransferJob& job)
+{
+    if (!context.device || !context.status || !context.status->progressWindow || !job.chooser || !job.files)
+        return 0;
+    return Restore(context, job).run();
+}
+
+}  // namespace qv
