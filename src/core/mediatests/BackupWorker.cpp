@@ -1,6 +1,7 @@
 #include "core/mediatests/BackupRestoreWorker.h"
 
 #include "core/device/SectorIO.h"
+#include "core/mediatests/OverlappedImages.h"
 #include "core/mediatests/TransferIO.h"
 #include "core/run/SharedContext.h"
 
@@ -63,6 +64,7 @@ int BackupWorker(SharedContext& context, TransferJob& job)
     std::unique_ptr<ImageWriter> writer = job.files->create(path, options, &job.failure);
     if (!writer)
         return fail();
+    writer = WriteBehind(std::move(writer));
 
     if (!EnterRunState(status, RUN_STARTING))
         return stopped();

@@ -1,5 +1,6 @@
 #include "core/device/SectorIO.h"
 #include "core/mediatests/BackupRestoreWorker.h"
+#include "core/mediatests/OverlappedImages.h"
 #include "core/mediatests/TransferIO.h"
 #include "core/run/SharedContext.h"
 
@@ -64,6 +65,7 @@ public:
             if (!reader)
                 return fail();
         }
+        reader = ReadAhead(std::move(reader));
         const uint64_t s = length / 512;
         if (s > record_.sectorCount) {
             status_.setState(RUN_TOO_LARGE);
@@ -156,6 +158,8 @@ private:
     int verify(uint64_t s)
     {
         std::unique_ptr<ImageReader> reader = job_.files->open(path_, &job_.failure);
+        if (reader)
+            reader = ReadAhead(std::move(reader));
         TransferBuffer medium = AllocateTransferBuffer();
         if (!reader || !medium)
             return reader ? failWith(40206, drive_, ENOMEM) : fail();
