@@ -5,7 +5,6 @@
 #include "ui/app/FormatDialog.h"
 #include "ui/app/MainDialog.h"
 #include "ui/app/NavigationBar.h"
-#include "ui/app/QtProgressSink.h"
 #include "ui/app/TestPage.h"
 
 #include <QComboBox>
@@ -24,19 +23,13 @@ namespace {
 // A page of the run protocol whose worker reports until it is stopped.
 class ReportingPage : public RunPage {
 public:
-    explicit ReportingPage(QObject* receiver)
-        : sink_(receiver, [this](int32_t, int64_t) -> int64_t {
-              ++reports;
-              return 1;
-          })
+    int64_t OnProgress(int32_t, int64_t) override
     {
+        ++reports;
+        return 1;
     }
-    ProgressSink& progressSink() override { return sink_; }
     void restoreIdleControls() override {}
     std::atomic<int> reports{0};
-
-private:
-    QtProgressSink sink_;
 };
 
 void reportUntilStopped(SharedContext& context)
@@ -251,8 +244,7 @@ private slots:
         MemoryProfileStore store;
         MainDialog window(store, twoImages());
         window.show();
-        QObject receiver;
-        ReportingPage page(&receiver);
+        ReportingPage page;
         std::atomic<bool> release{false};
         QVERIFY(window.runs().start(page, [&](SharedContext& context) {
             // Stopped already, but the thread has not returned yet.
@@ -279,8 +271,7 @@ private slots:
         MemoryProfileStore store;
         auto* window = new MainDialog(store, twoImages());
         window->show();
-        QObject receiver;
-        ReportingPage page(&receiver);
+        ReportingPage page;
         QVERIFY(window->runs().start(page, reportUntilStopped));
         QTRY_VERIFY(page.reports > 10);
         // The worker is waiting in a report on this thread most of the time;

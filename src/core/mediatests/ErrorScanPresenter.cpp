@@ -26,6 +26,17 @@ ErrorScanPresenter::ErrorScanPresenter(SharedContext& context, RunController& ru
 {
 }
 
+ErrorScanPresenter::~ErrorScanPresenter()
+{
+    runs_.release(*this);
+    if (DeviceRecord* record = context_.device) {
+        if (record->writeMap == &writeMap_)
+            record->writeMap = nullptr;
+        if (record->readMap == &readMap_)
+            record->readMap = nullptr;
+    }
+}
+
 bool ErrorScanPresenter::Start(int32_t passesValue, int32_t testType)
 {
     if (active() || runs_.active() || !context_.device)

@@ -52,6 +52,8 @@ class ErrorScanPresenter : public RunPresenter {
 public:
     ErrorScanPresenter(SharedContext& context, RunController& runs, ErrorScanView& view, BlockMapSink& writeMap,
                        BlockMapSink& readMap, RunClock clock = RunClock::System());
+    // Joins a worker still running before the maps it marks may go.
+    ~ErrorScanPresenter() override;
 
     // The function that runs one pass on the worker thread (ErrorScanWorker
     // unless a test scripts the reports).

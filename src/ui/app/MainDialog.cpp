@@ -10,13 +10,13 @@
 #include "ui/app/Language.h"
 #include "ui/app/MessageBox.h"
 #include "ui/app/NavigationBar.h"
+#include "ui/app/QtPost.h"
 #include "ui/app/TestPage.h"
 #include "ui/app/Text.h"
 #include "ui/app/TransparentStatic.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -60,14 +60,17 @@ MainDialog::MainDialog(ProfileStore& store, MainOptions options, QWidget* parent
 
 MainDialog::~MainDialog()
 {
-    // A worker never outlives the records it works on. It may be waiting in
-    // a report on this thread, so the events are served until it has ended
-    // rather than joined blindly.
-    if (runs_) {
-        runs_->requestStop();
-        while (runs_->thread().running())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    // The pages go first, while the run controller they use still lives; a
+    // page's run still going is stopped and its worker joined then. The
+    // controller itself stops and joins any other worker, releasing it from
+    // a report it waits in, so no event loop is needed here.
+    pagesCreated_ = false;
+    for (TestPage*& page : pages_) {
+        delete page;
+        page = nullptr;
     }
+    watcher_.reset();
+    runs_.reset();
 }
 
 void MainDialog::buildWidgets()
@@ -201,9 +204,7 @@ void MainDialog::initialise()
 
     selector_ = std::make_unique<ComboDeviceSelector>(selectorBox_, ResourceIcon(178));
     drives_ = std::make_unique<DriveList>(context_, source_, *selector_, static_cast<DriveListHooks*>(this));
-    runs_ = std::make_unique<RunController>(context_, [this](std::function<void()> fn) {
-        QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection);
-    });
+    runs_ = std::make_unique<RunController>(context_, QtPost(this));
     runs_->onIdle = [this] { drives_->RunEnded(); };
 
     if (!IsDeviceScanDisabled(store_)) {

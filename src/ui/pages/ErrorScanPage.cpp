@@ -6,14 +6,11 @@
 #include "core/settings/Settings.h"
 #include "ui/app/Icons.h"
 #include "ui/app/MessageBox.h"
-#include "ui/app/QtProgressSink.h"
 #include "ui/app/Text.h"
 #include "ui/app/TransparentStatic.h"
-#include "ui/app/WriteWarningDialog.h"
 #include "ui/controls/BlockMap.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QFrame>
 #include <QHeaderView>
 #include <QProgressBar>
@@ -120,24 +117,6 @@ CErrorScanPage::CErrorScanPage(QWidget* parent) : TestPage(parent)
     applyPlacement();
 }
 
-CErrorScanPage::~CErrorScanPage()
-{
-    releaseResources();
-}
-
-void CErrorScanPage::releaseResources()
-{
-    // The main window refuses to close during a run; should the page go
-    // anyway, the worker is told to stop and its reports are served until it
-    // has ended, so that it is never left waiting on a page that is gone.
-    if (!presenter_ || !presenter_->active())
-        return;
-    if (presenter_->running())
-        presenter_->Stop();
-    while (presenter_->active())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
 CTransparentStatic* CErrorScanPage::makeLabel(int textId, bool bold)
 {
     auto* label = new CTransparentStatic(this);
@@ -158,20 +137,9 @@ CTransparentStatic* CErrorScanPage::makeValue()
 
 ErrorScanPresenter* CErrorScanPage::ensurePresenter()
 {
-    if (presenter_ || !context_)
-        return presenter_.get();
-    presenter_ = std::make_unique<ErrorScanPresenter>(
-        *context_, static_cast<ErrorScanView&>(*this), *writeMap_, *readMap_,
-        [this](std::function<void()> fn) { QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection); });
-    sink_ = std::make_unique<QtProgressSink>(
-        this, [this](int32_t operation, int64_t value) { return presenter_->OnProgress(operation, value); });
-    presenter_->setProgressSink(sink_.get());
-    // Records of drives that left during the scan are cleared by the main
-    // window once the worker has ended.
-    presenter_->onIdle = [this] {
-        if (runs_ && runs_->onIdle)
-            runs_->onIdle();
-    };
+    if (!presenter_ && context_ && runs_)
+        presenter_ = std::make_unique<ErrorScanPresenter>(*context_, *runs_, static_cast<ErrorScanView&>(*this),
+                                                          *writeMap_, *readMap_);
     return presenter_.get();
 }
 
@@ -213,25 +181,17 @@ void CErrorScanPage::OnReadTestCheck()
 
 void CErrorScanPage::OnStartStop()
 {
-    ErrorScanPresenter* presenter = ensurePresenter();
-    if (!presenter)
-        return;
-    if (presenter->running()) {
-        presenter->Stop();
-        return;
-    }
-    if (presenter->active())
-        return;
     applySettings();
-    if (writeTest_->isChecked() && !CWriteWarningDialog::Confirm(this))
-        return;
-    const int value = passes_->value();
-    int32_t testType = (writeTest_->isChecked() ? kScanWriteTest : 0) | (readTest_->isChecked() ? kScanReadTest : 0);
-    if (context_->settings) {
-        context_->settings->passes = value;
-        context_->settings->scanTestType = testType;
-    }
-    presenter->Start(value, testType);
+    startOrStop(ensurePresenter(), writeTest_->isChecked(), [this] {
+        const int value = passes_->value();
+        const int32_t testType =
+            (writeTest_->isChecked() ? kScanWriteTest : 0) | (readTest_->isChecked() ? kScanReadTest : 0);
+        if (context_->settings) {
+            context_->settings->passes = value;
+            context_->settings->scanTestType = testType;
+        }
+        presenter_->Start(value, testType);
+    });
 }
 
 void CErrorScanPage::UpdateScanControls(bool haveDevices)
@@ -292,12 +252,6 @@ void CErrorScanPage::showRunState(bool running, bool startEnabled)
     start_->setEnabled(startEnabled);
     writeTest_->setEnabled(!running && startEnabled);
     readTest_->setEnabled(!running && startEnabled);
-}
-
-void CErrorScanPage::showFailure(const std::string& message)
-{
-    ShowMessage(this, MessageKind::Error, QString::fromStdString(message),
-                context_ ? QString::fromUtf8(context_->appTitle) : QString());
 }
 
 void CErrorScanPage::resizeEvent(QResizeEvent* event)
