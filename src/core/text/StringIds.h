@@ -24,7 +24,12 @@ inline constexpr int kTestRunningCannotClose = 235;
 inline constexpr int kMegabytes = 201;
 inline constexpr int kMegabytesPerSecond = 202;
 inline constexpr int kKilobytes = 203;
+inline constexpr int kKilobytesPerSecond = 204;
 inline constexpr int kGigabytes = 206;
+
+// Charts.
+inline constexpr int kSpeedChartTitle = 177;
+inline constexpr int kFileSizeChartTitle = 234;
 inline constexpr int kSector = 211;
 
 // Runs of the pages.

@@ -11,7 +11,7 @@ namespace qv::cli {
 
 CliSession::CliSession()
 {
-    std::strncpy(context_.appTitle, LoadText(155).c_str(), sizeof context_.appTitle - 1);
+    std::strncpy(context_.appTitle, LoadText(str::kProductName).c_str(), sizeof context_.appTitle - 1);
     context_.status = &status_;
     system_ = linux_platform::MakeSystemDriveProvider();
     source_.addProvider(system_.get());

@@ -1,4 +1,5 @@
 #include "ui/app/MainDialog.h"
+#include "core/text/StringIds.h"
 
 #include "platform/linux/SystemDrives.h"
 #include "ui/app/AboutDialog.h"
@@ -88,8 +89,8 @@ void MainDialog::buildWidgets()
     separator_ = new QFrame(this);
     separator_->setFrameShape(QFrame::VLine);
     separator_->setFrameShadow(QFrame::Sunken);
-    formatButton_ = new QPushButton(Text(10203), this);
-    snapshotButton_ = new QPushButton(Text(10204), this);
+    formatButton_ = new QPushButton(Text(str::kFormatButton), this);
+    snapshotButton_ = new QPushButton(Text(str::kSnapshotButton), this);
     for (QPushButton* button : {refreshButton_, formatButton_, snapshotButton_}) {
         button->setAutoDefault(false);
         button->setDefault(false);
@@ -157,48 +158,48 @@ void MainDialog::buildWidgets()
 
 void MainDialog::buildMenus()
 {
-    QMenu* file = menuBar_->addMenu(Text(10205));
-    file->addAction(Text(32774), this, &MainDialog::saveSnapshot);
+    QMenu* file = menuBar_->addMenu(Text(str::kFileMenu));
+    file->addAction(Text(str::kSnapshotItem), this, &MainDialog::saveSnapshot);
     file->addSeparator();
-    file->addAction(Text(10208), this, &MainDialog::attachImageFromMenu);
-    QAction* detach = file->addAction(Text(10209), this, &MainDialog::detachSelectedImage);
+    file->addAction(Text(str::kAttachImageItem), this, &MainDialog::attachImageFromMenu);
+    QAction* detach = file->addAction(Text(str::kDetachImageItem), this, &MainDialog::detachSelectedImage);
     connect(file, &QMenu::aboutToShow, this, [this, detach] {
         const int selected = drives_->selectedDrive();
         detach->setEnabled(!status_.busy && selected >= 0 && drives_->record(selected).listed &&
                            source_.slotName(selected).rfind("img", 0) == 0);
     });
     file->addSeparator();
-    QAction* exit = file->addAction(Text(32775), this, &QWidget::close);
+    QAction* exit = file->addAction(Text(str::kExitItem), this, &QWidget::close);
     exit->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
 
-    QMenu* service = menuBar_->addMenu(Text(10206));
-    QAction* format = service->addAction(Text(32776), this, &MainDialog::formatDrive);
+    QMenu* service = menuBar_->addMenu(Text(str::kServiceMenu));
+    QAction* format = service->addAction(Text(str::kFormatItem), this, &MainDialog::formatDrive);
     // The menu item is available exactly when the button is.
     connect(service, &QMenu::aboutToShow, this, [this, format] { format->setEnabled(formatButton_->isEnabled()); });
     service->addSeparator();
     // The language list is built by the language selection; until then the
     // menu names the language in use.
-    QMenu* language = service->addMenu(Text(32777));
+    QMenu* language = service->addMenu(Text(str::kLanguageMenu));
     QAction* current = language->addAction(EnglishInUse() ? QStringLiteral("English") : QStringLiteral("Русский"));
     current->setCheckable(true);
     current->setChecked(true);
     current->setEnabled(false);
 
-    QMenu* help = menuBar_->addMenu(Text(10207));
-    QAction* manual = help->addAction(Text(32778));
+    QMenu* help = menuBar_->addMenu(Text(str::kHelpMenu));
+    QAction* manual = help->addAction(Text(str::kManualItem));
     // The manual comes with its own change; the item is there to be found.
     manual->setEnabled(false);
     help->addSeparator();
-    help->addAction(Text(32779), this, &MainDialog::showAbout);
+    help->addAction(Text(str::kAboutItem), this, &MainDialog::showAbout);
 }
 
 void MainDialog::initialise()
 {
-    std::strncpy(context_.appTitle, LoadText(155).c_str(), sizeof context_.appTitle - 1);
+    std::strncpy(context_.appTitle, LoadText(str::kProductName).c_str(), sizeof context_.appTitle - 1);
     LoadSettings(settings_, store_);
-    setWindowTitle(Text(10201));
+    setWindowTitle(Text(str::kWindowTitle));
 
-    deviceLabel_->SetLabelText(Text(10202));
+    deviceLabel_->SetLabelText(Text(str::kDeviceLabel));
     deviceLabel_->SetBold(true);
     deviceLabel_->SetTransparent();
 
@@ -242,9 +243,9 @@ void MainDialog::initialise()
     status_.formatButton = formatControl_.get();
     status_.refreshButton = refreshControl_.get();
 
-    refreshButton_->setToolTip(Text(182));
-    snapshotButton_->setToolTip(Text(181));
-    formatButton_->setToolTip(Text(183));
+    refreshButton_->setToolTip(Text(str::kRefreshTip));
+    snapshotButton_->setToolTip(Text(str::kSaveSnapshotTip));
+    formatButton_->setToolTip(Text(str::kFormatTip));
 
     showPage(kInformationPage);
     status_.busy = 0;
@@ -262,7 +263,7 @@ void MainDialog::notePermissionSkips()
         const SlotVerdict& verdict = drives_->verdict(slot);
         if (verdict.verdict == DriveVerdict::OpenFailed && (verdict.error == EACCES || verdict.error == EPERM)) {
             permissionNoted_ = true;
-            statusText_->setText(Text(10211));
+            statusText_->setText(Text(str::kPermissionNote));
             statusText_->setVisible(true);
             return;
         }
@@ -309,7 +310,7 @@ bool MainDialog::attachImage(const QString& path)
 {
     const QFileInfo info(path);
     if (!info.isFile()) {
-        ShowMessage(this, MessageKind::Error, TextWith(10212, path, QString::fromLocal8Bit(std::strerror(ENOENT))));
+        ShowMessage(this, MessageKind::Error, TextWith(str::kCannotOpenImage, path, QString::fromLocal8Bit(std::strerror(ENOENT))));
         return false;
     }
     const std::string name = images_.attach(info.absoluteFilePath().toStdString());
@@ -320,7 +321,7 @@ bool MainDialog::attachImage(const QString& path)
     if (!drives_->record(slot).listed) {
         const int error = drives_->verdict(slot).error;
         ShowMessage(this, MessageKind::Error,
-                    TextWith(10212, path, QString::fromLocal8Bit(std::strerror(error ? error : EINVAL))));
+                    TextWith(str::kCannotOpenImage, path, QString::fromLocal8Bit(std::strerror(error ? error : EINVAL))));
         source_.depart(name);
         images_.detach(name);
         return false;
@@ -341,7 +342,7 @@ bool MainDialog::detachImage(const std::string& name)
 void MainDialog::attachImageFromMenu()
 {
     QString path;
-    if (ShowFileDialog(this, Text(10210), path, false))
+    if (ShowFileDialog(this, Text(str::kImageFilter), path, false))
         attachImage(path);
 }
 
@@ -379,7 +380,7 @@ void MainDialog::saveSnapshot()
     QString path = QStringLiteral("Quorvane_%1.png").arg(device && device->listed ? QString(device->productText).trimmed()
                                                                                   : QString());
     const QPixmap picture = grab();
-    if (ShowFileDialog(this, Text(10213), path, true))
+    if (ShowFileDialog(this, Text(str::kPngFilter), path, true))
         picture.save(path, "PNG");
 }
 
@@ -424,7 +425,7 @@ void MainDialog::closeEvent(QCloseEvent* event)
     // refused until it is gone, not only while it reports RUN_ACTIVE.
     if (status_.state() == RUN_ACTIVE || runs_->active()) {
         event->ignore();
-        ShowMessage(this, MessageKind::Warning, Text(235), QString::fromUtf8(context_.appTitle));
+        ShowMessage(this, MessageKind::Warning, Text(str::kTestRunningCannotClose), QString::fromUtf8(context_.appTitle));
         return;
     }
     watcher_.reset();

@@ -1,4 +1,5 @@
 #include "ui/pages/ErrorScanPage.h"
+#include "core/text/StringIds.h"
 
 #include "core/mediatests/ErrorScanWorker.h"
 #include "core/run/RunController.h"
@@ -59,14 +60,14 @@ constexpr ColorRef kValueColor = Rgb(0, 64, 223);
 
 CErrorScanPage::CErrorScanPage(QWidget* parent) : TestPage(parent)
 {
-    start_ = new QPushButton(Text(111), this);
-    writeTest_ = new QCheckBox(Text(14601), this);
-    readTest_ = new QCheckBox(Text(14602), this);
+    start_ = new QPushButton(Text(str::kStart), this);
+    writeTest_ = new QCheckBox(Text(str::kScanWriteTestBox), this);
+    readTest_ = new QCheckBox(Text(str::kScanReadTestBox), this);
     passes_ = new QSpinBox(this);
     passes_->setRange(1, 100000);
-    passesLabel_ = makeLabel(14603);
-    writeHeading_ = makeLabel(14604, true);
-    readHeading_ = makeLabel(14605, true);
+    passesLabel_ = makeLabel(str::kScanPasses);
+    writeHeading_ = makeLabel(str::kScanWriting, true);
+    readHeading_ = makeLabel(str::kScanReading, true);
     writeSeparator_ = new QFrame(this);
     readSeparator_ = new QFrame(this);
     for (QFrame* line : {writeSeparator_, readSeparator_}) {
@@ -76,8 +77,8 @@ CErrorScanPage::CErrorScanPage(QWidget* parent) : TestPage(parent)
     writeMap_ = new CBlockMap(this);
     readMap_ = new CBlockMap(this);
     for (int i = 0; i < 3; ++i) {
-        writeLabels_[i] = makeLabel(14606 + i);
-        readLabels_[i] = makeLabel(14606 + i);
+        writeLabels_[i] = makeLabel(str::kScanErrors + i);
+        readLabels_[i] = makeLabel(str::kScanErrors + i);
     }
     writeErrors_ = makeValue();
     writeSpeed_ = makeValue();
@@ -106,8 +107,8 @@ CErrorScanPage::CErrorScanPage(QWidget* parent) : TestPage(parent)
     log_->setColumnWidth(0, std::max(90, timeWidth));
     log_->setColumnWidth(1, 320);
 
-    start_->setToolTip(Text(185));
-    passes_->setToolTip(Text(190));
+    start_->setToolTip(Text(str::kStartErrorScanTip));
+    passes_->setToolTip(Text(str::kPassesTip));
 
     connect(start_, &QPushButton::clicked, this, &CErrorScanPage::OnStartStop);
     connect(writeTest_, &QCheckBox::toggled, this, &CErrorScanPage::OnWriteTestCheck);
@@ -248,7 +249,7 @@ void CErrorScanPage::clearLog()
 
 void CErrorScanPage::showRunState(bool running, bool startEnabled)
 {
-    start_->setText(Text(running ? 112 : 111));
+    start_->setText(Text(running ? str::kStop : str::kStart));
     start_->setEnabled(startEnabled);
     writeTest_->setEnabled(!running && startEnabled);
     readTest_->setEnabled(!running && startEnabled);
