@@ -11,7 +11,7 @@
 #include "platform/image/ImageVolume.h"
 #include "support/UiFixtures.h"
 #include "ui/app/Language.h"
-#include "ui/app/MainDialog.h"
+#include "ui/app/AppWindow.h"
 #include "ui/app/NavigationBar.h"
 #include "ui/app/PageFactory.h"
 #include "ui/app/QtPost.h"
@@ -280,7 +280,7 @@ private slots:
         MainOptions options;
         options.systemDrives = false;
         options.images = {path.toStdString()};
-        MainDialog window(store, options);
+        AppWindow window(store, options);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         window.showPage(kErrorScanPage);
@@ -329,7 +329,7 @@ private slots:
         MainOptions options;
         options.systemDrives = false;
         options.images = {path.toStdString()};
-        MainDialog window(store, options);
+        AppWindow window(store, options);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         // The attached image behind a fault plan: a bad stretch, a failing

@@ -3,7 +3,7 @@
 #include "core/text/StringTable.h"
 #include "support/UiFixtures.h"
 #include "ui/app/FormatDialog.h"
-#include "ui/app/MainDialog.h"
+#include "ui/app/AppWindow.h"
 #include "ui/app/NavigationBar.h"
 #include "ui/app/TestPage.h"
 
@@ -75,7 +75,7 @@ private slots:
     void startsWithBothDrivesAndTheInformationPage()
     {
         MemoryProfileStore store;
-        MainDialog window(store, twoImages());
+        AppWindow window(store, twoImages());
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCOMPARE(window.deviceSelector()->count(), 2);
@@ -100,7 +100,7 @@ private slots:
     {
         MemoryProfileStore store;
         store.writeInt(kDisableDeviceScanKey, 1);
-        MainDialog window(store, twoImages());
+        AppWindow window(store, twoImages());
         window.show();
         QCOMPARE(window.deviceSelector()->count(), 0);
         QVERIFY(!window.formatButton()->isEnabled());
@@ -111,7 +111,7 @@ private slots:
     void navigationClickShowsThatPageOnly()
     {
         MemoryProfileStore store;
-        MainDialog window(store, twoImages());
+        AppWindow window(store, twoImages());
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QTest::mouseClick(window.navigationBar(), Qt::LeftButton, {}, QPoint(20, 3 * 56 + 20));
@@ -128,7 +128,7 @@ private slots:
     void shrinkingStopsAtTheInitialSize()
     {
         MemoryProfileStore store;
-        MainDialog window(store, twoImages());
+        AppWindow window(store, twoImages());
         window.show();
         const QSize initial = window.initialSize();
         window.resize(initial.width() - 200, initial.height() - 100);
@@ -153,7 +153,7 @@ private slots:
     void removedSelectedDriveSelectsTheFirstRemaining()
     {
         MemoryProfileStore store;
-        MainDialog window(store, twoImages());
+        AppWindow window(store, twoImages());
         window.show();
         QComboBox* selector = window.deviceSelector();
         selector->setCurrentIndex(1);
@@ -172,7 +172,7 @@ private slots:
     void lastDriveRemovedShowsNoDevices()
     {
         MemoryProfileStore store;
-        MainDialog window(store, twoImages());
+        AppWindow window(store, twoImages());
         window.show();
         QVERIFY(window.detachImage("img1"));
         QVERIFY(window.detachImage("img2"));
@@ -193,7 +193,7 @@ private slots:
     void attachingAMissingImageSaysWhatFailed()
     {
         MemoryProfileStore store;
-        MainDialog window(store, twoImages());
+        AppWindow window(store, twoImages());
         window.show();
         test::ModalCatcher catcher;
         QVERIFY(!window.attachImage(images_.path("missing.img")));
@@ -205,7 +205,7 @@ private slots:
     void enterDoesNothingAndEscapeCloses()
     {
         MemoryProfileStore store;
-        MainDialog window(store, twoImages());
+        AppWindow window(store, twoImages());
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QTest::keyClick(&window, Qt::Key_Return);
@@ -220,7 +220,7 @@ private slots:
     void closeIsRefusedWhileARunIsActive()
     {
         MemoryProfileStore store;
-        MainDialog window(store, twoImages());
+        AppWindow window(store, twoImages());
         window.show();
         QSignalSpy saved(&window, &MainDialog::settingsSaved);
         window.status().setState(RUN_ACTIVE);
@@ -242,7 +242,7 @@ private slots:
     void closeWaitsUntilTheWorkerHasEnded()
     {
         MemoryProfileStore store;
-        MainDialog window(store, twoImages());
+        AppWindow window(store, twoImages());
         window.show();
         ReportingPage page;
         std::atomic<bool> release{false};
@@ -269,7 +269,7 @@ private slots:
     void destroyingTheWindowDuringARunServesTheWorkersReports()
     {
         MemoryProfileStore store;
-        auto* window = new MainDialog(store, twoImages());
+        auto* window = new AppWindow(store, twoImages());
         window->show();
         ReportingPage page;
         QVERIFY(window->runs().start(page, reportUntilStopped));
@@ -288,7 +288,7 @@ private slots:
         MemoryProfileStore store;
         store.writeInt(kReadColorKey, 0x0000FF);
         {
-            MainDialog window(store, twoImages());
+            AppWindow window(store, twoImages());
             window.show();
             QCOMPARE(window.settings().readColor, 0x0000FFu);
             QCOMPARE(window.settings().eraseType, 0);
@@ -299,7 +299,7 @@ private slots:
         QCOMPARE(store.readInt(kEraseTypeKey).value_or(-1), 1);
         QCOMPARE(store.readInt(kReadColorKey).value_or(-1), 0x0000FF);
         QVERIFY(!store.contains(kWriteColorKey));
-        MainDialog again(store, twoImages());
+        AppWindow again(store, twoImages());
         QCOMPARE(again.settings().eraseType, 1);
         QCOMPARE(again.settings().recoveryMode, 2);
     }
@@ -307,7 +307,7 @@ private slots:
     void formatClosesTheHandleAndReopensIt()
     {
         MemoryProfileStore store;
-        MainDialog window(store, twoImages());
+        AppWindow window(store, twoImages());
         window.show();
         DeviceRecord* record = window.context().device;
         QVERIFY(record && record->handle);

@@ -21,8 +21,9 @@
 
 namespace qv::ui {
 
-CFormatDialog::CFormatDialog(const QString& name, const QString& volumePath, QWidget* parent)
-    : QDialog(parent), name_(name), volumePath_(volumePath), tools_(linux_platform::AvailableFileSystems())
+CFormatDialog::CFormatDialog(const QString& name, const QString& volumePath, VolumeFormatter& formatter,
+                             QWidget* parent)
+    : QDialog(parent), name_(name), volumePath_(volumePath), formatter_(formatter), tools_(formatter.available())
 {
     setWindowTitle(TextWith(str::kFormatTitle, name));
 
@@ -119,14 +120,14 @@ void CFormatDialog::startFormat()
     output_->setVisible(false);
 
     std::string error;
-    if (!linux_platform::UnmountVolume(volumePath_.toStdString(), &error)) {
+    if (!formatter_.unmount(volumePath_.toStdString(), &error)) {
         fail(TextWith(str::kFormatCannotUnmount, volumePath_, QString::fromStdString(error)));
         return;
     }
     const auto& tool = tools_[choice];
     QStringList arguments;
     for (const std::string& arg :
-         linux_platform::FormatArguments(tool.name, label_->text().toStdString(), quick_->isChecked(),
+         formatter_.arguments(tool.name, label_->text().toStdString(), quick_->isChecked(),
                                          volumePath_.toStdString()))
         arguments << QString::fromStdString(arg);
     setRunning(true);

@@ -1,10 +1,8 @@
 #include "ui/app/MainDialog.h"
 #include "core/text/StringIds.h"
 
-#include "platform/linux/SystemDrives.h"
 #include "ui/app/AboutDialog.h"
 #include "ui/app/DrawGradient.h"
-#include "ui/app/DriveWatcher.h"
 #include "ui/app/FileDialog.h"
 #include "ui/app/FormatDialog.h"
 #include "ui/app/Icons.h"
@@ -40,19 +38,15 @@ constexpr QSize kInitialSize(800, 580);
 
 }  // namespace
 
-MainDialog::MainDialog(ProfileStore& store, MainOptions options, QWidget* parent)
-    : QDialog(parent, Qt::Window), store_(store), options_(std::move(options))
+MainDialog::MainDialog(ProfileStore& store, MainPlatform& platform, QWidget* parent)
+    : QDialog(parent, Qt::Window), store_(store), platform_(platform)
 {
     setWindowIcon(ResourceIcon(128));
     context_.settings = &settings_;
     context_.status = &status_;
-    if (options_.systemDrives) {
-        systemDrives_ = linux_platform::MakeSystemDriveProvider();
-        source_.addProvider(systemDrives_.get());
-    }
-    source_.addProvider(&images_);
-    for (const std::string& path : options_.images)
-        images_.attach(path);
+    if (platform_.systemDrives)
+        source_.addProvider(platform_.systemDrives.get());
+    source_.addProvider(platform_.images.get());
 
     buildWidgets();
     buildMenus();
@@ -251,8 +245,8 @@ void MainDialog::initialise()
     status_.busy = 0;
     initialised_ = true;
 
-    if (options_.systemDrives)
-        watcher_ = std::make_unique<DriveWatcher>(source_, *drives_);
+    if (platform_.watchDrives)
+        watcher_ = platform_.watchDrives(source_, *drives_);
 }
 
 void MainDialog::notePermissionSkips()
@@ -313,8 +307,8 @@ bool MainDialog::attachImage(const QString& path)
         ShowMessage(this, MessageKind::Error, TextWith(str::kCannotOpenImage, path, QString::fromLocal8Bit(std::strerror(ENOENT))));
         return false;
     }
-    const std::string name = images_.attach(info.absoluteFilePath().toStdString());
-    const int slot = source_.arrive(images_.candidate(name));
+    const std::string name = platform_.images->attach(info.absoluteFilePath().toStdString());
+    const int slot = source_.arrive(platform_.images->candidate(name));
     if (slot < 0)
         return false;
     drives_->AddDrive(slot);
@@ -323,7 +317,7 @@ bool MainDialog::attachImage(const QString& path)
         ShowMessage(this, MessageKind::Error,
                     TextWith(str::kCannotOpenImage, path, QString::fromLocal8Bit(std::strerror(error ? error : EINVAL))));
         source_.depart(name);
-        images_.detach(name);
+        platform_.images->detach(name);
         return false;
     }
     return true;
@@ -332,7 +326,7 @@ bool MainDialog::attachImage(const QString& path)
 bool MainDialog::detachImage(const std::string& name)
 {
     const int slot = source_.slotOf(name);
-    if (slot < 0 || !images_.detach(name))
+    if (slot < 0 || !platform_.images->detach(name))
         return false;
     drives_->RemoveDrive(slot);
     source_.depart(name);
@@ -365,7 +359,7 @@ void MainDialog::formatDrive()
     if (old)
         old->close();
     const QString path = old ? QString::fromStdString(old->path()) : QString();
-    CFormatDialog dialog(selectorBox_->currentText(), path, this);
+    CFormatDialog dialog(selectorBox_->currentText(), path, *platform_.formatter, this);
     dialog.exec();
     // Reopened whatever became of the format; a failed reopen leaves no
     // handle and the next operation on the drive fails.
