@@ -13,14 +13,15 @@ struct TransferJob {
     ImageCompression compression = ImageCompression::None;  // backup
     bool checksum = true;                                   // backup: NAME.sha256
     bool verify = true;                                     // restore: read back and compare
-    // Set by the worker when it ends with RUN_FAILED.
-    TransferFailure failure;
     // The file that was chosen, once chosen.
     std::string path;
 };
 
 // The restore's progress value while it reads the medium back.
 inline constexpr int64_t kRestoreVerifying = 2;
+
+// The workers' one-line failure record is the run status's: what failed on
+// which file or drive, with the system's error.
 
 // Saves every sector of the selected drive into an image file chosen
 // through job.chooser. Reports OP_BACKUP. 1 after a complete backup.

@@ -4,6 +4,9 @@
 #include "core/mediatests/OverlappedImages.h"
 #include "core/mediatests/TransferIO.h"
 #include "core/run/SharedContext.h"
+#include "core/text/StringIds.h"
+#include "core/text/StringTable.h"
+#include "core/text/Units.h"
 
 #include <cerrno>
 #include <cstring>
@@ -36,9 +39,9 @@ int BackupWorker(SharedContext& context, TransferJob& job)
         return 0;
     };
 
+    RunFailure& failure = status.failure;
     record.total = record.sectorCount;
     record.position = 0;
-    job.failure = {};
     const FileRequest request{true, ImageFilter(),
                               ProposedImageName(std::string(record.productText, strnlen(record.productText,
                                                                                         sizeof record.productText))
@@ -54,14 +57,14 @@ int BackupWorker(SharedContext& context, TransferJob& job)
     job.path = path;
 
     const std::string drive = DrivePath(record);
-    if (job.files->onDrive(path, drive, &job.failure))
+    if (job.files->onDrive(path, drive, &failure))
         return fail();
     const uint64_t imageBytes = record.total * 512;
     ImageWriteOptions options;
     options.compression = job.compression;
     options.reserveBytes = job.compression == ImageCompression::None ? imageBytes : 0;
     options.checksum = job.checksum;
-    std::unique_ptr<ImageWriter> writer = job.files->create(path, options, &job.failure);
+    std::unique_ptr<ImageWriter> writer = job.files->create(path, options, &failure);
     if (!writer)
         return fail();
     writer = WriteBehind(std::move(writer));
@@ -71,7 +74,7 @@ int BackupWorker(SharedContext& context, TransferJob& job)
     report(0);
     TransferBuffer buffer = AllocateTransferBuffer();
     if (!buffer) {
-        job.failure.set(40206, drive, ENOMEM, 0);
+        failure.set(str::kFailedMemory, drive, ENOMEM);
         return fail();
     }
     if (!EnterRunState(status, RUN_ACTIVE))
@@ -85,17 +88,19 @@ int BackupWorker(SharedContext& context, TransferJob& job)
         const int m = int(left < uint64_t(kTransferChunkSectors) ? left : kTransferChunkSectors);
         int error = ReadChunkAt(record, record.position, m, buffer.get());
         if (error) {
-            job.failure.set(40206, drive, error, record.position);
+            failure.set(str::kFailedRead, SectorObject(drive, record.position), error);
             return fail();
         }
         error = writer->write(buffer.get(), size_t(m) * 512);
         if (error == EFBIG) {
             // The target's file system has a file-size limit (FAT32: 4 GiB).
-            job.failure.set(40209, path, 0, 0, options.reserveBytes ? imageBytes : writer->bytesWritten());
+            const uint64_t size = options.reserveBytes ? imageBytes : writer->bytesWritten();
+            failure.set(str::kFailedFileSize, path + " (" + FormatSizeText(size) + ")" + LoadText(str::kFileSizeAdvice),
+                        0);
             return fail();
         }
         if (error) {
-            job.failure.set(40203, path, error);
+            failure.set(str::kFailedWrite, path, error);
             return fail();
         }
         if (status.state() == RUN_STOP)
@@ -104,7 +109,7 @@ int BackupWorker(SharedContext& context, TransferJob& job)
             report(int64_t(record.position));
         record.position += uint64_t(m);
     }
-    if (writer->finish(&job.failure) != 0)
+    if (writer->finish(&failure) != 0)
         return fail();
     status.setState(RUN_DONE);
     report(0);

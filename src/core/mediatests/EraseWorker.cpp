@@ -4,12 +4,13 @@
 #include "core/mediatests/TransferIO.h"
 #include "core/run/SharedContext.h"
 #include "core/settings/Settings.h"
+#include "core/text/StringIds.h"
 
 #include <cstring>
 
 namespace qv {
 
-int EraseWorker(SharedContext& context, TransferFailure* firstFailure)
+int EraseWorker(SharedContext& context)
 {
     if (!context.device || !context.status || !context.status->progressWindow)
         return 0;
@@ -40,8 +41,8 @@ int EraseWorker(SharedContext& context, TransferFailure* firstFailure)
         // the ones after it.
         const int error = WriteChunkAt(record, sector, m, zeros.get());
         if (error) {
-            if (record.errorCounters[0] == 0 && firstFailure)
-                firstFailure->set(40207, DrivePath(record), error, sector);
+            if (record.errorCounters[0] == 0)
+                status.failure.set(str::kFailedWrite, SectorObject(DrivePath(record), sector), error);
             if (record.errorCounters[0] < INT32_MAX)
                 ++record.errorCounters[0];
             if (EnterRunState(status, RUN_FAILED))

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/run/RunFailure.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -7,27 +9,6 @@
 #include <string>
 
 namespace qv {
-
-// What went wrong in a transfer, for the second line of the page's message
-// and the command line: the step (a string id taking the object as its one
-// "%s"), the file or drive it failed on, and the system's error.
-struct TransferFailure {
-    int textId = 0;
-    std::string object;
-    int error = 0;          // errno; 0 when the text says all
-    uint64_t sector = 0;    // for the texts that name a sector
-    uint64_t bytes = 0;     // for the texts that name a size
-
-    bool empty() const { return textId == 0; }
-    void set(int id, std::string what, int errorNumber, uint64_t sectorNumber = 0, uint64_t byteCount = 0)
-    {
-        textId = id;
-        object = std::move(what);
-        error = errorNumber;
-        sector = sectorNumber;
-        bytes = byteCount;
-    }
-};
 
 enum class ImageCompression { None, Zstd };
 
@@ -49,7 +30,7 @@ public:
     virtual int write(const void* bytes, size_t length) = 0;
     // Makes the image durable, closes it and writes its checksum file;
     // 0 or an errno with the failed step in *failure.
-    virtual int finish(TransferFailure* failure) = 0;
+    virtual int finish(RunFailure* failure) = 0;
     // Bytes that reached the file so far (compressed bytes for a
     // compressed image).
     virtual uint64_t bytesWritten() const = 0;
@@ -73,14 +54,14 @@ public:
     virtual ~ImageFiles() = default;
     // Creates (or truncates) the image at path; null with *failure set.
     virtual std::unique_ptr<ImageWriter> create(const std::string& path, const ImageWriteOptions& options,
-                                                TransferFailure* failure) = 0;
+                                                RunFailure* failure) = 0;
     // Opens the image at path, recognising a compressed one by its content;
     // null with *failure set.
-    virtual std::unique_ptr<ImageReader> open(const std::string& path, TransferFailure* failure) = 0;
+    virtual std::unique_ptr<ImageReader> open(const std::string& path, RunFailure* failure) = 0;
     // True (with *failure set) when path lies on the drive opened as
     // volumePath, or when that cannot be told; the image would then be
     // written over, or would overwrite, the medium itself.
-    virtual bool onDrive(const std::string& path, const std::string& volumePath, TransferFailure* failure) = 0;
+    virtual bool onDrive(const std::string& path, const std::string& volumePath, RunFailure* failure) = 0;
 };
 
 // The worker's blocking request for a file name: the page shows its dialog

@@ -45,7 +45,7 @@ public:
         return 0;
     }
 
-    int finish(TransferFailure* failure) override
+    int finish(RunFailure* failure) override
     {
         stopThread();
         if (error_)

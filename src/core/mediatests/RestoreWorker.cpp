@@ -3,6 +3,7 @@
 #include "core/mediatests/OverlappedImages.h"
 #include "core/mediatests/TransferIO.h"
 #include "core/run/SharedContext.h"
+#include "core/text/StringIds.h"
 
 #include <cerrno>
 #include <cstring>
@@ -36,7 +37,6 @@ public:
     {
         record_.position = 0;
         record_.total = 0;
-        job_.failure = {};
         const FileRequest request{false, ImageFilter(), ""};
         if (!job_.chooser->chooseFile(request, &path_)) {
             status_.setState(RUN_STOP);
@@ -45,12 +45,12 @@ public:
         }
         job_.path = path_;
         drive_ = DrivePath(record_);
-        if (job_.files->onDrive(path_, drive_, &job_.failure))
+        if (job_.files->onDrive(path_, drive_, &status_.failure))
             return fail();
-        std::unique_ptr<ImageReader> reader = job_.files->open(path_, &job_.failure);
+        std::unique_ptr<ImageReader> reader = job_.files->open(path_, &status_.failure);
         buffer_ = AllocateTransferBuffer();
         if (!reader || !buffer_)
-            return reader ? failWith(40204, path_, ENOMEM) : fail();
+            return reader ? failWith(str::kFailedMemory, path_, ENOMEM) : fail();
 
         // The medium stays untouched until the image is known to fit.
         const uint64_t limit = uint64_t(record_.sectorCount) * 512;
@@ -61,7 +61,7 @@ public:
             const int counted = countStream(*reader, limit, &length);
             if (counted != 1)
                 return counted;
-            reader = job_.files->open(path_, &job_.failure);
+            reader = job_.files->open(path_, &status_.failure);
             if (!reader)
                 return fail();
         }
@@ -89,11 +89,11 @@ public:
             const int m = chunkAt(p, s);
             const int64_t got = readWhole(*reader, buffer_.get(), size_t(m) * 512);
             if (got < 0)
-                return failWith(40204, path_, int(-got));
+                return failWith(str::kFailedRead, path_, int(-got));
             if (uint64_t(got) < uint64_t(m) * 512)
-                return failWith(40205, path_, 0);
+                return failWith(str::kFailedImageEnd, path_, 0);
             if (const int error = WriteChunkAt(record_, p, m, buffer_.get()))
-                return failWith(40207, drive_, error, p);
+                return failWith(str::kFailedWrite, SectorObject(drive_, p), error);
             if (status_.state() == RUN_STOP)
                 return stopped();
             if (k % 16 == 0 || k == chunks - 1)
@@ -120,9 +120,9 @@ private:
         report(0);
         return 0;
     }
-    int failWith(int textId, const std::string& object, int error, uint64_t sector = 0)
+    int failWith(int action, const std::string& object, int error)
     {
-        job_.failure.set(textId, object, error, sector);
+        status_.failure.set(action, object, error);
         return fail();
     }
     int stopped()
@@ -142,7 +142,7 @@ private:
         for (;;) {
             const int64_t n = reader.read(buffer_.get(), kTransferChunkBytes);
             if (n < 0)
-                return failWith(40204, path_, int(-n));
+                return failWith(str::kFailedRead, path_, int(-n));
             if (n == 0)
                 return 1;
             *length += uint64_t(n);
@@ -157,12 +157,12 @@ private:
     // compares it with the image. 1 when equal, else the worker's result.
     int verify(uint64_t s)
     {
-        std::unique_ptr<ImageReader> reader = job_.files->open(path_, &job_.failure);
+        std::unique_ptr<ImageReader> reader = job_.files->open(path_, &status_.failure);
         if (reader)
             reader = ReadAhead(std::move(reader));
         TransferBuffer medium = AllocateTransferBuffer();
         if (!reader || !medium)
-            return reader ? failWith(40206, drive_, ENOMEM) : fail();
+            return reader ? failWith(str::kFailedMemory, drive_, ENOMEM) : fail();
         record_.position = 0;
         const uint64_t chunks = TransferChunkCount(s);
         for (uint64_t k = 0; k < chunks; ++k) {
@@ -170,16 +170,16 @@ private:
             const int m = chunkAt(p, s);
             const int64_t got = readWhole(*reader, buffer_.get(), size_t(m) * 512);
             if (got < 0)
-                return failWith(40204, path_, int(-got));
+                return failWith(str::kFailedRead, path_, int(-got));
             if (uint64_t(got) < uint64_t(m) * 512)
-                return failWith(40205, path_, 0);
+                return failWith(str::kFailedImageEnd, path_, 0);
             if (const int error = ReadChunkAt(record_, p, m, medium.get()))
-                return failWith(40206, drive_, error, p);
+                return failWith(str::kFailedRead, SectorObject(drive_, p), error);
             if (std::memcmp(buffer_.get(), medium.get(), size_t(m) * 512) != 0) {
                 int i = 0;
                 while (std::memcmp(buffer_.get() + i * 512, medium.get() + i * 512, 512) == 0)
                     ++i;
-                return failWith(40211, drive_, 0, p + uint64_t(i));
+                return failWith(str::kFailedVerify, SectorObject(drive_, p + uint64_t(i)), 0);
             }
             if (status_.state() == RUN_STOP)
                 return stopped();

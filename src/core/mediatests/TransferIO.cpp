@@ -1,6 +1,6 @@
 #include "core/mediatests/TransferIO.h"
 
-#include "core/recovery/FormatSizeText.h"
+#include "core/text/StringIds.h"
 #include "core/text/StringTable.h"
 
 #include <cerrno>
@@ -16,12 +16,6 @@ DeviceHandle usableHandle(const DeviceRecord& record)
     if (!handle || !handle->isOpen() || record.detached)
         return nullptr;
     return handle;
-}
-
-void replaceAll(std::string& text, const std::string& token, const std::string& value)
-{
-    for (size_t at = text.find(token); at != std::string::npos; at = text.find(token, at + value.size()))
-        text.replace(at, token.size(), value);
 }
 
 }  // namespace
@@ -75,17 +69,9 @@ bool EnterRunState(RunStatus& status, int32_t value)
     return true;
 }
 
-std::string FailureLine(const TransferFailure& failure)
+std::string SectorObject(const std::string& drive, uint64_t sector)
 {
-    if (failure.empty())
-        return {};
-    std::string text = LoadText(failure.textId);
-    replaceAll(text, "%1", failure.object);
-    replaceAll(text, "%2", std::to_string(failure.sector));
-    replaceAll(text, "%3", FormatSizeText(failure.bytes));
-    if (failure.error)
-        text += std::string(": ") + std::strerror(failure.error);
-    return text;
+    return drive + ", " + LoadText(str::kSector) + " " + std::to_string(sector);
 }
 
 std::string ProposedImageName(const char* productText, int year, int month, int day)
@@ -108,7 +94,7 @@ std::string ProposedImageName(const char* productText)
 
 std::string ImageFilter()
 {
-    return LoadText(232) + "|*.qvn||";
+    return LoadText(str::kImageFileLabel) + "|*.qvn||";
 }
 
 }  // namespace qv

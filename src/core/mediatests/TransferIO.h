@@ -42,9 +42,8 @@ std::string DrivePath(const DeviceRecord& record);
 // meanwhile; false (state left at RUN_STOP) in that case.
 bool EnterRunState(RunStatus& status, int32_t value);
 
-// The failure as one line: the step's text with its file, drive, sector or
-// size, then the system's error text.
-std::string FailureLine(const TransferFailure& failure);
+// "/dev/sdb, sector 1408": a drive and a sector as the object of a failure.
+std::string SectorObject(const std::string& drive, uint64_t sector);
 
 // "%s_%s": the product text and the day as "07-December-2026", with
 // English month names whatever the locale.

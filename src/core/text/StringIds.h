@@ -131,4 +131,37 @@ inline constexpr int kFailedMemory = 40003;
 inline constexpr int kFailedCreate = 40004;
 inline constexpr int kFailedFlush = 40005;
 
+// Erase, backup and restore.
+inline constexpr int kFlashErased = 154;
+inline constexpr int kEraseTip = 186;
+inline constexpr int kBackupTip = 191;
+inline constexpr int kRestoreTip = 192;
+inline constexpr int kImageFileLabel = 232;
+inline constexpr int kEraseChunksFailed = 40200;
+inline constexpr int kFailedImageEnd = 40205;
+inline constexpr int kFailedSpace = 40208;
+inline constexpr int kFailedFileSize = 40209;
+inline constexpr int kFailedImageOnDrive = 40210;
+inline constexpr int kFailedVerify = 40211;
+inline constexpr int kFailedPlace = 40213;
+inline constexpr int kVerifyAfterWriting = 40214;
+inline constexpr int kVerifying = 40215;
+inline constexpr int kSpaceNeeded = 40216;
+inline constexpr int kFileSizeAdvice = 40217;
+inline constexpr int kEraseButton = 40230;
+inline constexpr int kQuickErase = 40231;
+inline constexpr int kFullErase = 40232;
+inline constexpr int kQuickEraseExplanation = 40233;
+inline constexpr int kFullEraseExplanation = 40234;
+inline constexpr int kErasePosition = 40235;
+inline constexpr int kEraseWriteSpeed = 40236;
+inline constexpr int kEraseElapsed = 40237;
+inline constexpr int kEraseRemaining = 40238;
+inline constexpr int kEraseErrors = 40239;
+inline constexpr int kBackupHeading = 40250;
+inline constexpr int kBackupButton = 40251;
+inline constexpr int kTransferSpeed = 40252;
+inline constexpr int kRestoreHeading = 40253;
+inline constexpr int kRestoreButton = 40254;
+
 }  // namespace qv::str

@@ -1,5 +1,8 @@
 #include "platform/image/PosixImageFiles.h"
 
+#include "core/text/StringIds.h"
+#include "core/text/StringTable.h"
+#include "core/text/Units.h"
 #include "platform/image/FileIO.h"
 #include "platform/image/PathPlacement.h"
 
@@ -15,19 +18,6 @@
 
 namespace qv {
 namespace {
-
-// Text ids of the failed steps.
-enum : int {
-    kCannotCreate = 40201,
-    kCannotOpen = 40202,
-    kCannotWrite = 40203,
-    kCannotRead = 40204,
-    kNeedsSpace = 40208,
-    kFileTooLarge = 40209,
-    kOnDrive = 40210,
-    kCannotWriteChecksum = 40212,
-    kCannotPlace = 40213,
-};
 
 int openRetrying(const std::string& path, int flags, mode_t mode = 0)
 {
@@ -115,7 +105,7 @@ public:
 
     // Reserves the image's full size so that a target without room fails
     // before the first sector is read. 0, or a failure set.
-    int reserve(uint64_t bytes, TransferFailure* failure)
+    int reserve(uint64_t bytes, RunFailure* failure)
     {
         int error = 0;
         do
@@ -133,12 +123,15 @@ public:
             else
                 return 0;
         }
+        std::string needed = LoadText(str::kSpaceNeeded);
+        needed.replace(needed.find("%1"), 2, FormatSizeText(bytes));
         if (error == EFBIG)
-            failure->set(kFileTooLarge, path_, 0, 0, bytes);
+            failure->set(str::kFailedFileSize,
+                         path_ + " (" + FormatSizeText(bytes) + ")" + LoadText(str::kFileSizeAdvice), 0);
         else if (error == ENOSPC || error == EDQUOT)
-            failure->set(kNeedsSpace, path_, error, 0, bytes);
+            failure->set(str::kFailedSpace, path_ + " (" + needed + ")", error);
         else
-            failure->set(kCannotCreate, path_, error);
+            failure->set(str::kFailedCreate, path_, error);
         return error;
     }
 
@@ -153,7 +146,7 @@ public:
         return 0;
     }
 
-    int finish(TransferFailure* failure)
+    int finish(RunFailure* failure)
     {
         int error = 0;
         if (reserved_ && ftruncate(fd_, off_t(written_)) != 0)
@@ -165,7 +158,7 @@ public:
         if (::close(fd) != 0 && !error && errno != EINTR)
             error = errno;
         if (error) {
-            failure->set(kCannotWrite, path_, error);
+            failure->set(str::kFailedWrite, path_, error);
             return error;
         }
         return hash_ ? writeChecksum(failure) : 0;
@@ -177,7 +170,7 @@ public:
 
 private:
     // NAME.sha256 beside the image, in the form `sha256sum -c` checks.
-    int writeChecksum(TransferFailure* failure)
+    int writeChecksum(RunFailure* failure)
     {
         const std::string sumPath = path_ + ".sha256";
         const std::string line = hash_->hex() + "  " + baseName(path_) + "\n";
@@ -192,7 +185,7 @@ private:
             ::close(fd);
         }
         if (error)
-            failure->set(kCannotWriteChecksum, sumPath, error);
+            failure->set(str::kFailedWrite, sumPath, error);
         return error;
     }
 
@@ -207,7 +200,7 @@ class PlainWriter : public ImageWriter {
 public:
     explicit PlainWriter(std::unique_ptr<FileSink> sink) : sink_(std::move(sink)) {}
     int write(const void* bytes, size_t length) override { return sink_->append(bytes, length); }
-    int finish(TransferFailure* failure) override { return sink_->finish(failure); }
+    int finish(RunFailure* failure) override { return sink_->finish(failure); }
     uint64_t bytesWritten() const override { return sink_->written(); }
 
 private:
@@ -265,14 +258,14 @@ public:
         return 0;
     }
 
-    int finish(TransferFailure* failure) override
+    int finish(RunFailure* failure) override
     {
         const int result = archive_write_close(archive_);
         const int error = result == ARCHIVE_OK ? 0 : errorOf();
         archive_write_free(archive_);
         archive_ = nullptr;
         if (error) {
-            failure->set(kCannotWrite, sink_->path(), error);
+            failure->set(str::kFailedWrite, sink_->path(), error);
             return error;
         }
         return sink_->finish(failure);
@@ -356,16 +349,16 @@ private:
 }  // namespace
 
 std::unique_ptr<ImageWriter> PosixImageFiles::create(const std::string& path, const ImageWriteOptions& options,
-                                                     TransferFailure* failure)
+                                                     RunFailure* failure)
 {
     const int fd = openRetrying(path, O_WRONLY | O_CREAT | O_TRUNC, 0666);
     if (fd < 0) {
-        failure->set(kCannotCreate, path, errno);
+        failure->set(str::kFailedCreate, path, errno);
         return nullptr;
     }
     auto sink = std::make_unique<FileSink>(path, fd, options.checksum);
     if (!sink->hashReady()) {
-        failure->set(kCannotCreate, path, ENOMEM);
+        failure->set(str::kFailedMemory, path, ENOMEM);
         return nullptr;
     }
     if (options.reserveBytes && sink->reserve(options.reserveBytes, failure) != 0) {
@@ -378,24 +371,24 @@ std::unique_ptr<ImageWriter> PosixImageFiles::create(const std::string& path, co
         return std::make_unique<PlainWriter>(std::move(sink));
     auto writer = std::make_unique<ZstdWriter>(std::move(sink));
     if (const int error = writer->start()) {
-        failure->set(kCannotCreate, path, error);
+        failure->set(str::kFailedCreate, path, error);
         return nullptr;
     }
     return writer;
 }
 
-std::unique_ptr<ImageReader> PosixImageFiles::open(const std::string& path, TransferFailure* failure)
+std::unique_ptr<ImageReader> PosixImageFiles::open(const std::string& path, RunFailure* failure)
 {
     const int fd = openRetrying(path, O_RDONLY);
     if (fd < 0) {
-        failure->set(kCannotOpen, path, errno);
+        failure->set(str::kFailedOpen, path, errno);
         return nullptr;
     }
     // libarchive bids on the content: a compressed stream is recognised by
     // its own header, whatever the file's name.
     const int probe = openRetrying(path, O_RDONLY);
     if (probe < 0) {
-        failure->set(kCannotOpen, path, errno);
+        failure->set(str::kFailedOpen, path, errno);
         ::close(fd);
         return nullptr;
     }
@@ -417,7 +410,7 @@ std::unique_ptr<ImageReader> PosixImageFiles::open(const std::string& path, Tran
     ::close(fd);
     if (header != ARCHIVE_OK) {
         const int error = archive_errno(a);
-        failure->set(kCannotRead, path, error > 0 ? error : EBADMSG);
+        failure->set(str::kFailedRead, path, error > 0 ? error : EBADMSG);
         archive_read_free(a);
         ::close(probe);
         return nullptr;
@@ -425,17 +418,17 @@ std::unique_ptr<ImageReader> PosixImageFiles::open(const std::string& path, Tran
     return std::make_unique<CompressedReader>(a, probe);
 }
 
-bool PosixImageFiles::onDrive(const std::string& path, const std::string& volumePath, TransferFailure* failure)
+bool PosixImageFiles::onDrive(const std::string& path, const std::string& volumePath, RunFailure* failure)
 {
     int error = 0;
     switch (PlaceOfPath(volumePath, path, &error)) {
     case PathPlace::Elsewhere:
         return false;
     case PathPlace::OnDrive:
-        failure->set(kOnDrive, path, 0);
+        failure->set(str::kFailedImageOnDrive, path, 0);
         return true;
     case PathPlace::Unknown:
-        failure->set(kCannotPlace, path, error);
+        failure->set(str::kFailedPlace, path, error);
         return true;
     }
     return true;

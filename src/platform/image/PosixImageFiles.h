@@ -11,9 +11,9 @@ namespace qv {
 class PosixImageFiles : public ImageFiles {
 public:
     std::unique_ptr<ImageWriter> create(const std::string& path, const ImageWriteOptions& options,
-                                        TransferFailure* failure) override;
-    std::unique_ptr<ImageReader> open(const std::string& path, TransferFailure* failure) override;
-    bool onDrive(const std::string& path, const std::string& volumePath, TransferFailure* failure) override;
+                                        RunFailure* failure) override;
+    std::unique_ptr<ImageReader> open(const std::string& path, RunFailure* failure) override;
+    bool onDrive(const std::string& path, const std::string& volumePath, RunFailure* failure) override;
 };
 
 }  // namespace qv

@@ -58,8 +58,7 @@ TEST_F(BackupTest, ReadFailureOrPulledDriveEndsNamedAndKeepsThePartSaved)
     chooser.answer = dir + "/part.qvn";
     EXPECT_EQ(BackupWorker(context, job), 0);
     EXPECT_EQ(sink.reports.back(), std::make_pair(int32_t(RUN_FAILED), int64_t(0)));
-    EXPECT_EQ(FailureLine(job.failure),
-              "Cannot read sector 1408 of the drive " + mediumPath + ": Input/output error");
+    EXPECT_EQ(FailureText(status.failure), "cannot read " + mediumPath + ", sector 1408: Input/output error");
     // The reservation is given back: the file holds what was saved.
     const Bytes part = readFile(chooser.answer);
     ASSERT_EQ(part.size(), 1408u * 512);
@@ -69,8 +68,7 @@ TEST_F(BackupTest, ReadFailureOrPulledDriveEndsNamedAndKeepsThePartSaved)
     pulled.removeAfter = 5;
     attach(content, kSectors, pulled);
     EXPECT_EQ(BackupWorker(context, job), 0);
-    EXPECT_EQ(FailureLine(job.failure),
-              "Cannot read sector 640 of the drive " + mediumPath + ": No such device");
+    EXPECT_EQ(FailureText(status.failure), "cannot read " + mediumPath + ", sector 640: No such device");
     EXPECT_EQ(readFile(chooser.answer).size(), 640u * 512);
 }
 
@@ -80,7 +78,7 @@ TEST_F(BackupTest, ImageOnTheDriveItselfIsRefusedBeforeAnythingIsWritten)
     attach(content, kSectors);
     chooser.answer = mediumPath;
     EXPECT_EQ(BackupWorker(context, job), 0);
-    EXPECT_EQ(FailureLine(job.failure), "The file " + mediumPath + " lies on the drive being worked on");
+    EXPECT_EQ(FailureText(status.failure), "the image lies on the drive being worked on: " + mediumPath);
     EXPECT_EQ(medium(), content);
 }
 
@@ -99,8 +97,8 @@ TEST_F(BackupTest, TargetWithoutRoomFailsBeforeTheFirstReadAndSaysTheSpaceNeeded
     umount(small.c_str());
 
     EXPECT_EQ(result, 0);
-    EXPECT_EQ(FailureLine(job.failure),
-              "The image " + chooser.answer + " needs 2.0 MB of free space: No space left on device");
+    EXPECT_EQ(FailureText(status.failure),
+              "not enough free space for " + chooser.answer + " (2.0 MB needed): No space left on device");
     EXPECT_EQ(faults->transfers.load(), 0u);
     EXPECT_FALSE(left);
 }
@@ -120,18 +118,19 @@ TEST_F(BackupTest, FileSizeLimitOfTheTargetIsExplainedPlainAndCompressed)
 
     chooser.answer = dir + "/limit.qvn";
     const int plain = BackupWorker(context, job);
-    const std::string plainLine = FailureLine(job.failure);
+    const std::string plainLine = FailureText(status.failure);
     job.compression = ImageCompression::Zstd;  // random data does not shrink
     const int compressed = BackupWorker(context, job);
-    const std::string compressedLine = FailureLine(job.failure);
+    const std::string compressedLine = FailureText(status.failure);
 
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previous);
     EXPECT_EQ(plain, 0);
-    EXPECT_EQ(plainLine, "The file system holding " + dir +
-                             "/limit.qvn cannot store a file of 2.0 MB. Turn on compression or choose another folder");
+    EXPECT_EQ(plainLine, "the image is too large for the file system of " + dir +
+                             "/limit.qvn (2.0 MB); turn on compression or choose another folder");
     EXPECT_EQ(compressed, 0);
-    EXPECT_NE(compressedLine.find("/limit.qvn.zst cannot store a file of"), std::string::npos) << compressedLine;
+    EXPECT_NE(compressedLine.find("too large for the file system of " + dir + "/limit.qvn.zst ("), std::string::npos)
+        << compressedLine;
 }
 
 }  // namespace

@@ -51,12 +51,10 @@ TEST_F(EraseTest, FailedChunksAreCountedDescribedAndTheEraseGoesOn)
     plan.failingWrites.push_back({1200, 300});  // chunks 9 to 11
     attach(before, kSectors, plan);
     settings.eraseType = 1;
-    TransferFailure failure;
-    EXPECT_EQ(EraseWorker(context, &failure), 1);
+    EXPECT_EQ(EraseWorker(context), 1);
 
     EXPECT_EQ(record.errorCounters[0], 3);
-    EXPECT_EQ(FailureLine(failure),
-              "Cannot write sector 1152 of the drive " + mediumPath + ": Input/output error");
+    EXPECT_EQ(FailureText(status.failure), "cannot write " + mediumPath + ", sector 1152: Input/output error");
     int failedReports = 0;
     for (const auto& [state, value] : sink.reports)
         failedReports += state == RUN_FAILED && value == 0;
