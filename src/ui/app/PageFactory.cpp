@@ -2,6 +2,8 @@
 
 #include "core/text/StringIds.h"
 #include "ui/app/TestPage.h"
+#include "ui/pages/BackupRestorePage.h"
+#include "ui/pages/ErasePage.h"
 #include "ui/pages/ErrorScanPage.h"
 
 namespace qv::ui {
@@ -22,9 +24,9 @@ TestPage* MakePage(PageIndex index, QWidget* parent)
     switch (index) {
     case kInformationPage: return new TestPage(parent);
     case kErrorScanPage: return new CErrorScanPage(parent);
-    case kErasePage: return new TestPage(parent);
+    case kErasePage: return new CErasePage(parent);
     case kRecoveryPage: return new TestPage(parent);
-    case kBackupPage: return new TestPage(parent);
+    case kBackupPage: return new CBackupRestorePage(parent);
     case kRawBenchmarkPage: return new TestPage(parent);
     case kFileBenchmarkPage: return new TestPage(parent);
     case kPageCount: break;

@@ -1,6 +1,7 @@
 #include "ui/app/Platform.h"
 
 #include "platform/image/ImageCandidates.h"
+#include "platform/image/PosixImageFiles.h"
 #include "platform/linux/Formatter.h"
 #include "platform/linux/SystemDrives.h"
 #include "ui/app/DriveWatcher.h"
@@ -20,6 +21,7 @@ std::unique_ptr<MainPlatform> MakeMainPlatform(const MainOptions& options)
     for (const std::string& path : options.images)
         platform->images->attach(path);
     platform->formatter = std::make_unique<linux_platform::LinuxFormatter>();
+    platform->imageFiles = std::make_unique<PosixImageFiles>();
     return platform;
 }
 

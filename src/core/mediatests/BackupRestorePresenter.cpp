@@ -1,0 +1,144 @@
+#include "core/mediatests/BackupRestorePresenter.h"
+
+#include "core/run/SharedContext.h"
+#include "core/text/StringIds.h"
+#include "core/text/StringTable.h"
+
+namespace qv {
+namespace {
+
+// Refreshes of the figures within this time of the last are skipped.
+constexpr double kRefreshSeconds = 0.25;
+
+}  // namespace
+
+// The worker's file request goes to the page as one more synchronous
+// report, so it waits where every report waits (and a page that goes away
+// can release it there).
+class BackupRestorePresenter::Chooser : public FileChooser {
+public:
+    Chooser(BackupRestorePresenter& owner) : owner_(owner) {}
+    bool chooseFile(const FileRequest& request, std::string* path) override
+    {
+        request_ = request;
+        chosen_ = false;
+        ProgressSink* sink = owner_.context_.status->progressWindow;
+        const int32_t operation = owner_.operation_ == TransferKind::Backup ? OP_BACKUP : OP_RESTORE;
+        if (!sink || sink->report(operation, kTransferFileRequest) != 1 || !chosen_)
+            return false;
+        *path = answer_;
+        return true;
+    }
+
+    // On the owner's thread, inside the report.
+    void answer()
+    {
+        chosen_ = owner_.transferView_.chooseFile(request_, &answer_);
+    }
+
+private:
+    BackupRestorePresenter& owner_;
+    FileRequest request_;
+    std::string answer_;
+    bool chosen_ = false;
+};
+
+BackupRestorePresenter::BackupRestorePresenter(SharedContext& context, RunController& runs, BackupRestoreView& view,
+                                               ImageFiles& files, RunClock clock)
+    : RunPresenter(context, runs, view, clock), transferView_(view), files_(files),
+      chooser_(std::make_unique<Chooser>(*this)), meter_(clock, false)
+{
+    job_.chooser = chooser_.get();
+    job_.files = &files_;
+}
+
+void BackupRestorePresenter::ResetBackupDisplay()
+{
+    if (context_.device)
+        context_.device->position = 0;
+    texts_[0] = texts_[1] = TransferTexts{};
+    verifying_ = false;
+    pushTexts();
+}
+
+bool BackupRestorePresenter::StartBackup(const TransferSettings& settings)
+{
+    return start(TransferKind::Backup, settings);
+}
+
+bool BackupRestorePresenter::StartRestore(const TransferSettings& settings)
+{
+    return start(TransferKind::Restore, settings);
+}
+
+bool BackupRestorePresenter::start(TransferKind kind, const TransferSettings& settings)
+{
+    if (active() || runs_.active() || !context_.device)
+        return false;
+    operation_ = kind;
+    job_.compression = settings.compression;
+    job_.checksum = settings.checksum;
+    job_.verify = settings.verify;
+    job_.path.clear();
+    sectors_ = 0;
+    ResetBackupDisplay();
+    TransferJob* job = &job_;
+    int (*worker)(SharedContext&, TransferJob&) = kind == TransferKind::Backup ? BackupWorker : RestoreWorker;
+    return startRun([job, worker](SharedContext& context) { worker(context, *job); }, kRefreshSeconds);
+}
+
+void BackupRestorePresenter::onStarting(int32_t, int64_t value)
+{
+    if (value == kTransferFileRequest) {
+        static_cast<Chooser&>(*chooser_).answer();
+        return;
+    }
+    // The image is open: the operation begins.
+    meter_.start();
+    clock_.restart();
+}
+
+void BackupRestorePresenter::onActive(int32_t, int64_t value)
+{
+    const DeviceRecord& record = *context_.device;
+    if (value == kRestoreVerifying && !verifying_) {
+        // The read-back starts its own figures.
+        verifying_ = true;
+        meter_.start();
+    }
+    meter_.update(record.position, record.total);
+    clock_.restart();
+    takeFigures();
+}
+
+void BackupRestorePresenter::takeFigures()
+{
+    const ProgressMeter::Figures& f = meter_.figures();
+    TransferTexts& t = texts_[int(operation_)];
+    t.position = f.position;
+    t.sector = verifying_ ? LoadText(str::kVerifying) + ": " + f.sector : f.sector;
+    t.percent = f.percent;
+    t.bar = f.bar;
+    t.speed = f.speed;
+    t.elapsed = f.elapsed;
+    t.remaining = f.remaining;
+}
+
+void BackupRestorePresenter::onDone(int32_t, int64_t)
+{
+    sectors_ = context_.device->total;
+    meter_.finish();
+    TransferTexts& t = texts_[int(operation_)];
+    t.percent = meter_.figures().percent;
+    t.bar = meter_.figures().bar;
+    t.remaining = meter_.figures().remaining;
+    finishRun();
+}
+
+void BackupRestorePresenter::pushTexts()
+{
+    transferView_.showTexts(TransferKind::Backup, texts_[0]);
+    transferView_.showTexts(TransferKind::Restore, texts_[1]);
+}
+
+}  // namespace qv

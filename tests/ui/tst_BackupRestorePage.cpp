@@ -1,0 +1,181 @@
+// The backup and restore page over image drives: the warning before a
+// restore only, one operation at a time, and the failure box.
+#include "core/device/SectorIO.h"
+#include "core/run/RunController.h"
+#include "core/settings/Settings.h"
+#include "core/text/StringIds.h"
+#include "platform/image/FaultyVolume.h"
+#include "platform/image/ImageVolume.h"
+#include "platform/image/PosixImageFiles.h"
+#include "support/UiFixtures.h"
+#include "ui/app/QtPost.h"
+#include "ui/app/Text.h"
+#include "ui/app/WriteWarningDialog.h"
+#include "ui/pages/BackupRestorePage.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QTest>
+
+#include <cstring>
+
+using namespace qv;
+using namespace qv::ui;
+
+namespace {
+
+struct PageDrive {
+    PageDrive(DeviceHandle volume, uint32_t sectors)
+    {
+        record.handle = std::move(volume);
+        record.listed = 1;
+        record.sectorCount = sectors;
+        std::strncpy(record.productText, "USB Flash", sizeof record.productText - 1);
+        status.deviceCount = 1;
+        context.status = &status;
+        context.settings = &settings;
+        context.device = &record;
+        std::strncpy(context.appTitle, "Quorvane", sizeof context.appTitle - 1);
+    }
+    RunStatus status;
+    Settings settings;
+    DeviceRecord record;
+    SharedContext context;
+    QObject host;
+    RunController runs{context, QtPost(&host)};
+};
+
+void acceptWarning(QWidget* dialog)
+{
+    if (auto* warning = qobject_cast<CWriteWarningDialog*>(dialog)) {
+        warning->checkBox()->setChecked(true);
+        warning->okButton()->click();
+    }
+}
+
+QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return file.readAll();
+}
+
+QString imageWith(test::ImageFolder& images, const QString& name, const QByteArray& bytes)
+{
+    const QString path = images.make(name, 0);
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(bytes);
+    return path;
+}
+
+QByteArray randomBytes(int n)
+{
+    QByteArray bytes(n, 0);
+    for (char& b : bytes)
+        b = char(QRandomGenerator::global()->generate());
+    return bytes;
+}
+
+// While a run goes on: which captions the buttons show and whether the
+// other one can be pressed.
+struct Observed {
+    QStringList backupCaptions, restoreCaptions;
+    bool backupEnabled = false, restoreEnabled = false;
+};
+
+}  // namespace
+
+class BackupRestorePageTest : public QObject {
+    Q_OBJECT
+private:
+    test::ImageFolder images_;
+    PosixImageFiles files_;
+
+private slots:
+    void initTestCase() { SetSettleDelayMs(0); }
+
+    void backupNeedsNoWarningRestoreDoesAndTheOtherButtonWaits()
+    {
+        const QByteArray content = randomBytes(4 << 20);
+        const QString medium = imageWith(images_, "stick.img", content);
+        PageDrive drive(ImageVolume::open(medium.toStdString()), 8192);
+        CBackupRestorePage page;
+        page.setContext(&drive.context, &drive.runs);
+        page.setImageFiles(&files_);
+        page.show();
+        const QString image = images_.path("saved.qvn");
+        QStringList proposed;
+        page.setFileAnswer([&](const FileRequest& request, std::string* path) {
+            proposed << QString::fromStdString(request.proposedName);
+            *path = image.toStdString();
+            return true;
+        });
+        Observed seen;
+        drive.runs.onReport = [&](int32_t, int64_t) {
+            if (!page.presenter()->running())
+                return;
+            seen.backupCaptions << page.backupButton()->text();
+            seen.restoreCaptions << page.restoreButton()->text();
+            seen.backupEnabled = seen.backupEnabled || page.backupButton()->isEnabled();
+            seen.restoreEnabled = seen.restoreEnabled || page.restoreButton()->isEnabled();
+        };
+
+        test::ModalCatcher catcher(acceptWarning);
+        QTest::mouseClick(page.backupButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
+        QCOMPARE(catcher.dialogs, 0);  // reading the medium needs no warning
+        QVERIFY(proposed.value(0).startsWith(QStringLiteral("USB Flash_")));
+        QCOMPARE(contents(image), content);
+        QVERIFY(!seen.backupCaptions.isEmpty());
+        QCOMPARE(seen.backupCaptions.first(), Text(str::kStop));
+        QCOMPARE(seen.restoreCaptions.first(), Text(str::kRestoreButton));
+        QVERIFY(!seen.restoreEnabled);
+        QCOMPARE(page.valueText(1047), QStringLiteral("100 %"));
+
+        // Onto a blank medium, after the warning; the backup button waits.
+        drive.record.handle = ImageVolume::open(images_.make("blank.img", 4 << 20).toStdString());
+        seen = Observed{};
+        QTest::mouseClick(page.restoreButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
+        QCOMPARE(catcher.dialogs, 1);
+        QCOMPARE(contents(images_.path("blank.img")), content);
+        QVERIFY(!seen.restoreCaptions.isEmpty());
+        QCOMPARE(seen.restoreCaptions.first(), Text(str::kStop));
+        QVERIFY(!seen.backupEnabled);
+        QCOMPARE(page.valueText(1114), QStringLiteral("100 %"));
+        QVERIFY(page.backupButton()->isEnabled());
+        QVERIFY(page.restoreButton()->isEnabled());
+        QCOMPARE(page.restoreButton()->text(), Text(str::kRestoreButton));
+    }
+
+    void failedRestoreShowsTheMessageWithWhatFailed()
+    {
+        FaultPlan plan;
+        plan.failingWrites.push_back({3000, 1});
+        const QString medium = images_.make("faulty.img", 4 << 20);
+        PageDrive drive(std::make_shared<FaultyVolume>(ImageVolume::open(medium.toStdString()), plan), 8192);
+        CBackupRestorePage page;
+        page.setContext(&drive.context, &drive.runs);
+        page.setImageFiles(&files_);
+        page.show();
+        const QString image = imageWith(images_, "source.qvn", randomBytes(4 << 20));
+        page.setFileAnswer([&](const FileRequest&, std::string* path) {
+            *path = image.toStdString();
+            return true;
+        });
+        test::ModalCatcher catcher(acceptWarning);
+        QTest::mouseClick(page.restoreButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
+        QTRY_COMPARE(catcher.texts.size(), 1);
+        QCOMPARE(catcher.texts[0], Text(str::kTestCancelled) + "\n" + Text(str::kFailedWrite) + " " + medium + ", " +
+                                       Text(str::kSector) + " 2944: " + QString::fromLocal8Bit(std::strerror(EIO)));
+        QVERIFY(page.backupButton()->isEnabled());
+        QVERIFY(page.restoreButton()->isEnabled());
+    }
+};
+
+QTEST_MAIN(BackupRestorePageTest)
+#include "tst_BackupRestorePage.moc"

@@ -1,0 +1,141 @@
+// The erase page over image drives: the write warning for either erase
+// type, the running and idle states, the closing message and placement.
+#include "core/device/SectorIO.h"
+#include "core/run/RunController.h"
+#include "core/settings/Settings.h"
+#include "core/text/StringIds.h"
+#include "platform/image/ImageVolume.h"
+#include "support/UiFixtures.h"
+#include "ui/app/QtPost.h"
+#include "ui/app/Text.h"
+#include "ui/app/WriteWarningDialog.h"
+#include "ui/pages/ErasePage.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include <cstring>
+
+using namespace qv;
+using namespace qv::ui;
+
+namespace {
+
+struct PageDrive {
+    PageDrive(const QString& path, uint32_t sectors)
+    {
+        record.handle = ImageVolume::open(path.toStdString());
+        record.listed = 1;
+        record.sectorCount = sectors;
+        status.deviceCount = 1;
+        context.status = &status;
+        context.settings = &settings;
+        context.device = &record;
+        std::strncpy(context.appTitle, "Quorvane", sizeof context.appTitle - 1);
+    }
+    RunStatus status;
+    Settings settings;
+    DeviceRecord record;
+    SharedContext context;
+    QObject host;
+    RunController runs{context, QtPost(&host)};
+};
+
+void acceptWarning(QWidget* dialog)
+{
+    if (auto* warning = qobject_cast<CWriteWarningDialog*>(dialog)) {
+        warning->checkBox()->setChecked(true);
+        warning->okButton()->click();
+    }
+}
+
+QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return file.readAll();
+}
+
+}  // namespace
+
+class ErasePageTest : public QObject {
+    Q_OBJECT
+private:
+    test::ImageFolder images_;
+
+private slots:
+    void initTestCase() { SetSettleDelayMs(0); }
+
+    void fullEraseAsksFirstShowsStopWhileRunningAndEndsWithTheMessage()
+    {
+        const QString path = images_.make("full.img", 0);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(8 << 20, char(0xAB)));
+        file.close();
+        PageDrive drive(path, 16384);
+        drive.settings.eraseType = 1;
+        CErasePage page;
+        page.setContext(&drive.context, &drive.runs);
+        page.show();
+        QVERIFY(page.fullButton()->isChecked());
+
+        {
+            test::ModalCatcher decline;  // the warning is rejected
+            QTest::mouseClick(page.startButton(), Qt::LeftButton);
+            QCOMPARE(decline.dialogs, 1);
+        }
+        QCOMPARE(page.startButton()->text(), Text(str::kEraseButton));
+        QVERIFY(!page.presenter()->active());
+        QCOMPARE(contents(path), QByteArray(8 << 20, char(0xAB)));
+
+        QStringList captions;
+        bool radiosEnabled = true;
+        drive.runs.onReport = [&](int32_t, int64_t) {
+            captions << page.startButton()->text();
+            radiosEnabled = radiosEnabled && page.quickButton()->isEnabled() && page.fullButton()->isEnabled();
+        };
+        test::ModalCatcher catcher(acceptWarning);
+        QTest::mouseClick(page.startButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
+        QVERIFY(!captions.isEmpty());
+        QCOMPARE(captions.first(), Text(str::kStop));
+        QVERIFY(radiosEnabled);
+        QTRY_COMPARE(catcher.texts, QStringList{Text(str::kFlashErased)});
+        QCOMPARE(page.valueText(1047), QStringLiteral("100 %"));
+        QCOMPARE(page.valueText(1051), QStringLiteral("0:00"));
+        QCOMPARE(page.valueText(1053), QStringLiteral("0"));
+        QCOMPARE(page.startButton()->text(), Text(str::kEraseButton));
+        QCOMPARE(contents(path), QByteArray(8 << 20, 0));
+    }
+
+    void controlsFollowTheDriveListAndPlacementKeepsTheButtonInItsCorner()
+    {
+        CErasePage page;
+        page.resize(600, 460);
+        page.show();
+        QCOMPARE(page.startButton()->toolTip(), Text(186));
+        page.UpdateEraseControls(false);
+        QVERIFY(!page.startButton()->isEnabled());
+        QVERIFY(!page.quickButton()->isEnabled());
+        page.UpdateEraseControls(true);
+        QVERIFY(page.fullButton()->isEnabled());
+        const QRect start0 = page.startButton()->geometry();
+        const QRect bar0 = page.progressBar()->geometry();
+        page.resize(900, 700);
+        const QRect start1 = page.startButton()->geometry();
+        QCOMPARE(start1.size(), start0.size());
+        QCOMPARE(900 - start1.right(), 600 - start0.right());
+        QCOMPARE(700 - start1.bottom(), 460 - start0.bottom());
+        const QRect bar1 = page.progressBar()->geometry();
+        QCOMPARE(bar1.topLeft(), bar0.topLeft());
+        QCOMPARE(900 - bar1.right(), 600 - bar0.right());
+    }
+};
+
+QTEST_MAIN(ErasePageTest)
+#include "tst_ErasePage.moc"
