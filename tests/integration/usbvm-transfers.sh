@@ -1,0 +1,109 @@
+#!/usr/bin/env bash
+# Backup and restore on a real kernel: boots the emulated-USB guest with
+# four sticks and runs quorvane-cli backup and restore on them.
+#
+#   usbvm-transfers.sh RUN CLI WORK
+#
+# - a stick of random data is backed up; the image equals the medium read
+#   with O_DIRECT and its .sha256 checks;
+# - the image is restored onto a second stick and verified; seen from the
+#   host, both stick files then hold the same sectors;
+# - an image file on a file system of the stick itself is refused;
+# - a stick pulled out during a restore: the restore ends with the failure
+#   and its second line, and does not hang.
+# WORK must be on the host disk (not /tmp, /var/tmp, /run). Exits 77 when
+# the guest kit is not set up.
+set -uo pipefail
+
+. "$(dirname "${BASH_SOURCE[0]}")/guest-lib.sh"
+
+if [[ ${1:-} == guest ]]; then
+    cli=$2 work=$3
+    A=$(disk_with_serial TR0001) B=$(disk_with_serial TR0002) P=$(disk_with_serial TR0003)
+    F=$(disk_with_serial TR0004)
+    [[ -n $A && -n $B && -n $P && -n $F ]] && ok "four sticks found" || { bad "sticks: '$A' '$B' '$P' '$F'"; finish; }
+    export LANG=C
+    cd "$work" || exit 1
+
+    out=$("$cli" backup "$A" "$work/a.qvn" 2>&1); rc=$?
+    echo "$out" | sed 's/^/    | /'
+    expect "backup: exit code" "$rc" 0
+    bytes=$(stat -c %s "$work/a.qvn")
+    dd if=/dev/$A of=/tmp/a.raw bs=1M iflag=direct status=none
+    cmp -n "$bytes" /tmp/a.raw "$work/a.qvn" && ok "backup: image equals the medium ($bytes bytes, O_DIRECT read)" ||
+        bad "backup: image differs from the medium"
+    rm -f /tmp/a.raw
+    sha256sum --quiet -c a.qvn.sha256 && ok "backup: a.qvn.sha256 checks" || bad "backup: checksum"
+
+    out=$("$cli" restore "$B" "$work/a.qvn" --yes 2>&1); rc=$?
+    echo "$out" | sed 's/^/    | /'
+    expect "restore: exit code" "$rc" 0
+    dd if=/dev/$B of=/tmp/b.raw bs=1M iflag=direct status=none
+    cmp -n "$bytes" /tmp/b.raw "$work/a.qvn" && ok "restore: medium equals the image (O_DIRECT read)" ||
+        bad "restore: medium differs from the image"
+    rm -f /tmp/b.raw
+
+    mkfs.vfat /dev/$F >/dev/null && mkdir -p /mnt/f && mount -t vfat /dev/$F /mnt/f
+    out=$("$cli" backup "$F" /mnt/f/self.qvn 2>&1); rc=$?
+    echo "$out" | sed 's/^/    | /'
+    expect "image on the stick itself: exit code" "$rc" 3
+    [[ ! -e /mnt/f/self.qvn ]] && ok "image on the stick itself: nothing written" || bad "image on the stick written"
+    umount /mnt/f
+
+    "$cli" restore "$P" "$work/big.qvn" --yes >/tmp/pull.log 2>&1 &
+    job=$!
+    sleep 2
+    usbvm-ctl remove -w stick2 >/dev/null
+    for _ in $(seq 120); do kill -0 $job 2>/dev/null || break; sleep 0.5; done
+    if kill -0 $job 2>/dev/null; then
+        bad "pulled: the restore still runs a minute after the stick left"
+        kill $job
+    else
+        wait $job; rc=$?
+        sed 's/^/    | /' /tmp/pull.log
+        [[ $rc -ne 0 ]] && ok "pulled: non-zero exit ($rc)" || bad "pulled: exit code 0"
+        grep -q "$P" /tmp/pull.log && ok "pulled: the failure names the drive" || bad "pulled: drive not named"
+    fi
+    finish
+fi
+
+run=$1 cli=$2 work=$3
+self=$(readlink -f "$0")
+cache=${USBVM_CACHE:-${XDG_CACHE_HOME:+$XDG_CACHE_HOME/usbvm}}
+cache=${cache:-/var/cache/usbvm}
+if [[ ! -x $run || ! -e $cache/current ]] || ! command -v qemu-system-x86_64 >/dev/null; then
+    echo "SKIP: the emulated-USB guest kit is not set up"
+    exit 77
+fi
+mkdir -p "$work"
+work=$(readlink -f "$work")
+cp "$self" "$work/usbvm-transfers.sh"
+cp "$(dirname "$self")/guest-lib.sh" "$work/guest-lib.sh"
+self=$work/usbvm-transfers.sh
+shares=(--share "$work")
+clidir=$(dirname "$(readlink -f "$cli")")
+case $clidir/ in
+/tmp/* | /var/tmp/* | /run/* | /dev/shm/*)
+    [[ $work/ == "$clidir"/* ]] && shares=(--share "$clidir") || shares+=(--share "$clidir") ;;
+esac
+rm -f "$work"/t*.img "$work"/a.qvn* "$work"/big.qvn
+head -c 16M /dev/urandom >"$work/t1.img"
+truncate -s 16M "$work/t2.img"
+truncate -s 64M "$work/t3.img"
+head -c 60M /dev/urandom >"$work/big.qvn"
+truncate -s 16M "$work/t4.img"
+"$run" --timeout 280 "${shares[@]}" \
+    --stick "$work/t1.img,vendor=ACME,product=Source,serial=TR0001" \
+    --stick "$work/t2.img,vendor=ACME,product=Target,serial=TR0002" \
+    --stick "$work/t3.img,vendor=ACME,product=Pulled,serial=TR0003,name=stick2" \
+    --stick "$work/t4.img,vendor=ACME,product=Fat,serial=TR0004" \
+    -- bash "$self" guest "$cli" "$work"
+rc=$?
+# What reached the media, seen from the host: the sectors the image holds.
+bytes=$(stat -c %s "$work/a.qvn" 2>/dev/null || echo 0)
+if [[ $bytes -gt 0 ]] && cmp -n "$bytes" "$work/t1.img" "$work/t2.img"; then
+    echo "PASS: host images of source and target hold the same $bytes bytes"
+else
+    echo "FAIL: host images differ"; rc=1
+fi
+exit $rc
