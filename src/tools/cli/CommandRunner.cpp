@@ -62,7 +62,8 @@ const Option* findOption(const CommandSpec& spec, const std::string& name)
 
 std::string HelpText(const CommandSpec& spec)
 {
-    std::string text = std::string("usage: quorvane-cli ") + spec.name + (spec.needsDrive ? " DRIVE" : "");
+    std::string text = std::string("usage: quorvane-cli ") + spec.name + (spec.needsDrive ? " DRIVE" : "") +
+                       (spec.operand ? std::string(" ") + spec.operand : "");
     for (const Option& option : spec.options)
         text += std::string(" [") + option.name + (option.value ? std::string(" ") + option.value : "") + "]";
     text += " [--json]\n\n" + std::string(spec.description) + "\n";
@@ -173,6 +174,12 @@ int CommandRun::begin(const std::vector<std::string>& args)
         options_.push_back({name, v});
     }
     json_ = flag("--json");
+    if (spec_.operand) {
+        if (positional_.empty() || (spec_.needsDrive && positional_.size() + values("--image").size() < 2))
+            return usage(std::string("no ") + spec_.operand + " given");
+        operand_ = positional_.back();
+        positional_.pop_back();
+    }
     if (!spec_.needsDrive)
         return 0;
 

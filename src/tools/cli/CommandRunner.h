@@ -36,6 +36,8 @@ struct CommandSpec {
     std::vector<Option> options;
     bool needsDrive = true;
     const char* exitCodes = "Exit codes: 0 done, 1 done with faults found, 2 bad arguments, 3 failed or stopped.\n";
+    // A last argument after the drive that the command needs ("FILE").
+    const char* operand = nullptr;
 };
 
 // The --help text made from the spec.
@@ -59,6 +61,8 @@ public:
     // The number given to a numeric option; fallback when absent.
     long number(const char* name, long fallback) const;
     bool json() const { return json_; }
+    // The spec's operand as given.
+    const std::string& operand() const { return operand_; }
 
     // The drive (needsDrive).
     SharedContext& context() { return session_.context(); }
@@ -95,6 +99,7 @@ private:
     const CommandSpec& spec_;
     std::vector<std::pair<std::string, std::string>> options_;
     std::vector<std::string> positional_;
+    std::string operand_;
     bool json_ = false;
     CliSession session_;
     std::string driveName_;

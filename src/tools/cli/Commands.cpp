@@ -5,6 +5,9 @@ namespace qv::cli {
 extern const Command kListCommand;
 extern const Command kErrorScanCommand;
 extern const Command kRecoverCommand;
+extern const Command kEraseCommand;
+extern const Command kBackupCommand;
+extern const Command kRestoreCommand;
 
 const std::vector<Command>& Commands()
 {
@@ -12,6 +15,9 @@ const std::vector<Command>& Commands()
         kListCommand,
         kErrorScanCommand,
         kRecoverCommand,
+        kEraseCommand,
+        kBackupCommand,
+        kRestoreCommand,
     };
     return all;
 }

@@ -1,0 +1,81 @@
+#include "tools/cli/CommandRunner.h"
+#include "tools/cli/TransferView.h"
+
+#include "core/mediatests/BackupRestorePresenter.h"
+#include "platform/image/PosixImageFiles.h"
+
+#include <cstdio>
+#include <sys/stat.h>
+
+namespace qv::cli {
+namespace {
+
+int backup(CommandRun& run)
+{
+    TransferSettings settings;
+    const std::string compress = run.value("--compress");
+    if (run.flag("--compress") && compress != "zstd")
+        return run.usage("--compress takes zstd");
+    if (compress == "zstd")
+        settings.compression = ImageCompression::Zstd;
+    settings.checksum = !run.flag("--no-checksum");
+    std::string file = run.operand();
+    if (settings.compression == ImageCompression::Zstd && (file.size() < 4 || file.compare(file.size() - 4, 4, ".zst")))
+        file += ".zst";
+    struct stat st;
+    if (!run.flag("--force") && stat(file.c_str(), &st) == 0)
+        return run.usage(file + " exists; add --force to overwrite it");
+
+    TransferView view(run, TransferKind::Backup, file);
+    PosixImageFiles files;
+    BackupRestorePresenter presenter(run.context(), run.runs(), view, files);
+    if (!presenter.StartBackup(settings))
+        return run.fail(run.drivePath() + ": the backup could not be started");
+    run.runToIdle(presenter);
+
+    const bool done = presenter.outcome() == RunOutcome::Completed;
+    if (done && !run.json())
+        std::printf("%s: %llu sectors saved into %s%s\n", run.drivePath().c_str(),
+                    (unsigned long long)presenter.sectors(), presenter.imagePath().c_str(),
+                    settings.checksum ? (", SHA-256 in " + presenter.imagePath() + ".sha256").c_str() : "");
+    return run.finish({{"settings",
+                        {{"file", file},
+                         {"compress", settings.compression == ImageCompression::Zstd ? "zstd" : "none"},
+                         {"checksum", settings.checksum}}},
+                       {"result",
+                        {{"sectors", presenter.sectors()},
+                         {"image", presenter.imagePath()},
+                         {"checksum_file", done && settings.checksum ? presenter.imagePath() + ".sha256" : ""}}},
+                       {"outcome", OutcomeName(presenter.outcome())},
+                       {"failure", presenter.failureText()}},
+                      ExitCodeFor(presenter.outcome(), false));
+}
+
+const CommandSpec kSpec = {
+    "backup",
+    "save every sector of a drive into an image file",
+    "Reads every sector of DRIVE into FILE, a plain image (or a zstd stream\n"
+    "with --compress zstd, FILE.zst), and leaves FILE.sha256 beside it in the\n"
+    "form sha256sum -c checks. The room for a plain image is reserved first:\n"
+    "a target without it fails before anything is read. A stopped or failed\n"
+    "backup leaves what was saved in FILE.",
+    {
+        {"--compress", "zstd", "write a zstd stream"},
+        {"--no-checksum", nullptr, "leave no FILE.sha256"},
+        {"--force", nullptr, "overwrite FILE when it exists"},
+    },
+    true,
+    "Exit codes: 0 saved, 2 bad arguments, 3 failed or stopped.\n",
+    "FILE",
+};
+
+int runBackup(const std::vector<std::string>& args)
+{
+    return RunCommand(kSpec, args, backup);
+}
+
+}  // namespace
+
+extern const Command kBackupCommand = {kSpec.name, kSpec.synopsis, HelpText(kSpec), runBackup};
+
+}  // namespace qv::cli
