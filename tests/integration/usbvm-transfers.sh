@@ -61,13 +61,13 @@ if [[ ${1:-} == guest ]]; then
     else
         wait $job; rc=$?
         sed 's/^/    | /' /tmp/pull.log
-        [[ $rc -ne 0 ]] && ok "pulled: non-zero exit ($rc)" || bad "pulled: exit code 0"
+        expect "pulled: exit code" "$rc" 3
         grep -q "$P" /tmp/pull.log && ok "pulled: the failure names the drive" || bad "pulled: drive not named"
     fi
     finish
 fi
 
-run=$1 cli=$2 work=$3
+run=$1 cli=$(readlink -f "$2") work=$3
 self=$(readlink -f "$0")
 cache=${USBVM_CACHE:-${XDG_CACHE_HOME:+$XDG_CACHE_HOME/usbvm}}
 cache=${cache:-/var/cache/usbvm}
