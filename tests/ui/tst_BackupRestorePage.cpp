@@ -8,12 +8,20 @@
 #include "platform/image/ImageVolume.h"
 #include "platform/image/PosixImageFiles.h"
 #include "support/UiFixtures.h"
+#include "ui/app/PageFactory.h"
+#include "ui/app/NavigationBar.h"
+#include "ui/app/MainDialog.h"
+#include "ui/app/Language.h"
+#include "support/SlowVolume.h"
 #include "ui/app/QtPost.h"
 #include "ui/app/Text.h"
 #include "ui/app/WriteWarningDialog.h"
 #include "ui/pages/BackupRestorePage.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QDir>
+#include <QTranslator>
 #include <QFile>
 #include <QPushButton>
 #include <QRandomGenerator>
@@ -177,5 +185,73 @@ private slots:
     }
 };
 
-QTEST_MAIN(BackupRestorePageTest)
+
+// Not a test: with QUORVANE_SCREENSHOTS=DIR set (scripts/screenshots runs
+// it under Xvfb) the main window is photographed on the backup page during
+// a backup and after a backup and a restore, in both languages.
+class BackupScreenshots : public QObject {
+    Q_OBJECT
+private slots:
+    void pageDuringAndAfterABackupAndARestore_data()
+    {
+        QTest::addColumn<bool>("english");
+        QTest::newRow("ru") << false;
+        QTest::newRow("en") << true;
+    }
+    void pageDuringAndAfterABackupAndARestore()
+    {
+        const QString dir = qEnvironmentVariable("QUORVANE_SCREENSHOTS");
+        QFETCH(bool, english);
+        QTranslator translator;
+        if (english)
+            QVERIFY(InstallEnglish(*qApp, translator, QStringLiteral(QUORVANE_TRANSLATIONS_DIR)));
+        SetSettleDelayMs(0);
+        test::ImageFolder images;
+        const QString path = imageWith(images, "stick.img", randomBytes(48 << 20));
+        MemoryProfileStore store;
+        PosixImageFiles files;
+        MainOptions options;
+        options.systemDrives = false;
+        options.images = {path.toStdString()};
+        options.imageFiles = &files;
+        MainDialog window(store, options);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        DeviceRecord* record = window.context().device;
+        QVERIFY(record);
+        record->handle = std::make_shared<test::SlowVolume>(record->handle.get(), std::chrono::microseconds(3000));
+        QTest::mouseClick(window.navigationBar(), Qt::LeftButton, {},
+                          QPoint(40, kBackupPage * CNavigationBar::kItemHeight + 28));
+        auto* page = qobject_cast<CBackupRestorePage*>(window.page(kBackupPage));
+        QVERIFY(page);
+        const QString image = images.path("stick.qvn");
+        page->setFileAnswer([&](const FileRequest&, std::string* chosen) {
+            *chosen = image.toStdString();
+            return true;
+        });
+        test::ModalCatcher catcher(acceptWarning);
+        QTest::mouseClick(page->backupButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(page->valueText(1047).section(' ', 0, 0).toInt() >= 60, 60000);
+        const QString lang = english ? "en" : "ru";
+        QVERIFY(window.grab().save(QDir(dir).filePath("backup-running-" + lang + ".png")));
+        QTRY_VERIFY_WITH_TIMEOUT(!page->presenter()->active(), 60000);
+        QTest::mouseClick(page->restoreButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!page->presenter()->active(), 60000);
+        QTest::qWait(100);
+        QVERIFY(window.grab().save(QDir(dir).filePath("backup-done-" + lang + ".png")));
+        if (english)
+            qApp->removeTranslator(&translator);
+    }
+};
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    if (!qEnvironmentVariableIsEmpty("QUORVANE_SCREENSHOTS")) {
+        BackupScreenshots shots;
+        return QTest::qExec(&shots, argc, argv);
+    }
+    BackupRestorePageTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_BackupRestorePage.moc"

@@ -6,13 +6,22 @@
 #include "core/text/StringIds.h"
 #include "platform/image/ImageVolume.h"
 #include "support/UiFixtures.h"
+#include "ui/app/PageFactory.h"
+#include "ui/app/NavigationBar.h"
+#include "ui/app/MainDialog.h"
+#include "ui/app/Language.h"
+#include "core/settings/Settings.h"
+#include "support/SlowVolume.h"
 #include "ui/app/QtPost.h"
 #include "ui/app/Text.h"
 #include "ui/app/WriteWarningDialog.h"
 #include "ui/pages/ErasePage.h"
 
 #include <QCheckBox>
+#include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QTranslator>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -137,5 +146,67 @@ private slots:
     }
 };
 
-QTEST_MAIN(ErasePageTest)
+
+// Not a test: with QUORVANE_SCREENSHOTS=DIR set (scripts/screenshots runs
+// it under Xvfb) the main window is photographed on the erase page during
+// and after a full erase, in both languages.
+class EraseScreenshots : public QObject {
+    Q_OBJECT
+private slots:
+    void pageDuringAndAfterAFullErase_data()
+    {
+        QTest::addColumn<bool>("english");
+        QTest::newRow("ru") << false;
+        QTest::newRow("en") << true;
+    }
+    void pageDuringAndAfterAFullErase()
+    {
+        const QString dir = qEnvironmentVariable("QUORVANE_SCREENSHOTS");
+        QFETCH(bool, english);
+        QTranslator translator;
+        if (english)
+            QVERIFY(InstallEnglish(*qApp, translator, QStringLiteral(QUORVANE_TRANSLATIONS_DIR)));
+        SetSettleDelayMs(0);
+        test::ImageFolder images;
+        const QString path = images.make("stick.img", 64 << 20);
+        MemoryProfileStore store;
+        store.writeInt(kEraseTypeKey, 1);
+        MainOptions options;
+        options.systemDrives = false;
+        options.images = {path.toStdString()};
+        MainDialog window(store, options);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        DeviceRecord* record = window.context().device;
+        QVERIFY(record);
+        record->handle = std::make_shared<test::SlowVolume>(record->handle.get(), std::chrono::microseconds(3000));
+        QTest::mouseClick(window.navigationBar(), Qt::LeftButton, {},
+                          QPoint(40, kErasePage * CNavigationBar::kItemHeight + 28));
+        auto* page = qobject_cast<CErasePage*>(window.page(kErasePage));
+        QVERIFY(page);
+        test::ModalCatcher catcher(acceptWarning);
+        QTest::mouseClick(page->startButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(page->valueText(1047).section(' ', 0, 0).toInt() >= 40, 60000);
+        const QString lang = english ? "en" : "ru";
+        QVERIFY(window.grab().save(QDir(dir).filePath("erase-running-" + lang + ".png")));
+        // The closing message box is answered by the catcher; the page stays.
+        QTRY_VERIFY_WITH_TIMEOUT(!page->presenter()->active(), 60000);
+        QTRY_COMPARE(catcher.texts.size(), 1);
+        QTest::qWait(100);
+        QVERIFY(window.grab().save(QDir(dir).filePath("erase-done-" + lang + ".png")));
+        if (english)
+            qApp->removeTranslator(&translator);
+    }
+};
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    if (!qEnvironmentVariableIsEmpty("QUORVANE_SCREENSHOTS")) {
+        EraseScreenshots shots;
+        return QTest::qExec(&shots, argc, argv);
+    }
+    ErasePageTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_ErasePage.moc"

@@ -12,6 +12,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace qv::ui {
 namespace {
 
@@ -193,8 +195,11 @@ void CBackupRestorePage::placeGroup(Group& g, int top)
     g.labels[2]->setGeometry(kRightLabel, row0, kLabelWidth, kRowHeight);
     g.values[3]->setGeometry(kRightValue, row0, kValueWidth, kRowHeight);
     g.labels[3]->setGeometry(kRightLabel, row1, kLabelWidth, kRowHeight);
-    g.values[4]->setGeometry(kRightValue, row1, kValueWidth, kRowHeight);
-    g.values[5]->setGeometry(kRightValue, row1 + 20, kValueWidth, kRowHeight);
+    // The position and sector texts may use the rest of the row ("Verifying:
+    // sector ..." is long).
+    const int rightWidth = std::max(kValueWidth, w - kMargin - kRightValue);
+    g.values[4]->setGeometry(kRightValue, row1, rightWidth, kRowHeight);
+    g.values[5]->setGeometry(kRightValue, row1 + 20, rightWidth, kRowHeight);
 }
 
 void CBackupRestorePage::applyPlacement()

@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <algorithm>
+
 namespace qv::ui {
 namespace {
 
@@ -175,9 +177,11 @@ void CErasePage::applyPlacement()
     values_[0]->setGeometry(percentLeft, kBarTop, kPercentWidth, kRowHeight);
 
     quick_->setGeometry(kIndent, kQuickTop, 300, 22);
-    quickText_->setGeometry(kTextIndent, kQuickTop + 26, kTemplateWidth - kTextIndent - kMargin, kExplanationHeight);
+    // The explanations use the page's width: their lines are long.
+    const int textWidth = std::max(kTemplateWidth, w) - kTextIndent - kMargin;
+    quickText_->setGeometry(kTextIndent, kQuickTop + 26, textWidth, kExplanationHeight);
     full_->setGeometry(kIndent, kFullTop, 300, 22);
-    fullText_->setGeometry(kTextIndent, kFullTop + 26, kTemplateWidth - kTextIndent - kMargin, kExplanationHeight);
+    fullText_->setGeometry(kTextIndent, kFullTop + 26, textWidth, kExplanationHeight);
 
     for (int i = 0; i < 5; ++i)
         labels_[i]->setGeometry(kIndent, kRowTops[i], kLabelWidth, kRowHeight);
