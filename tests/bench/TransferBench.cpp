@@ -95,14 +95,14 @@ int main(int argc, char** argv)
     const auto start = std::chrono::steady_clock::now();
     int result = 0;
     if (operation == "erase")
-        result = EraseWorker(context, &job.failure);
+        result = EraseWorker(context);
     else if (operation == "backup")
         result = BackupWorker(context, job);
     else if (operation == "restore")
         result = RestoreWorker(context, job);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (result != 1) {
-        std::fprintf(stderr, "%s failed: %s\n", operation.c_str(), FailureLine(job.failure).c_str());
+        std::fprintf(stderr, "%s failed: %s\n", operation.c_str(), FailureText(status.failure).c_str());
         return 3;
     }
     // A restore with verify moves every byte twice over the device.

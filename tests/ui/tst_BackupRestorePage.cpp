@@ -7,6 +7,7 @@
 #include "platform/image/FaultyVolume.h"
 #include "platform/image/ImageVolume.h"
 #include "platform/image/PosixImageFiles.h"
+#include "support/PageDrive.h"
 #include "support/UiFixtures.h"
 #include "ui/app/PageFactory.h"
 #include "ui/app/NavigationBar.h"
@@ -34,59 +35,6 @@ using namespace qv::ui;
 
 namespace {
 
-struct PageDrive {
-    PageDrive(DeviceHandle volume, uint32_t sectors)
-    {
-        record.handle = std::move(volume);
-        record.listed = 1;
-        record.sectorCount = sectors;
-        std::strncpy(record.productText, "USB Flash", sizeof record.productText - 1);
-        status.deviceCount = 1;
-        context.status = &status;
-        context.settings = &settings;
-        context.device = &record;
-        std::strncpy(context.appTitle, "Quorvane", sizeof context.appTitle - 1);
-    }
-    RunStatus status;
-    Settings settings;
-    DeviceRecord record;
-    SharedContext context;
-    QObject host;
-    RunController runs{context, QtPost(&host)};
-};
-
-void acceptWarning(QWidget* dialog)
-{
-    if (auto* warning = qobject_cast<CWriteWarningDialog*>(dialog)) {
-        warning->checkBox()->setChecked(true);
-        warning->okButton()->click();
-    }
-}
-
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    file.open(QIODevice::ReadOnly);
-    return file.readAll();
-}
-
-QString imageWith(test::ImageFolder& images, const QString& name, const QByteArray& bytes)
-{
-    const QString path = images.make(name, 0);
-    QFile file(path);
-    file.open(QIODevice::WriteOnly);
-    file.write(bytes);
-    return path;
-}
-
-QByteArray randomBytes(int n)
-{
-    QByteArray bytes(n, 0);
-    for (char& b : bytes)
-        b = char(QRandomGenerator::global()->generate());
-    return bytes;
-}
-
 // While a run goes on: which captions the buttons show and whether the
 // other one can be pressed.
 struct Observed {
@@ -107,9 +55,9 @@ private slots:
 
     void backupNeedsNoWarningRestoreDoesAndTheOtherButtonWaits()
     {
-        const QByteArray content = randomBytes(4 << 20);
-        const QString medium = imageWith(images_, "stick.img", content);
-        PageDrive drive(ImageVolume::open(medium.toStdString()), 8192);
+        const QByteArray content = test::RandomBytes(4 << 20);
+        const QString medium = test::ImageWith(images_, "stick.img", content);
+        test::PageDrive drive(ImageVolume::open(medium.toStdString()), 8192);
         CBackupRestorePage page;
         page.setContext(&drive.context, &drive.runs);
         page.setImageFiles(&files_);
@@ -131,12 +79,12 @@ private slots:
             seen.restoreEnabled = seen.restoreEnabled || page.restoreButton()->isEnabled();
         };
 
-        test::ModalCatcher catcher(acceptWarning);
+        test::ModalCatcher catcher(test::AcceptWarning);
         QTest::mouseClick(page.backupButton(), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
         QCOMPARE(catcher.dialogs, 0);  // reading the medium needs no warning
         QVERIFY(proposed.value(0).startsWith(QStringLiteral("USB Flash_")));
-        QCOMPARE(contents(image), content);
+        QCOMPARE(test::FileBytes(image), content);
         QVERIFY(!seen.backupCaptions.isEmpty());
         QCOMPARE(seen.backupCaptions.first(), Text(str::kStop));
         QCOMPARE(seen.restoreCaptions.first(), Text(str::kRestoreButton));
@@ -149,7 +97,7 @@ private slots:
         QTest::mouseClick(page.restoreButton(), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
         QCOMPARE(catcher.dialogs, 1);
-        QCOMPARE(contents(images_.path("blank.img")), content);
+        QCOMPARE(test::FileBytes(images_.path("blank.img")), content);
         QVERIFY(!seen.restoreCaptions.isEmpty());
         QCOMPARE(seen.restoreCaptions.first(), Text(str::kStop));
         QVERIFY(!seen.backupEnabled);
@@ -164,17 +112,17 @@ private slots:
         FaultPlan plan;
         plan.failingWrites.push_back({3000, 1});
         const QString medium = images_.make("faulty.img", 4 << 20);
-        PageDrive drive(std::make_shared<FaultyVolume>(ImageVolume::open(medium.toStdString()), plan), 8192);
+        test::PageDrive drive(std::make_shared<FaultyVolume>(ImageVolume::open(medium.toStdString()), plan), 8192);
         CBackupRestorePage page;
         page.setContext(&drive.context, &drive.runs);
         page.setImageFiles(&files_);
         page.show();
-        const QString image = imageWith(images_, "source.qvn", randomBytes(4 << 20));
+        const QString image = test::ImageWith(images_, "source.qvn", test::RandomBytes(4 << 20));
         page.setFileAnswer([&](const FileRequest&, std::string* path) {
             *path = image.toStdString();
             return true;
         });
-        test::ModalCatcher catcher(acceptWarning);
+        test::ModalCatcher catcher(test::AcceptWarning);
         QTest::mouseClick(page.restoreButton(), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
         QTRY_COMPARE(catcher.texts.size(), 1);
@@ -207,7 +155,7 @@ private slots:
             QVERIFY(InstallEnglish(*qApp, translator, QStringLiteral(QUORVANE_TRANSLATIONS_DIR)));
         SetSettleDelayMs(0);
         test::ImageFolder images;
-        const QString path = imageWith(images, "stick.img", randomBytes(48 << 20));
+        const QString path = test::ImageWith(images, "stick.img", test::RandomBytes(48 << 20));
         MemoryProfileStore store;
         PosixImageFiles files;
         MainOptions options;
@@ -229,7 +177,7 @@ private slots:
             *chosen = image.toStdString();
             return true;
         });
-        test::ModalCatcher catcher(acceptWarning);
+        test::ModalCatcher catcher(test::AcceptWarning);
         QTest::mouseClick(page->backupButton(), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(page->valueText(1047).section(' ', 0, 0).toInt() >= 60, 60000);
         const QString lang = english ? "en" : "ru";

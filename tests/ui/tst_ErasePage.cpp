@@ -5,6 +5,7 @@
 #include "core/settings/Settings.h"
 #include "core/text/StringIds.h"
 #include "platform/image/ImageVolume.h"
+#include "support/PageDrive.h"
 #include "support/UiFixtures.h"
 #include "ui/app/PageFactory.h"
 #include "ui/app/NavigationBar.h"
@@ -32,45 +33,6 @@
 using namespace qv;
 using namespace qv::ui;
 
-namespace {
-
-struct PageDrive {
-    PageDrive(const QString& path, uint32_t sectors)
-    {
-        record.handle = ImageVolume::open(path.toStdString());
-        record.listed = 1;
-        record.sectorCount = sectors;
-        status.deviceCount = 1;
-        context.status = &status;
-        context.settings = &settings;
-        context.device = &record;
-        std::strncpy(context.appTitle, "Quorvane", sizeof context.appTitle - 1);
-    }
-    RunStatus status;
-    Settings settings;
-    DeviceRecord record;
-    SharedContext context;
-    QObject host;
-    RunController runs{context, QtPost(&host)};
-};
-
-void acceptWarning(QWidget* dialog)
-{
-    if (auto* warning = qobject_cast<CWriteWarningDialog*>(dialog)) {
-        warning->checkBox()->setChecked(true);
-        warning->okButton()->click();
-    }
-}
-
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    file.open(QIODevice::ReadOnly);
-    return file.readAll();
-}
-
-}  // namespace
-
 class ErasePageTest : public QObject {
     Q_OBJECT
 private:
@@ -81,12 +43,8 @@ private slots:
 
     void fullEraseAsksFirstShowsStopWhileRunningAndEndsWithTheMessage()
     {
-        const QString path = images_.make("full.img", 0);
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray(8 << 20, char(0xAB)));
-        file.close();
-        PageDrive drive(path, 16384);
+        const QString path = test::ImageWith(images_, "full.img", QByteArray(8 << 20, char(0xAB)));
+        test::PageDrive drive(ImageVolume::open(path.toStdString()), 16384);
         drive.settings.eraseType = 1;
         CErasePage page;
         page.setContext(&drive.context, &drive.runs);
@@ -100,7 +58,7 @@ private slots:
         }
         QCOMPARE(page.startButton()->text(), Text(str::kEraseButton));
         QVERIFY(!page.presenter()->active());
-        QCOMPARE(contents(path), QByteArray(8 << 20, char(0xAB)));
+        QCOMPARE(test::FileBytes(path), QByteArray(8 << 20, char(0xAB)));
 
         QStringList captions;
         bool radiosEnabled = true;
@@ -108,7 +66,7 @@ private slots:
             captions << page.startButton()->text();
             radiosEnabled = radiosEnabled && page.quickButton()->isEnabled() && page.fullButton()->isEnabled();
         };
-        test::ModalCatcher catcher(acceptWarning);
+        test::ModalCatcher catcher(test::AcceptWarning);
         QTest::mouseClick(page.startButton(), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
         QVERIFY(!captions.isEmpty());
@@ -119,7 +77,7 @@ private slots:
         QCOMPARE(page.valueText(1051), QStringLiteral("0:00"));
         QCOMPARE(page.valueText(1053), QStringLiteral("0"));
         QCOMPARE(page.startButton()->text(), Text(str::kEraseButton));
-        QCOMPARE(contents(path), QByteArray(8 << 20, 0));
+        QCOMPARE(test::FileBytes(path), QByteArray(8 << 20, 0));
     }
 
     void controlsFollowTheDriveListAndPlacementKeepsTheButtonInItsCorner()
@@ -184,7 +142,7 @@ private slots:
                           QPoint(40, kErasePage * CNavigationBar::kItemHeight + 28));
         auto* page = qobject_cast<CErasePage*>(window.page(kErasePage));
         QVERIFY(page);
-        test::ModalCatcher catcher(acceptWarning);
+        test::ModalCatcher catcher(test::AcceptWarning);
         QTest::mouseClick(page->startButton(), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(page->valueText(1047).section(' ', 0, 0).toInt() >= 40, 60000);
         const QString lang = english ? "en" : "ru";

@@ -83,23 +83,13 @@ public:
         WipeMediumStart(context_);
         TimerInit();
 
-        const uint64_t chunks = TransferChunkCount(s);
-        for (uint64_t k = 0; k < chunks; ++k) {
-            const uint64_t p = k * kTransferChunkSectors;
-            const int m = chunkAt(p, s);
-            const int64_t got = readWhole(*reader, buffer_.get(), size_t(m) * 512);
-            if (got < 0)
-                return failWith(str::kFailedRead, path_, int(-got));
-            if (uint64_t(got) < uint64_t(m) * 512)
-                return failWith(str::kFailedImageEnd, path_, 0);
+        const int written = eachImageChunk(*reader, s, 0, [this](uint64_t p, int m) {
             if (const int error = WriteChunkAt(record_, p, m, buffer_.get()))
                 return failWith(str::kFailedWrite, SectorObject(drive_, p), error);
-            if (status_.state() == RUN_STOP)
-                return stopped();
-            if (k % 16 == 0 || k == chunks - 1)
-                report(0);
-            record_.position = p;
-        }
+            return -1;
+        });
+        if (written != 1)
+            return written;
         reader.reset();
         ReopenDevice(context_);
         if (job_.verify && s > 0) {
@@ -163,28 +153,43 @@ private:
         TransferBuffer medium = AllocateTransferBuffer();
         if (!reader || !medium)
             return reader ? failWith(str::kFailedMemory, drive_, ENOMEM) : fail();
+        return eachImageChunk(*reader, s, kRestoreVerifying, [this, &medium](uint64_t p, int m) {
+            if (const int error = ReadChunkAt(record_, p, m, medium.get()))
+                return failWith(str::kFailedRead, SectorObject(drive_, p), error);
+            if (std::memcmp(buffer_.get(), medium.get(), size_t(m) * 512) == 0)
+                return -1;
+            int i = 0;
+            while (std::memcmp(buffer_.get() + i * 512, medium.get() + i * 512, 512) == 0)
+                ++i;
+            return failWith(str::kFailedVerify, SectorObject(drive_, p + uint64_t(i)), 0);
+        });
+    }
+
+    // Reads the image chunk by chunk into the buffer and hands each chunk
+    // (its first sector, its sector count) to transfer, which returns -1 to
+    // go on or the worker's result to end with. Honours a stop after each
+    // chunk and reports every 16th and the last with reportValue; position
+    // is the chunk before, stored after the report. 1 when every chunk went.
+    template <typename Transfer>
+    int eachImageChunk(ImageReader& reader, uint64_t s, int64_t reportValue, Transfer transfer)
+    {
         record_.position = 0;
         const uint64_t chunks = TransferChunkCount(s);
         for (uint64_t k = 0; k < chunks; ++k) {
             const uint64_t p = k * kTransferChunkSectors;
             const int m = chunkAt(p, s);
-            const int64_t got = readWhole(*reader, buffer_.get(), size_t(m) * 512);
+            const int64_t got = readWhole(reader, buffer_.get(), size_t(m) * 512);
             if (got < 0)
                 return failWith(str::kFailedRead, path_, int(-got));
             if (uint64_t(got) < uint64_t(m) * 512)
                 return failWith(str::kFailedImageEnd, path_, 0);
-            if (const int error = ReadChunkAt(record_, p, m, medium.get()))
-                return failWith(str::kFailedRead, SectorObject(drive_, p), error);
-            if (std::memcmp(buffer_.get(), medium.get(), size_t(m) * 512) != 0) {
-                int i = 0;
-                while (std::memcmp(buffer_.get() + i * 512, medium.get() + i * 512, 512) == 0)
-                    ++i;
-                return failWith(str::kFailedVerify, SectorObject(drive_, p + uint64_t(i)), 0);
-            }
+            const int ended = transfer(p, m);
+            if (ended >= 0)
+                return ended;
             if (status_.state() == RUN_STOP)
                 return stopped();
             if (k % 16 == 0 || k == chunks - 1)
-                report(kRestoreVerifying);
+                report(reportValue);
             record_.position = p;
         }
         return 1;

@@ -1,5 +1,7 @@
 #include "ui/app/TransparentStatic.h"
 
+#include "ui/app/Text.h"
+
 #include <QDesktopServices>
 #include <QMouseEvent>
 #include <QPainter>
@@ -74,6 +76,24 @@ void CTransparentStatic::mousePressEvent(QMouseEvent* event)
         QDesktopServices::openUrl(QUrl(text()));
     }
     QLabel::mousePressEvent(event);
+}
+
+CTransparentStatic* MakePageLabel(QWidget* parent, int textId, bool bold)
+{
+    auto* label = new CTransparentStatic(parent);
+    label->SetLabelText(Text(textId));
+    label->SetTransparent();
+    if (bold)
+        label->SetBold(true);
+    return label;
+}
+
+CTransparentStatic* MakePageValue(QWidget* parent)
+{
+    auto* value = new CTransparentStatic(parent);
+    value->SetTransparent();
+    value->SetLabelColor(Rgb(0, 64, 223));
+    return value;
 }
 
 }  // namespace qv::ui

@@ -41,4 +41,9 @@ private:
     bool colorSet_ = false;
 };
 
+// The pages' two kinds of static: a transparent label with a text of the
+// string table, and a transparent value in the figures' blue.
+CTransparentStatic* MakePageLabel(QWidget* parent, int textId, bool bold = false);
+CTransparentStatic* MakePageValue(QWidget* parent);
+
 }  // namespace qv::ui

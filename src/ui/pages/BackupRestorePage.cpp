@@ -37,8 +37,6 @@ constexpr int kFirstRowOffset = 80;
 constexpr int kLeftLabel = kIndent, kLeftValue = 110, kRightLabel = 260, kRightValue = 350;
 constexpr int kLabelWidth = 88, kValueWidth = 140;
 
-constexpr ColorRef kValueColor = Rgb(0, 64, 223);
-
 }  // namespace
 
 CBackupRestorePage::CBackupRestorePage(QWidget* parent) : TestPage(parent)
@@ -55,7 +53,7 @@ CBackupRestorePage::CBackupRestorePage(QWidget* parent) : TestPage(parent)
 
 void CBackupRestorePage::buildGroup(Group& g, int headingId, int buttonId, int tipId)
 {
-    g.heading = makeLabel(headingId, true);
+    g.heading = MakePageLabel(this, headingId, true);
     g.separator = new QFrame(this);
     g.separator->setFrameShape(QFrame::HLine);
     g.separator->setFrameShadow(QFrame::Sunken);
@@ -67,27 +65,9 @@ void CBackupRestorePage::buildGroup(Group& g, int headingId, int buttonId, int t
     g.bar->setTextVisible(false);
     const int labelIds[4] = {str::kEraseElapsed, str::kEraseRemaining, str::kTransferSpeed, str::kErasePosition};
     for (int i = 0; i < 4; ++i)
-        g.labels[i] = makeLabel(labelIds[i]);
+        g.labels[i] = MakePageLabel(this, labelIds[i]);
     for (CTransparentStatic*& value : g.values)
-        value = makeValue();
-}
-
-CTransparentStatic* CBackupRestorePage::makeLabel(int textId, bool bold)
-{
-    auto* label = new CTransparentStatic(this);
-    label->SetLabelText(Text(textId));
-    label->SetTransparent();
-    if (bold)
-        label->SetBold(true);
-    return label;
-}
-
-CTransparentStatic* CBackupRestorePage::makeValue()
-{
-    auto* value = new CTransparentStatic(this);
-    value->SetTransparent();
-    value->SetLabelColor(kValueColor);
-    return value;
+        value = MakePageValue(this);
 }
 
 BackupRestorePresenter* CBackupRestorePage::ensurePresenter()

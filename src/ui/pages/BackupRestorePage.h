@@ -69,8 +69,6 @@ private:
     void buildGroup(Group& group, int headingId, int buttonId, int tipId);
     void placeGroup(Group& group, int separatorTop);
     void applyPlacement();
-    CTransparentStatic* makeLabel(int textId, bool bold = false);
-    CTransparentStatic* makeValue();
 
     Group groups_[2];
     QCheckBox* verify_;

@@ -39,8 +39,6 @@ constexpr int kExplanationHeight = 40;
 constexpr int kBarTop = 212;
 constexpr int kRowTops[5] = {256, 300, 320, 340, 360};  // position, speed, elapsed, remaining, errors
 
-constexpr ColorRef kValueColor = Rgb(0, 64, 223);
-
 }  // namespace
 
 CErasePage::CErasePage(QWidget* parent) : TestPage(parent)
@@ -48,8 +46,8 @@ CErasePage::CErasePage(QWidget* parent) : TestPage(parent)
     start_ = new QPushButton(Text(str::kEraseButton), this);
     quick_ = new QRadioButton(Text(str::kQuickErase), this);
     full_ = new QRadioButton(Text(str::kFullErase), this);
-    quickText_ = makeLabel(str::kQuickEraseExplanation);
-    fullText_ = makeLabel(str::kFullEraseExplanation);
+    quickText_ = MakePageLabel(this, str::kQuickEraseExplanation);
+    fullText_ = MakePageLabel(this, str::kFullEraseExplanation);
     for (QFrame*& line : separators_) {
         line = new QFrame(this);
         line->setFrameShape(QFrame::HLine);
@@ -62,9 +60,9 @@ CErasePage::CErasePage(QWidget* parent) : TestPage(parent)
     const int labelIds[5] = {str::kErasePosition, str::kEraseWriteSpeed, str::kEraseElapsed, str::kEraseRemaining,
                              str::kEraseErrors};
     for (int i = 0; i < 5; ++i)
-        labels_[i] = makeLabel(labelIds[i]);
+        labels_[i] = MakePageLabel(this, labelIds[i]);
     for (CTransparentStatic*& value : values_)
-        value = makeValue();
+        value = MakePageValue(this);
     start_->setToolTip(Text(str::kEraseTip));
 
     connect(start_, &QPushButton::clicked, this, &CErasePage::OnStartStop);
@@ -73,22 +71,6 @@ CErasePage::CErasePage(QWidget* parent) : TestPage(parent)
 
     resize(kTemplateWidth, kTemplateHeight);
     applyPlacement();
-}
-
-CTransparentStatic* CErasePage::makeLabel(int textId)
-{
-    auto* label = new CTransparentStatic(this);
-    label->SetLabelText(Text(textId));
-    label->SetTransparent();
-    return label;
-}
-
-CTransparentStatic* CErasePage::makeValue()
-{
-    auto* value = new CTransparentStatic(this);
-    value->SetTransparent();
-    value->SetLabelColor(kValueColor);
-    return value;
 }
 
 ErasePresenter* CErasePage::ensurePresenter()

@@ -55,8 +55,6 @@ private:
     void applySettings();
     void applyPlacement();
     void setEraseType(int32_t type);
-    CTransparentStatic* makeLabel(int textId);
-    CTransparentStatic* makeValue();
 
     QPushButton* start_;
     QRadioButton* quick_;

@@ -6,7 +6,7 @@
 namespace qv::test {
 namespace {
 
-class TransferRecordingView : public BackupRestoreView {
+class TransferRecordingView : public RecordingRunView<BackupRestoreView> {
 public:
     void showTexts(TransferKind kind, const TransferTexts& t) override { pushes[int(kind)].push_back(t); }
     bool chooseFile(const FileRequest& request, std::string* path) override
@@ -17,22 +17,9 @@ public:
         *path = answer;
         return true;
     }
-    void showRunState(bool running, bool startEnabled) override
-    {
-        this->running = running;
-        this->startEnabled = startEnabled;
-    }
-    void showFailure(const std::string& message, const std::string& detail) override
-    {
-        failures.push_back(message);
-        details.push_back(detail);
-    }
     std::vector<TransferTexts> pushes[2];
     std::vector<FileRequest> requests;
     std::string answer;
-    std::vector<std::string> failures, details;
-    bool running = false;
-    bool startEnabled = true;
 };
 
 class BackupRestorePresenterTest : public TransferRig {

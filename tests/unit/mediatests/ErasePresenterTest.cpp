@@ -6,24 +6,12 @@
 namespace qv::test {
 namespace {
 
-class EraseRecordingView : public EraseView {
+class EraseRecordingView : public RecordingRunView<EraseView> {
 public:
     void showTexts(const EraseTexts& t) override { pushes.push_back(t); }
     void showMessage(const std::string& text) override { messages.push_back(text); }
-    void showRunState(bool running, bool startEnabled) override
-    {
-        this->running = running;
-        this->startEnabled = startEnabled;
-    }
-    void showFailure(const std::string& message, const std::string& detail) override
-    {
-        failures.push_back(message);
-        details.push_back(detail);
-    }
     std::vector<EraseTexts> pushes;
-    std::vector<std::string> messages, failures, details;
-    bool running = false;
-    bool startEnabled = true;
+    std::vector<std::string> messages;
 };
 
 // The erase page without widgets over an image drive of TransferRig.

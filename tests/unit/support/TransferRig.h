@@ -68,6 +68,25 @@ public:
     std::vector<FileRequest> requests;
 };
 
+// Records what a page's view is told beside its own figures.
+template <typename View>
+class RecordingRunView : public View {
+public:
+    void showRunState(bool running, bool startEnabled) override
+    {
+        this->running = running;
+        this->startEnabled = startEnabled;
+    }
+    void showFailure(const std::string& message, const std::string& detail) override
+    {
+        failures.push_back(message);
+        details.push_back(detail);
+    }
+    bool running = false;
+    bool startEnabled = true;
+    std::vector<std::string> failures, details;
+};
+
 // A sink that runs the handler on the worker's own thread: the tests call
 // the workers directly.
 class RecordingSink : public ProgressSink {
