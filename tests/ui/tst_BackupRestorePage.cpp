@@ -11,7 +11,7 @@
 #include "support/UiFixtures.h"
 #include "ui/app/PageFactory.h"
 #include "ui/app/NavigationBar.h"
-#include "ui/app/MainDialog.h"
+#include "ui/app/AppWindow.h"
 #include "ui/app/Language.h"
 #include "support/SlowVolume.h"
 #include "ui/app/QtPost.h"
@@ -157,12 +157,10 @@ private slots:
         test::ImageFolder images;
         const QString path = test::ImageWith(images, "stick.img", test::RandomBytes(48 << 20));
         MemoryProfileStore store;
-        PosixImageFiles files;
         MainOptions options;
         options.systemDrives = false;
         options.images = {path.toStdString()};
-        options.imageFiles = &files;
-        MainDialog window(store, options);
+        AppWindow window(store, options);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         DeviceRecord* record = window.context().device;

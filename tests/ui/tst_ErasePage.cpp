@@ -9,7 +9,7 @@
 #include "support/UiFixtures.h"
 #include "ui/app/PageFactory.h"
 #include "ui/app/NavigationBar.h"
-#include "ui/app/MainDialog.h"
+#include "ui/app/AppWindow.h"
 #include "ui/app/Language.h"
 #include "core/settings/Settings.h"
 #include "support/SlowVolume.h"
@@ -132,7 +132,7 @@ private slots:
         MainOptions options;
         options.systemDrives = false;
         options.images = {path.toStdString()};
-        MainDialog window(store, options);
+        AppWindow window(store, options);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         DeviceRecord* record = window.context().device;

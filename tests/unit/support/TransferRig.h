@@ -89,9 +89,9 @@ public:
 
 // A sink that runs the handler on the worker's own thread: the tests call
 // the workers directly.
-class RecordingSink : public ProgressSink {
+class TransferSink : public ProgressSink {
 public:
-    explicit RecordingSink(RunStatus& status) : status_(status) {}
+    explicit TransferSink(RunStatus& status) : status_(status) {}
     int64_t report(int32_t operation, int64_t value) override
     {
         reports.push_back({status_.state(), value});
@@ -160,7 +160,7 @@ protected:
     DeviceRecord record;
     RunStatus status;
     SharedContext context;
-    RecordingSink sink{status};
+    TransferSink sink{status};
     FixedChooser chooser;
     PosixImageFiles files;
     TransferJob job;
