@@ -2,21 +2,14 @@
 """The command-line tool's erase, backup and restore on image files: the
 JSON object of each run, the image and its checksum, and the refusals that
 leave the medium untouched."""
-import json, os, subprocess, sys, tempfile
+import json, os, subprocess, tempfile
 
-cli = sys.argv[1]
-env = dict(os.environ, QUORVANE_LANG="en")
-failed = []
-
-
-def check(what, ok):
-    print(("ok   " if ok else "FAIL ") + what)
-    if not ok:
-        failed.append(what)
+import clitest
+from clitest import check, finish
 
 
 def run(*args):
-    p = subprocess.run([cli, *args], capture_output=True, text=True, env=env, timeout=120)
+    p = clitest.run(*args)
     lines = p.stdout.splitlines()
     return p, json.loads(lines[0]) if "--json" in args and len(lines) == 1 else {}
 
@@ -71,4 +64,4 @@ with tempfile.TemporaryDirectory() as folder:
           p.returncode == 0 and r.get("outcome") == "completed" and after[:1025 * 512] == bytes(1025 * 512)
           and after[1025 * 512:sectors * 512] == content[1025 * 512:sectors * 512])
 
-sys.exit(1 if failed else 0)
+finish()

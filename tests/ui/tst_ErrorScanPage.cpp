@@ -9,6 +9,7 @@
 #include "core/text/StringTable.h"
 #include "platform/image/FaultyVolume.h"
 #include "platform/image/ImageVolume.h"
+#include "support/PageDrive.h"
 #include "support/UiFixtures.h"
 #include "ui/app/Language.h"
 #include "ui/app/AppWindow.h"
@@ -38,35 +39,6 @@ using namespace qv::ui;
 
 namespace {
 
-// A drive for the page alone: context, status, settings and one record.
-struct PageDrive {
-    explicit PageDrive(DeviceHandle volume, uint32_t sectors)
-    {
-        record.handle = std::move(volume);
-        record.listed = 1;
-        record.sectorCount = sectors;
-        status.deviceCount = 1;
-        context.status = &status;
-        context.settings = &settings;
-        context.device = &record;
-        std::strncpy(context.appTitle, "Quorvane", sizeof context.appTitle - 1);
-    }
-    RunStatus status;
-    Settings settings;
-    DeviceRecord record;
-    SharedContext context;
-    QObject host;  // outlives the controller that posts to it
-    RunController runs{context, QtPost(&host)};
-};
-
-void acceptWarning(QWidget* dialog)
-{
-    if (auto* warning = qobject_cast<CWriteWarningDialog*>(dialog)) {
-        warning->checkBox()->setChecked(true);
-        warning->okButton()->click();
-    }
-}
-
 QColor cellColour(CBlockMap* map, int cell)
 {
     const ChartRect r = BlockMapCellRect({0, 0, map->width(), map->height()}, cell);
@@ -95,7 +67,7 @@ private slots:
         FaultPlan plan;
         plan.failingReads.push_back({4096, 256});  // two chunks
         plan.corruptReads.push_back({10000, 4});   // 2048 bytes in one chunk
-        PageDrive drive(faultyImage("faults.img", plan), 16384);
+        test::PageDrive drive(faultyImage("faults.img", plan), 16384);
         drive.settings.scanTestType = kScanReadTest | kScanWriteTest;
         drive.settings.passes = 1;
         CErrorScanPage page;
@@ -106,7 +78,7 @@ private slots:
         QVERIFY(page.writeTestBox()->isChecked());
         QVERIFY(page.readTestBox()->isChecked());
 
-        test::ModalCatcher catcher(acceptWarning);
+        test::ModalCatcher catcher(test::AcceptWarning);
         QTest::mouseClick(page.startButton(), Qt::LeftButton);
         QCOMPARE(catcher.dialogs, 1);
         QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
@@ -140,7 +112,7 @@ private slots:
 
     void declinedWarningStartsNothing()
     {
-        PageDrive drive(faultyImage("declined.img", {}), 16384);
+        test::PageDrive drive(faultyImage("declined.img", {}), 16384);
         drive.settings.scanTestType = kScanReadTest | kScanWriteTest;
         CErrorScanPage page;
         page.setContext(&drive.context, &drive.runs);
@@ -155,7 +127,7 @@ private slots:
 
     void stopReturnsToIdleAndTheNextScanRuns()
     {
-        PageDrive drive(faultyImage("stop.img", {}), 16384);
+        test::PageDrive drive(faultyImage("stop.img", {}), 16384);
         drive.settings.scanTestType = kScanReadTest;
         CErrorScanPage page;
         page.setContext(&drive.context, &drive.runs);
@@ -180,7 +152,7 @@ private slots:
 
     void pageClosedDuringAScanWaitsForItsWorker()
     {
-        PageDrive drive(faultyImage("closed.img", {}), 16384);
+        test::PageDrive drive(faultyImage("closed.img", {}), 16384);
         drive.settings.scanTestType = kScanReadTest;
         auto* page = new CErrorScanPage;
         page->setContext(&drive.context, &drive.runs);
@@ -195,7 +167,7 @@ private slots:
 
     void failedRunShowsWhatFailedOnASecondLine()
     {
-        PageDrive drive(faultyImage("failed.img", {}), 16384);
+        test::PageDrive drive(faultyImage("failed.img", {}), 16384);
         drive.settings.scanTestType = kScanReadTest;
         CErrorScanPage page;
         page.setContext(&drive.context, &drive.runs);
@@ -217,7 +189,7 @@ private slots:
 
     void checkBoxesSetTheirBitsOfTheTestType()
     {
-        PageDrive drive(faultyImage("bits.img", {}), 16384);
+        test::PageDrive drive(faultyImage("bits.img", {}), 16384);
         drive.settings.scanTestType = kScanReadTest;
         CErrorScanPage page;
         page.setContext(&drive.context, &drive.runs);
@@ -348,7 +320,7 @@ private slots:
         QCOMPARE(window.currentPage(), int(kErrorScanPage));
         auto* page = qobject_cast<CErrorScanPage*>(window.page(kErrorScanPage));
         QVERIFY(page);
-        test::ModalCatcher catcher(acceptWarning);
+        test::ModalCatcher catcher(test::AcceptWarning);
         QTest::mouseClick(page->startButton(), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(page->readMap()->count(CELL_GOOD) > 1300, 60000);
         const QString lang = english ? "en" : "ru";
