@@ -1,16 +1,38 @@
 // The recovery page: the found-file model under a hundred thousand rows,
 // the preview's fit rule, and the page over image drives.
+#include "../unit/support/SampleFiles.h"
+
+#include "core/device/DeviceRecord.h"
+#include "core/recovery/FileKind.h"
+#include "core/recovery/FormatSizeText.h"
 #include "core/recovery/FoundFile.h"
+#include "core/settings/Settings.h"
+#include "platform/image/ImageVolume.h"
+#include "support/UiFixtures.h"
 #include "ui/app/Text.h"
 #include "ui/pages/FoundFilesModel.h"
 #include "ui/pages/PreviewDialog.h"
+#include "ui/pages/RecoveryPage.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QBuffer>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QSortFilterProxyModel>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTreeView>
 
+#include <cstring>
+#include <random>
 #include <thread>
 
 using namespace qv;
@@ -28,6 +50,64 @@ std::unique_ptr<FoundFile> signatureFile(int number, int32_t length)
     file->length = length;
     file->startSector = uint32_t(number);
     return file;
+}
+
+// A drive for the page alone: context, status, settings and one record,
+// over an image file.
+struct PageDrive {
+    PageDrive(const QString& path, uint32_t sectors)
+    {
+        record.handle = ImageVolume::open(path.toStdString());
+        record.listed = 1;
+        record.sectorCount = sectors;
+        status.deviceCount = 1;
+        context.status = &status;
+        context.settings = &settings;
+        context.device = &record;
+        std::strncpy(context.appTitle, "Quorvane", sizeof context.appTitle - 1);
+    }
+    RunStatus status;
+    Settings settings;
+    DeviceRecord record;
+    SharedContext context;
+};
+
+// Writes bytes into an image file at a sector.
+bool place(const QString& image, qint64 sector, const qv::test::Bytes& bytes)
+{
+    QFile file(image);
+    if (!file.open(QIODevice::ReadWrite) || !file.seek(sector * 512))
+        return false;
+    return file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size())) == qint64(bytes.size());
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray asBytes(const qv::test::Bytes& bytes)
+{
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+}
+
+// A found file as the signature scan lists it.
+void listFile(CRecoveryPage& page, const std::string& name, uint32_t sector, int32_t length)
+{
+    auto file = std::make_unique<FoundFile>();
+    file->name = name;
+    file->kind = name.size() > 9 ? KindForExtension(name.substr(9).c_str()) : 0;
+    file->length = length;
+    file->startSector = sector;
+    page.model()->list().appendRow(name, std::move(file));
+    page.model()->flush();
+}
+
+QString column(const CRecoveryPage& page, int row, int column)
+{
+    const FoundFilesModel* model = page.model();
+    return model->data(model->index(row, column)).toString();
 }
 
 QByteArray pngOf(int width, int height, QColor colour)
@@ -146,6 +226,247 @@ private slots:
         QVERIFY(!broken.hasPicture());
         QVERIFY(boxOf(broken.grab().toImage(), red).isEmpty());
     }
+
+    void scanListsTheFilesWithTheirLengthsAndCounters()
+    {
+        const QString image = images_.make("kinds.img", 4 << 20);
+        const qv::test::Bytes png = qv::test::Png(2000), bmp = qv::test::Bmp(40, 30), pdf = qv::test::Pdf(3000),
+                          zip = qv::test::Zip(qv::test::filler(5000, 7));
+        QVERIFY(place(image, 64, png) && place(image, 128, bmp) && place(image, 256, pdf) && place(image, 512, zip));
+        PageDrive drive(image, 8192);
+        CRecoveryPage page;
+        page.setContext(&drive.context, nullptr);
+        page.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        QCOMPARE(page.formatBox()->count(), 21);
+        QCOMPARE(page.formatBox()->currentIndex(), 20);
+        QCOMPARE(page.formatBox()->itemText(0), QStringLiteral("AVI - ") + Text(212));
+        QVERIFY(!page.recoverButton()->isEnabled());
+
+        QTest::mouseClick(page.scanButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
+        QCOMPARE(page.model()->rowCount(), 4);
+        const QStringList names = {"00000001.png", "00000002.bmp", "00000003.pdf", "00000004.zip"};
+        const size_t lengths[] = {png.size(), bmp.size(), pdf.size(), zip.size()};
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(column(page, i, 0), names[i]);
+            QCOMPARE(column(page, i, 1), QString::number(lengths[i]));
+        }
+        QCOMPARE(page.valueText(1102), QStringLiteral("4"));
+        QCOMPARE(page.valueText(1103),
+                 QString::fromStdString(FormatSizeText(png.size() + bmp.size() + pdf.size() + zip.size())));
+        QCOMPARE(page.valueText(1053), QStringLiteral("0"));
+        QCOMPARE(page.valueText(1047), QStringLiteral("100 %"));
+        QCOMPARE(page.progressBar()->value(), 1000);
+        QVERIFY(page.recoverButton()->isEnabled());
+        QCOMPARE(page.scanButton()->text(), Text(40700));
+        QCOMPARE(drive.status.busy, uint8_t(0));
+
+        // The format combo restricts the next scan to one kind.
+        page.formatBox()->setCurrentIndex(8);  // PDF
+        QCOMPARE(page.formatBox()->currentText(), QStringLiteral("PDF - ") + Text(220));
+        QTest::mouseClick(page.scanButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
+        QCOMPARE(page.model()->rowCount(), 1);
+        QCOMPARE(column(page, 0, 0), QStringLiteral("00000001.pdf"));
+        QCOMPARE(page.valueText(1102), QStringLiteral("1"));
+
+        // A scan of the deleted entries (nothing here: no FAT volume) is the
+        // mode saving will use, whatever the choice says afterwards.
+        QCOMPARE(page.presenter()->rememberedMode(), 2);
+        page.directoryModeButton()->setChecked(true);
+        QCOMPARE(drive.settings.recoveryMode, 1);
+        QTest::mouseClick(page.scanButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
+        QCOMPARE(page.model()->rowCount(), 0);
+        QVERIFY(!page.recoverButton()->isEnabled());
+        page.signatureModeButton()->setChecked(true);
+        QCOMPARE(drive.settings.recoveryMode, 2);
+        QCOMPARE(page.presenter()->rememberedMode(), 1);
+    }
+
+    void stopKeepsTheRowsAndEnablesRecover()
+    {
+        const QString image = images_.make("stop.img", qint64(2) << 30);  // sparse
+        QVERIFY(place(image, 0, qv::test::Png(2000)) && place(image, 64, qv::test::Pdf(3000)));
+        PageDrive drive(image, uint32_t((qint64(2) << 30) / 512));
+        CRecoveryPage page;
+        page.setContext(&drive.context, nullptr);
+        page.show();
+        QTest::mouseClick(page.scanButton(), Qt::LeftButton);
+        QCOMPARE(page.scanButton()->text(), Text(112));
+        QVERIFY(!page.recoverButton()->isEnabled());
+        QVERIFY(!page.formatBox()->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(page.model()->rowCount(), 2, 20000);
+        QVERIFY(page.presenter()->active());
+        QTest::mouseClick(page.scanButton(), Qt::LeftButton);
+        QCOMPARE(page.scanButton()->text(), Text(40700));
+        QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
+        QTRY_VERIFY(page.scanButton()->isEnabled());
+        QCOMPARE(page.model()->rowCount(), 2);
+        QVERIFY(page.recoverButton()->isEnabled());
+        QVERIFY(page.valueText(1047) != QStringLiteral("100 %"));
+        QCOMPARE(page.valueText(1102), QStringLiteral("2"));
+        QCOMPARE(drive.status.busy, uint8_t(0));
+    }
+
+    void savingWritesTheCheckedFilesByteExact()
+    {
+        const QString image = images_.make("save.img", 1 << 20);
+        std::mt19937 random(5);
+        qv::test::Bytes big(65536 + 512), tiny(512);
+        for (auto& b : big)
+            b = uint8_t(random());
+        for (auto& b : tiny)
+            b = uint8_t(random());
+        QVERIFY(place(image, 10, big) && place(image, 300, tiny) && place(image, 1500, qv::test::Pdf(100)));
+        PageDrive drive(image, 2048);
+        CRecoveryPage page;
+        page.setContext(&drive.context, nullptr);
+        page.show();
+        // Rows of a scan, replaced by rows whose lengths matter here.
+        QTest::mouseClick(page.scanButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
+        QVERIFY(page.recoverButton()->isEnabled());
+        page.model()->clear();
+        listFile(page, "00000001.jpg", 10, 65536);  // two whole chunks
+        listFile(page, "00000002.pdf", 300, 1);
+        listFile(page, "00000003.zip", 400, 700);   // left unchecked
+
+        QTemporaryDir out;
+        int asked = 0;
+        QString answer = out.path();
+        page.setFolderChooser([&] {
+            ++asked;
+            return answer;
+        });
+
+        {  // Nothing checked: string 152, no folder asked for.
+            qv::ui::test::ModalCatcher catcher;
+            QTest::mouseClick(page.recoverButton(), Qt::LeftButton);
+            QTRY_VERIFY(!page.presenter()->active());
+            QCOMPARE(catcher.texts, QStringList{Text(152)});
+            QCOMPARE(asked, 0);
+        }
+
+        page.model()->setData(page.model()->index(0, 0), Qt::Checked, Qt::CheckStateRole);
+        page.model()->setData(page.model()->index(1, 0), Qt::Checked, Qt::CheckStateRole);
+        {  // A cancelled chooser writes nothing and says nothing.
+            answer.clear();
+            qv::ui::test::ModalCatcher catcher;
+            QTest::mouseClick(page.recoverButton(), Qt::LeftButton);
+            QTRY_VERIFY(!page.presenter()->active());
+            QCOMPARE(asked, 1);
+            QVERIFY(catcher.texts.isEmpty());
+            QVERIFY(QDir(out.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
+            QVERIFY(page.recoverButton()->isEnabled());
+        }
+
+        // An earlier, longer file of the same name is replaced.
+        answer = out.path();
+        QFile old(out.filePath("00000001.jpg"));
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write(QByteArray(100000, 'x')) == 100000);
+        old.close();
+        for (int round = 0; round < 2; ++round) {
+            qv::ui::test::ModalCatcher catcher;
+            QTest::mouseClick(page.recoverButton(), Qt::LeftButton);
+            QCOMPARE(page.recoverButton()->text(), Text(112));
+            QVERIFY(!page.scanButton()->isEnabled());
+            QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
+            QVERIFY(catcher.texts.isEmpty());
+            QCOMPARE(readAll(out.filePath("00000001.jpg")), asBytes(big).left(65536));
+            QCOMPARE(readAll(out.filePath("00000002.pdf")), asBytes(tiny).left(1));
+            QVERIFY(!QFile::exists(out.filePath("00000003.zip")));
+            QCOMPARE(page.valueText(1047), QStringLiteral("100 %"));
+            QCOMPARE(page.recoverButton()->text(), Text(40701));
+        }
+
+        {  // A file that cannot be created: read error, and the file and the
+           // system's reason on a second line.
+            QVERIFY(QFile::remove(out.filePath("00000002.pdf")));
+            QVERIFY(QDir(out.path()).mkdir("00000002.pdf"));
+            qv::ui::test::ModalCatcher catcher;
+            QTest::mouseClick(page.recoverButton(), Qt::LeftButton);
+            QTRY_VERIFY(!page.presenter()->active());
+            QCOMPARE(catcher.texts.size(), 1);
+            const QStringList lines = catcher.texts.front().split('\n');
+            QCOMPARE(lines.size(), 2);
+            QCOMPARE(lines[0], Text(109));
+            QVERIFY2(lines[1].contains(out.filePath("00000002.pdf")) && lines[1].contains(QString::fromUtf8(std::strerror(EISDIR))),
+                     qPrintable(lines[1]));
+        }
+
+        {  // A saved file that would replace the image being read is refused
+           // before anything is written.
+            page.model()->setAllChecked(false);
+            listFile(page, "save.img", 10, 1000);
+            page.model()->setData(page.model()->index(3, 0), Qt::Checked, Qt::CheckStateRole);
+            answer = QFileInfo(image).absolutePath();
+            const QByteArray before = readAll(image);
+            qv::ui::test::ModalCatcher catcher;
+            QTest::mouseClick(page.recoverButton(), Qt::LeftButton);
+            QTRY_VERIFY(!page.presenter()->active());
+            QCOMPARE(catcher.texts.size(), 1);
+            QVERIFY(readAll(image) == before);
+        }
+    }
+
+    void previewOnlyForPicturesFoundBySignatureAndMenuChecksOnly()
+    {
+        const QString image = images_.make("menu.img", 1 << 20);
+        const QByteArray picture = pngOf(64, 32, QColor(255, 0, 0));
+        qv::test::Bytes bytes(picture.begin(), picture.end());
+        QVERIFY(place(image, 8, bytes));
+        PageDrive drive(image, 2048);
+        CRecoveryPage page;
+        page.setContext(&drive.context, nullptr);
+        page.show();
+        listFile(page, "00000001.pdf", 100, 3000);
+        listFile(page, "00000002.png", 8, int32_t(bytes.size()));
+        auto entry = std::make_unique<FoundFile>();
+        entry->layout = FoundFile::Layout::Directory;
+        entry->name = "PHOTO   .JPG";
+        entry->deleted = 1;
+        entry->entryLength = 5000;
+        page.model()->list().appendRow("PHOTO   .JPG", std::move(entry));
+        page.model()->flush();
+
+        auto previewEnabled = [&page](int row) {
+            page.listView()->selectionModel()->clearSelection();
+            if (row >= 0)
+                page.listView()->selectionModel()->select(page.sortedModel()->index(row, 0),
+                                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            return page.makeListMenu()->actions().front()->isEnabled();
+        };
+        QVERIFY(!previewEnabled(-1));
+        QVERIFY(!previewEnabled(0));
+        QVERIFY(previewEnabled(1));
+        QVERIFY(!previewEnabled(2));
+
+        // The selected picture previews from the drive.
+        previewEnabled(1);
+        bool shown = false;
+        qv::ui::test::ModalCatcher catcher([&shown](QWidget* dialog) {
+            if (auto* preview = qobject_cast<CPreviewDialog*>(dialog)) {
+                shown = preview->hasPicture();
+                preview->accept();
+            }
+        });
+        page.OnPreview();
+        QVERIFY(shown);
+
+        // Select all and Deselect all change the check marks, not the selection.
+        page.OnSelectAll();
+        QCOMPARE(int(page.model()->list().checkedFiles().size()), 3);
+        QCOMPARE(page.listView()->selectionModel()->selectedRows().size(), 1);
+        QCOMPARE(page.listView()->selectionModel()->selectedRows().front().row(), 1);
+        page.OnDeselectAll();
+        QVERIFY(page.model()->list().checkedFiles().empty());
+        QCOMPARE(page.listView()->selectionModel()->selectedRows().size(), 1);
+    }
+
+private:
+    qv::ui::test::ImageFolder images_;
 };
 
 int main(int argc, char** argv)

@@ -71,8 +71,11 @@ void FoundFilesModel::flush()
     {
         std::lock_guard<std::mutex> lock(mutex_);
         rows_.reserve(rows_.size() + batch.size());
-        for (Row& row : batch)
+        for (Row& row : batch) {
+            if (row.file)
+                totalLength_ += uint32_t(rowLength(*row.file));
             rows_.push_back(std::move(row));
+        }
     }
     endInsertRows();
 }
@@ -84,6 +87,7 @@ void FoundFilesModel::clear()
         std::lock_guard<std::mutex> lock(mutex_);
         rows_.clear();
         waiting_.clear();
+        totalLength_ = 0;
     }
     endResetModel();
 }

@@ -41,6 +41,8 @@ public:
     // The record of a row (GUI thread).
     const FoundFile* file(int row) const;
     bool isChecked(int row) const;
+    // The sum of the rows' lengths.
+    uint64_t totalLength() const { return totalLength_; }
     // Sets or clears every row's check box with one change notification.
     void setAllChecked(bool checked);
     // Deletes every row and every row still waiting (no worker may run).
@@ -75,6 +77,7 @@ private:
     std::vector<Row> rows_;
     std::vector<Row> waiting_;
     bool flushScheduled_ = false;
+    uint64_t totalLength_ = 0;
     WorkerList list_{*this};
 };
 

@@ -1,0 +1,392 @@
+#include "ui/pages/RecoveryPage.h"
+
+#include "core/recovery/FileKind.h"
+#include "core/recovery/FormatMask.h"
+#include "core/run/SharedContext.h"
+#include "core/settings/Settings.h"
+#include "ui/app/MessageBox.h"
+#include "ui/app/QtProgressSink.h"
+#include "ui/app/Text.h"
+#include "ui/app/TransparentStatic.h"
+#include "ui/pages/FoundFilesModel.h"
+#include "ui/pages/PreviewDialog.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QFrame>
+#include <QHeaderView>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSortFilterProxyModel>
+#include <QThread>
+#include <QTreeView>
+
+namespace qv::ui {
+namespace {
+
+// The page as laid out at creation; placement keeps the distances this
+// layout shows to the right and bottom edges.
+constexpr int kTemplateWidth = 600;
+constexpr int kTemplateHeight = 460;
+constexpr int kMargin = 10;
+constexpr int kListTop = TestPage::kHeaderHeight + 10;
+constexpr int kListBottomDistance = 124;
+constexpr int kButtonWidth = 120;
+constexpr int kButtonHeight = 28;
+constexpr int kRowHeight = 20;
+constexpr int kPercentWidth = 56;
+constexpr int kSeparatorDistance = kMargin + kButtonWidth + 10;  // from the right edge
+// Rows of the lower part, as distances of their tops from the bottom edge.
+constexpr int kCountersRow = 112;
+constexpr int kFormatRow = 84;
+constexpr int kModeRow = 56;
+constexpr int kProgressRow = 28;
+
+constexpr ColorRef kValueColor = Rgb(0, 0, 0);
+
+bool isPictureName(const FoundFile& file)
+{
+    // "%08d.ext": the extension after the first nine characters, exactly.
+    if (file.layout != FoundFile::Layout::Signature || file.name.size() < 9)
+        return false;
+    const std::string ext = file.name.substr(9);
+    return ext == "jpg" || ext == "bmp" || ext == "png" || ext == "gif" || ext == "tif";
+}
+
+}  // namespace
+
+CRecoveryPage::CRecoveryPage(QWidget* parent) : TestPage(parent)
+{
+    model_ = new FoundFilesModel(this);
+    sorted_ = new QSortFilterProxyModel(this);
+    sorted_->setSourceModel(model_);
+    sorted_->setSortRole(FoundFilesModel::SortRole);
+    list_ = new QTreeView(this);
+    list_->setModel(sorted_);
+    list_->setRootIsDecorated(false);
+    list_->setUniformRowHeights(true);
+    list_->setAllColumnsShowFocus(true);
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list_->setContextMenuPolicy(Qt::CustomContextMenu);
+    list_->header()->setStretchLastSection(false);
+    list_->setColumnWidth(0, 300);
+    list_->setColumnWidth(1, 150);
+    // List order until a header is clicked; a click sorts by that column.
+    list_->header()->setSortIndicator(-1, Qt::AscendingOrder);
+    list_->setSortingEnabled(true);
+    list_->header()->setSortIndicatorShown(false);
+    connect(list_->header(), &QHeaderView::sortIndicatorChanged, this,
+            [this](int section) { list_->header()->setSortIndicatorShown(section >= 0); });
+    connect(list_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        std::unique_ptr<QMenu> menu = makeListMenu();
+        menu->exec(list_->viewport()->mapToGlobal(at));
+    });
+
+    scan_ = new QPushButton(Text(40700), this);
+    recover_ = new QPushButton(Text(40701), this);
+    bar_ = new QProgressBar(this);
+    bar_->setRange(0, 1000);
+    bar_->setValue(0);
+    bar_->setTextVisible(false);
+    percent_ = makeValue(Qt::AlignRight);
+    filesLabel_ = makeLabel(40702);
+    files_ = makeValue();
+    totalLabel_ = makeLabel(40703);
+    total_ = makeValue();
+    errorsLabel_ = makeLabel(40704);
+    errors_ = makeValue();
+    formatLabel_ = makeLabel(40705);
+    formats_ = new QComboBox(this);
+    formats_->setMaxVisibleItems(12);
+    for (int entry = 0; entry < kKindCount; ++entry) {
+        const int kind = KindAtListEntry(entry);
+        formats_->addItem(QString::fromLatin1(KindExtension(kind)).toUpper() + QStringLiteral(" - ") +
+                          Text(KindLabelId(kind)));
+    }
+    formats_->addItem(Text(153));
+    formats_->setCurrentIndex(kKindCount);
+    modeLabel_ = makeLabel(40714);
+    signatureMode_ = new QRadioButton(Text(40709), this);
+    directoryMode_ = new QRadioButton(Text(40710), this);
+    signatureMode_->setChecked(true);
+    separator_ = new QFrame(this);
+    separator_->setFrameShape(QFrame::VLine);
+    separator_->setFrameShadow(QFrame::Sunken);
+
+    scan_->setToolTip(Text(187));
+    recover_->setToolTip(Text(188));
+    formats_->setToolTip(Text(189));
+    recover_->setEnabled(false);
+
+    connect(scan_, &QPushButton::clicked, this, &CRecoveryPage::OnScan);
+    connect(recover_, &QPushButton::clicked, this, &CRecoveryPage::OnRecover);
+    connect(signatureMode_, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            setMode(2);
+    });
+    connect(directoryMode_, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            setMode(1);
+    });
+
+    resize(kTemplateWidth, kTemplateHeight);
+    applyPlacement();
+}
+
+CRecoveryPage::~CRecoveryPage()
+{
+    releaseResources();
+}
+
+void CRecoveryPage::releaseResources()
+{
+    // A worker still running is told to stop; its reports (and a folder
+    // question, answered as a cancel) are served until it has ended.
+    closing_ = true;
+    if (presenter_)
+        presenter_->release([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 20); });
+}
+
+CTransparentStatic* CRecoveryPage::makeLabel(int textId)
+{
+    auto* label = new CTransparentStatic(this);
+    label->SetLabelText(Text(textId));
+    label->SetTransparent();
+    return label;
+}
+
+CTransparentStatic* CRecoveryPage::makeValue(Qt::Alignment alignment)
+{
+    auto* value = new CTransparentStatic(this);
+    value->SetTransparent();
+    value->SetBold(true);
+    value->SetLabelColor(kValueColor);
+    value->setAlignment(alignment | Qt::AlignVCenter);
+    return value;
+}
+
+RecoveryPresenter* CRecoveryPage::ensurePresenter()
+{
+    if (presenter_ || !context_)
+        return presenter_.get();
+    presenter_ = std::make_unique<RecoveryPresenter>(
+        *context_, static_cast<RecoveryView&>(*this),
+        [this](std::function<void()> fn) { QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection); });
+    sink_ = std::make_unique<QtProgressSink>(
+        this, [this](int32_t operation, int64_t value) { return presenter_->OnProgress(operation, value); });
+    presenter_->setProgressSink(sink_.get());
+    return presenter_.get();
+}
+
+void CRecoveryPage::applySettings()
+{
+    if (settingsApplied_ || !context_ || !context_->settings)
+        return;
+    settingsApplied_ = true;
+    const QSignalBlocker s(signatureMode_), d(directoryMode_);
+    (context_->settings->recoveryMode == 1 ? directoryMode_ : signatureMode_)->setChecked(true);
+}
+
+void CRecoveryPage::setMode(int mode)
+{
+    if (context_ && context_->settings)
+        context_->settings->recoveryMode = mode;
+}
+
+void CRecoveryPage::showEvent(QShowEvent* event)
+{
+    applySettings();
+    TestPage::showEvent(event);
+}
+
+void CRecoveryPage::OnScan()
+{
+    RecoveryPresenter* presenter = ensurePresenter();
+    if (!presenter)
+        return;
+    applySettings();
+    presenter->ScanOrStop(FormatMaskForListEntry(formats_->currentIndex()));
+}
+
+void CRecoveryPage::OnRecover()
+{
+    if (RecoveryPresenter* presenter = ensurePresenter())
+        presenter->RecoverOrStop();
+}
+
+void CRecoveryPage::updateStartControls(bool haveDevices)
+{
+    if (RecoveryPresenter* presenter = ensurePresenter()) {
+        presenter->UpdateStartControls(haveDevices);
+        return;
+    }
+    scan_->setEnabled(haveDevices);
+    recover_->setEnabled(false);
+}
+
+int CRecoveryPage::selectedRow() const
+{
+    // The first selected row in the list's order; -1 when none is.
+    const QModelIndexList rows = list_->selectionModel()->selectedRows(0);
+    int first = -1, firstView = -1;
+    for (const QModelIndex& index : rows)
+        if (firstView < 0 || index.row() < firstView) {
+            firstView = index.row();
+            first = sorted_->mapToSource(index).row();
+        }
+    return first;
+}
+
+std::unique_ptr<QMenu> CRecoveryPage::makeListMenu()
+{
+    auto menu = std::make_unique<QMenu>(this);
+    QAction* preview = menu->addAction(Text(40706), this, &CRecoveryPage::OnPreview);
+    menu->addSeparator();
+    menu->addAction(Text(40707), this, &CRecoveryPage::OnSelectAll);
+    menu->addAction(Text(40708), this, &CRecoveryPage::OnDeselectAll);
+    const FoundFile* file = model_->file(selectedRow());
+    const bool idle = !presenter_ || !presenter_->active();
+    preview->setEnabled(idle && file && isPictureName(*file));
+    return menu;
+}
+
+void CRecoveryPage::OnPreview()
+{
+    const FoundFile* file = model_->file(selectedRow());
+    if (!file || !context_ || !context_->device || (presenter_ && presenter_->active()))
+        return;
+    const FoundFile copy = *file;
+    CPreviewDialog dialog(*context_, copy, this);
+    dialog.exec();
+}
+
+void CRecoveryPage::OnSelectAll()
+{
+    model_->setAllChecked(true);
+}
+
+void CRecoveryPage::OnDeselectAll()
+{
+    model_->setAllChecked(false);
+}
+
+void CRecoveryPage::showTexts(const RecoveryTexts& texts)
+{
+    percent_->SetLabelText(QString::fromStdString(texts.percent));
+    files_->SetLabelText(QString::fromStdString(texts.files));
+    total_->SetLabelText(QString::fromStdString(texts.total));
+    errors_->SetLabelText(QString::fromStdString(texts.readErrors));
+    bar_->setValue(texts.bar);
+}
+
+void CRecoveryPage::showButtons(bool scanStops, bool scanEnabled, bool recoverStops, bool recoverEnabled)
+{
+    scan_->setText(Text(scanStops ? 112 : 40700));
+    recover_->setText(Text(recoverStops ? 112 : 40701));
+    scan_->setEnabled(scanEnabled);
+    recover_->setEnabled(recoverEnabled);
+    const bool idle = !scanStops && !recoverStops;
+    formats_->setEnabled(idle);
+    signatureMode_->setEnabled(idle);
+    directoryMode_->setEnabled(idle);
+}
+
+void CRecoveryPage::showFailure(const std::string& message, const std::string& detail)
+{
+    QString text = QString::fromStdString(message);
+    if (!detail.empty())
+        text += QLatin1Char('\n') + QString::fromStdString(detail);
+    showStopMessage(text);
+}
+
+FoundFileList& CRecoveryPage::foundList()
+{
+    return model_->list();
+}
+
+void CRecoveryPage::clearRows()
+{
+    model_->clear();
+}
+
+int CRecoveryPage::settleRows(uint64_t* totalLength)
+{
+    model_->flush();
+    *totalLength = model_->totalLength();
+    return model_->rowCount();
+}
+
+std::string CRecoveryPage::chooseFolder()
+{
+    // Asked from the saving worker: the chooser runs on the GUI thread
+    // while the worker waits.
+    QString folder;
+    auto ask = [this, &folder] {
+        if (closing_)
+            return;
+        if (folderChooser_) {
+            folder = folderChooser_();
+            return;
+        }
+        folder = QFileDialog::getExistingDirectory(this, Text(40711), QString(),
+                                                   QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    };
+    if (QThread::currentThread() == thread())
+        ask();
+    else
+        QMetaObject::invokeMethod(this, ask, Qt::BlockingQueuedConnection);
+    return folder.toStdString();
+}
+
+QString CRecoveryPage::valueText(int controlId) const
+{
+    switch (controlId) {
+    case 1047: return percent_->text();
+    case 1102: return files_->text();
+    case 1103: return total_->text();
+    case 1053: return errors_->text();
+    default: return {};
+    }
+}
+
+void CRecoveryPage::resizeEvent(QResizeEvent* event)
+{
+    TestPage::resizeEvent(event);
+    applyPlacement();
+}
+
+void CRecoveryPage::applyPlacement()
+{
+    const int w = width(), h = height();
+    // The list grows with the page.
+    list_->setGeometry(kMargin, kListTop, w - 2 * kMargin, h - kListTop - kListBottomDistance);
+    // Scan and Recover: size and distances to the right and bottom edges.
+    const int buttonsLeft = w - kMargin - kButtonWidth;
+    scan_->setGeometry(buttonsLeft, h - kCountersRow, kButtonWidth, kButtonHeight);
+    recover_->setGeometry(buttonsLeft, h - kCountersRow + kButtonHeight + 8, kButtonWidth, kButtonHeight);
+    separator_->setGeometry(w - kSeparatorDistance, h - kCountersRow, 2, kCountersRow - kMargin);
+    // The percentage: size and distances to the right and bottom edges; the
+    // bar: its left edge and height, stretching up to the percentage.
+    const int percentLeft = w - kSeparatorDistance - 8 - kPercentWidth;
+    percent_->setGeometry(percentLeft, h - kProgressRow, kPercentWidth, kRowHeight);
+    bar_->setGeometry(kMargin, h - kProgressRow + 2, percentLeft - 6 - kMargin, kRowHeight - 4);
+    // Everything else: left edge, size and distance to the bottom edge.
+    filesLabel_->setGeometry(kMargin, h - kCountersRow, 50, kRowHeight);
+    files_->setGeometry(kMargin + 50, h - kCountersRow, 70, kRowHeight);
+    totalLabel_->setGeometry(140, h - kCountersRow, 95, kRowHeight);
+    total_->setGeometry(235, h - kCountersRow, 80, kRowHeight);
+    errorsLabel_->setGeometry(320, h - kCountersRow, 105, kRowHeight);
+    errors_->setGeometry(425, h - kCountersRow, 35, kRowHeight);
+    formatLabel_->setGeometry(kMargin, h - kFormatRow + 2, 60, kRowHeight);
+    formats_->setGeometry(kMargin + 90, h - kFormatRow, 300, 24);
+    modeLabel_->setGeometry(kMargin, h - kModeRow + 2, 90, kRowHeight);
+    signatureMode_->setGeometry(kMargin + 90, h - kModeRow, 170, kRowHeight + 2);
+    directoryMode_->setGeometry(kMargin + 265, h - kModeRow, 190, kRowHeight + 2);
+    update();
+}
+
+}  // namespace qv::ui
