@@ -9,6 +9,11 @@
 #include "core/settings/Settings.h"
 #include "platform/image/ImageVolume.h"
 #include "support/UiFixtures.h"
+#include "core/settings/Settings.h"
+#include "ui/app/Language.h"
+#include "ui/app/MainDialog.h"
+#include "ui/app/NavigationBar.h"
+#include "ui/app/PageFactory.h"
 #include "ui/app/Text.h"
 #include "ui/pages/FoundFilesModel.h"
 #include "ui/pages/PreviewDialog.h"
@@ -29,7 +34,10 @@
 #include <QSortFilterProxyModel>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTranslator>
 #include <QTreeView>
+#include <QPainter>
+#include <QLinearGradient>
 
 #include <cstring>
 #include <random>
@@ -469,9 +477,112 @@ private:
     qv::ui::test::ImageFolder images_;
 };
 
+// Not a test: with QUORVANE_SCREENSHOTS set to a folder (scripts/screenshots
+// runs it under Xvfb) the main window is photographed on the recovery page
+// after a scan of an image with pictures and documents, in both languages,
+// and the preview of a found photo.
+class RecoveryScreenshots : public QObject {
+    Q_OBJECT
+private slots:
+    void pageAfterAScanAndPreview_data()
+    {
+        QTest::addColumn<bool>("english");
+        QTest::newRow("ru") << false;
+        QTest::newRow("en") << true;
+    }
+    void pageAfterAScanAndPreview()
+    {
+        const QString dir = qEnvironmentVariable("QUORVANE_SCREENSHOTS");
+        if (dir.isEmpty())
+            QSKIP("QUORVANE_SCREENSHOTS is not set");
+        QFETCH(bool, english);
+        QTranslator translator;
+        if (english)
+            QVERIFY(InstallEnglish(*qApp, translator, QStringLiteral(QUORVANE_TRANSLATIONS_DIR)));
+        qv::ui::test::ImageFolder images;
+        const QString path = images.make("card.img", 64 << 20);
+        // A photo-like picture: a sky, a sun and hills.
+        QImage photo(800, 600, QImage::Format_RGB32);
+        {
+            QPainter p(&photo);
+            QLinearGradient sky(0, 0, 0, 600);
+            sky.setColorAt(0, QColor(70, 130, 200));
+            sky.setColorAt(1, QColor(200, 225, 245));
+            p.fillRect(photo.rect(), sky);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.setBrush(QColor(255, 210, 60));
+            p.setPen(Qt::NoPen);
+            p.drawEllipse(QPoint(620, 140), 70, 70);
+            p.setBrush(QColor(60, 140, 70));
+            p.drawEllipse(QPoint(200, 700), 500, 260);
+            p.setBrush(QColor(40, 110, 55));
+            p.drawEllipse(QPoint(700, 720), 450, 230);
+        }
+        auto encoded = [](const QImage& image, const char* format) {
+            QByteArray bytes;
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::WriteOnly);
+            image.save(&buffer, format, 90);
+            return qv::test::Bytes(bytes.begin(), bytes.end());
+        };
+        qint64 sector = 2048;
+        auto add = [&](const qv::test::Bytes& bytes) {
+            QVERIFY(place(path, sector, bytes));
+            sector += qint64(bytes.size() + 511) / 512 + 64;
+        };
+        add(encoded(photo, "JPG"));
+        add(encoded(photo.scaled(320, 240), "PNG"));
+        add(qv::test::Pdf(40000));
+        add(encoded(photo.scaled(200, 150), "BMP"));
+        add(qv::test::Zip(qv::test::filler(30000, 3)));
+        add(encoded(photo.scaled(640, 480), "JPG"));
+        add(qv::test::Gif(5000));
+
+        MemoryProfileStore store;
+        MainOptions options;
+        options.systemDrives = false;
+        options.images = {path.toStdString()};
+        MainDialog window(store, options);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTest::mouseClick(window.navigationBar(), Qt::LeftButton, {},
+                          QPoint(40, kRecoveryPage * CNavigationBar::kItemHeight + 28));
+        QCOMPARE(window.currentPage(), int(kRecoveryPage));
+        auto* page = qobject_cast<CRecoveryPage*>(window.page(kRecoveryPage));
+        QVERIFY(page);
+        QTest::mouseClick(page->scanButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!page->presenter()->active(), 60000);
+        QVERIFY(page->model()->rowCount() >= 7);
+        page->model()->setData(page->model()->index(0, 0), Qt::Checked, Qt::CheckStateRole);
+        page->model()->setData(page->model()->index(5, 0), Qt::Checked, Qt::CheckStateRole);
+        page->listView()->selectionModel()->select(page->sortedModel()->index(0, 0),
+                                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QTest::qWait(100);
+        const QString lang = english ? "en" : "ru";
+        QVERIFY(window.grab().save(QDir(dir).filePath("recovery-" + lang + ".png")));
+        if (!english) {
+            bool saved = false;
+            qv::ui::test::ModalCatcher catcher([&](QWidget* dialog) {
+                if (auto* preview = qobject_cast<CPreviewDialog*>(dialog)) {
+                    saved = preview->hasPicture() && preview->grab().save(QDir(dir).filePath("recovery-preview.png"));
+                    preview->accept();
+                }
+            });
+            page->OnPreview();
+            QVERIFY(saved);
+        }
+        if (english)
+            RemoveTranslation(*qApp, translator);
+    }
+};
+
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    if (!qEnvironmentVariableIsEmpty("QUORVANE_SCREENSHOTS")) {
+        RecoveryScreenshots shots;
+        return QTest::qExec(&shots, argc, argv);
+    }
     RecoveryPageTest test;
     return QTest::qExec(&test, argc, argv);
 }

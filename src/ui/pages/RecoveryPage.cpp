@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QHeaderView>
 #include <QMenu>
@@ -23,6 +24,8 @@
 #include <QSortFilterProxyModel>
 #include <QThread>
 #include <QTreeView>
+
+#include <tuple>
 
 namespace qv::ui {
 namespace {
@@ -374,18 +377,31 @@ void CRecoveryPage::applyPlacement()
     const int percentLeft = w - kSeparatorDistance - 8 - kPercentWidth;
     percent_->setGeometry(percentLeft, h - kProgressRow, kPercentWidth, kRowHeight);
     bar_->setGeometry(kMargin, h - kProgressRow + 2, percentLeft - 6 - kMargin, kRowHeight - 4);
-    // Everything else: left edge, size and distance to the bottom edge.
-    filesLabel_->setGeometry(kMargin, h - kCountersRow, 50, kRowHeight);
-    files_->setGeometry(kMargin + 50, h - kCountersRow, 70, kRowHeight);
-    totalLabel_->setGeometry(140, h - kCountersRow, 95, kRowHeight);
-    total_->setGeometry(235, h - kCountersRow, 80, kRowHeight);
-    errorsLabel_->setGeometry(320, h - kCountersRow, 105, kRowHeight);
-    errors_->setGeometry(425, h - kCountersRow, 35, kRowHeight);
-    formatLabel_->setGeometry(kMargin, h - kFormatRow + 2, 60, kRowHeight);
-    formats_->setGeometry(kMargin + 90, h - kFormatRow, 300, 24);
-    modeLabel_->setGeometry(kMargin, h - kModeRow + 2, 90, kRowHeight);
-    signatureMode_->setGeometry(kMargin + 90, h - kModeRow, 170, kRowHeight + 2);
-    directoryMode_->setGeometry(kMargin + 265, h - kModeRow, 190, kRowHeight + 2);
+    // Everything else: left edge, size and distance to the bottom edge. The
+    // label widths follow their texts (the two languages differ).
+    const QFontMetrics metrics(font());
+    const QFontMetrics bold(files_->font());
+    auto width = [&metrics](const CTransparentStatic* label) {
+        return metrics.horizontalAdvance(label->text()) + 8;
+    };
+    const int valueWidth = bold.horizontalAdvance(QStringLiteral("000000")) + 8;
+    int x = kMargin;
+    for (auto [label, value, valueRoom] : {std::tuple{filesLabel_, files_, valueWidth},
+                                           std::tuple{totalLabel_, total_, valueWidth + 20},
+                                           std::tuple{errorsLabel_, errors_, valueWidth}}) {
+        label->setGeometry(x, h - kCountersRow, width(label), kRowHeight);
+        x += width(label);
+        value->setGeometry(x, h - kCountersRow, valueRoom, kRowHeight);
+        x += valueRoom + 12;
+    }
+    const int controlsLeft = kMargin + std::max(width(formatLabel_), width(modeLabel_)) + 4;
+    formatLabel_->setGeometry(kMargin, h - kFormatRow + 2, controlsLeft - kMargin, kRowHeight);
+    formats_->setGeometry(controlsLeft, h - kFormatRow, 300, 24);
+    modeLabel_->setGeometry(kMargin, h - kModeRow + 2, controlsLeft - kMargin, kRowHeight);
+    const int signatureWidth = signatureMode_->sizeHint().width();
+    signatureMode_->setGeometry(controlsLeft, h - kModeRow, signatureWidth, kRowHeight + 2);
+    directoryMode_->setGeometry(controlsLeft + signatureWidth + 16, h - kModeRow,
+                                directoryMode_->sizeHint().width(), kRowHeight + 2);
     update();
 }
 
