@@ -2,6 +2,7 @@
 
 #include "core/recovery/FileKind.h"
 #include "core/recovery/FormatMask.h"
+#include "core/run/RunController.h"
 #include "core/run/SharedContext.h"
 #include "core/settings/Settings.h"
 #include "ui/app/MessageBox.h"
@@ -182,6 +183,10 @@ RecoveryPresenter* CRecoveryPage::ensurePresenter()
     sink_ = std::make_unique<QtProgressSink>(
         this, [this](int32_t operation, int64_t value) { return presenter_->OnProgress(operation, value); });
     presenter_->setProgressSink(sink_.get());
+    presenter_->onIdle = [this] {
+        if (runs_ && runs_->onIdle)
+            runs_->onIdle();
+    };
     return presenter_.get();
 }
 

@@ -284,13 +284,16 @@ void RecoveryPresenter::settleScan()
 
 void RecoveryPresenter::threadEnded()
 {
+    // A worker that ended without its final report leaves the run as stopped.
     if (run_ != Run::None)
-        return;
+        finish(RUN_STOP, 0);
     if (lastRun_ == Run::Scan) {
         settleScan();
         view_.showTexts(texts_);
     }
     view_.showButtons(false, context_.status->deviceCount >= 1, false, haveRows_);
+    if (onIdle)
+        onIdle();
 }
 
 void RecoveryPresenter::UpdateStartControls(bool haveDevices)

@@ -68,6 +68,10 @@ public:
     int rememberedMode() const { return rememberedMode_; }
     const RecoveryTexts& texts() const { return texts_; }
 
+    // Runs once a worker has ended (the main window then clears the records
+    // of drives that left during the run).
+    std::function<void()> onIdle;
+
     // Asks a worker that may wait on the page to stop and waits for it,
     // serving the page's events through pump.
     void release(const std::function<void()>& pump);
