@@ -419,6 +419,57 @@ private slots:
         }
     }
 
+    void directoryModeScanSavesIntoTheChosenFolder()
+    {
+        // FAT16: 1 reserved sector, 2 tables of 8, 512 root entries (32
+        // sectors) at 17, 4 sectors a cluster; cluster 3 at sector 53.
+        const QString image = images_.make("fat.img", 4096 * 512);
+        qv::test::Bytes boot(512, 0);
+        boot[0] = 0xEB, boot[1] = 0x3C, boot[2] = 0x90;
+        std::memcpy(boot.data() + 3, "MSDOS5.0", 8);
+        qv::test::setLe16(boot, 11, 512);
+        boot[13] = 4;
+        qv::test::setLe16(boot, 14, 1);
+        boot[16] = 2;
+        qv::test::setLe16(boot, 17, 512);
+        qv::test::setLe16(boot, 19, 4096);
+        boot[21] = 0xF8;
+        qv::test::setLe16(boot, 22, 8);
+        boot[510] = 0x55, boot[511] = 0xAA;
+        qv::test::Bytes entry(32, 0);
+        std::memcpy(entry.data(), "\xE5" "EST    TXT", 11);
+        entry[11] = 0x20;
+        qv::test::setLe16(entry, 26, 3);
+        qv::test::setLe32(entry, 28, 3000);
+        const qv::test::Bytes content = qv::test::filler(3000, 77);
+        QVERIFY(place(image, 0, boot) && place(image, 17, entry) && place(image, 53, content));
+
+        PageDrive drive(image, 4096);
+        drive.settings.recoveryMode = 1;
+        CRecoveryPage page;
+        page.setContext(&drive.context, nullptr);
+        page.show();
+        QVERIFY(page.directoryModeButton()->isChecked());
+        QTest::mouseClick(page.scanButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
+        QCOMPARE(page.model()->rowCount(), 1);
+        QCOMPARE(column(page, 0, 0), QStringLiteral("_EST    .TXT"));
+        QCOMPARE(column(page, 0, 1), QStringLiteral("3000"));
+        QCOMPARE(page.valueText(1102), QStringLiteral("1"));
+        QCOMPARE(page.valueText(1103), QString::fromStdString(FormatSizeText(3000)));
+
+        // Saved by the directory-mode worker even after the choice changed.
+        page.signatureModeButton()->setChecked(true);
+        page.OnSelectAll();
+        QTemporaryDir out;
+        page.setFolderChooser([&out] { return out.path(); });
+        qv::ui::test::ModalCatcher catcher;
+        QTest::mouseClick(page.recoverButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
+        QVERIFY(catcher.texts.isEmpty());
+        QCOMPARE(readAll(out.filePath("_EST    .TXT")), asBytes(content));
+    }
+
     void previewOnlyForPicturesFoundBySignatureAndMenuChecksOnly()
     {
         const QString image = images_.make("menu.img", 1 << 20);
