@@ -10,6 +10,8 @@
 #include "support/SampleFiles.h"
 
 #include "core/device/DeviceRecord.h"
+#include "core/run/RunController.h"
+#include "ui/app/QtPost.h"
 #include "core/run/SharedContext.h"
 #include "core/settings/Settings.h"
 #include "core/text/StringTable.h"
@@ -108,8 +110,10 @@ int main(int argc, char** argv)
     context.settings = &settings;
     context.device = &record;
 
+    QObject host;
+    qv::RunController runs(context, qv::ui::QtPost(&host));
     qv::ui::CRecoveryPage page;
-    page.setContext(&context, nullptr);
+    page.setContext(&context, &runs);
     page.resize(700, 500);
     page.show();
 

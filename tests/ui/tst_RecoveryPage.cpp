@@ -3,15 +3,17 @@
 #include "../unit/support/SampleFiles.h"
 
 #include "core/device/DeviceRecord.h"
+#include "core/run/RunController.h"
+#include "ui/app/QtPost.h"
 #include "core/recovery/FileKind.h"
-#include "core/recovery/FormatSizeText.h"
+#include "core/text/Units.h"
 #include "core/recovery/FoundFile.h"
 #include "core/settings/Settings.h"
 #include "platform/image/ImageVolume.h"
 #include "support/UiFixtures.h"
 #include "core/settings/Settings.h"
 #include "ui/app/Language.h"
-#include "ui/app/MainDialog.h"
+#include "ui/app/AppWindow.h"
 #include "ui/app/NavigationBar.h"
 #include "ui/app/PageFactory.h"
 #include "ui/app/Text.h"
@@ -78,6 +80,8 @@ struct PageDrive {
     Settings settings;
     DeviceRecord record;
     SharedContext context;
+    QObject host;  // outlives the controller that posts to it
+    RunController runs{context, QtPost(&host)};
 };
 
 // Writes bytes into an image file at a sector.
@@ -243,7 +247,7 @@ private slots:
         QVERIFY(place(image, 64, png) && place(image, 128, bmp) && place(image, 256, pdf) && place(image, 512, zip));
         PageDrive drive(image, 8192);
         CRecoveryPage page;
-        page.setContext(&drive.context, nullptr);
+        page.setContext(&drive.context, &drive.runs);
         page.show();
         QVERIFY(QTest::qWaitForWindowExposed(&page));
         QCOMPARE(page.formatBox()->count(), 21);
@@ -299,7 +303,7 @@ private slots:
         QVERIFY(place(image, 0, qv::test::Png(2000)) && place(image, 64, qv::test::Pdf(3000)));
         PageDrive drive(image, uint32_t((qint64(2) << 30) / 512));
         CRecoveryPage page;
-        page.setContext(&drive.context, nullptr);
+        page.setContext(&drive.context, &drive.runs);
         page.show();
         QTest::mouseClick(page.scanButton(), Qt::LeftButton);
         QCOMPARE(page.scanButton()->text(), Text(112));
@@ -330,7 +334,7 @@ private slots:
         QVERIFY(place(image, 10, big) && place(image, 300, tiny) && place(image, 1500, qv::test::Pdf(100)));
         PageDrive drive(image, 2048);
         CRecoveryPage page;
-        page.setContext(&drive.context, nullptr);
+        page.setContext(&drive.context, &drive.runs);
         page.show();
         // Rows of a scan, replaced by rows whose lengths matter here.
         QTest::mouseClick(page.scanButton(), Qt::LeftButton);
@@ -447,7 +451,7 @@ private slots:
         PageDrive drive(image, 4096);
         drive.settings.recoveryMode = 1;
         CRecoveryPage page;
-        page.setContext(&drive.context, nullptr);
+        page.setContext(&drive.context, &drive.runs);
         page.show();
         QVERIFY(page.directoryModeButton()->isChecked());
         QTest::mouseClick(page.scanButton(), Qt::LeftButton);
@@ -478,7 +482,7 @@ private slots:
         QVERIFY(place(image, 8, bytes));
         PageDrive drive(image, 2048);
         CRecoveryPage page;
-        page.setContext(&drive.context, nullptr);
+        page.setContext(&drive.context, &drive.runs);
         page.show();
         listFile(page, "00000001.pdf", 100, 3000);
         listFile(page, "00000002.png", 8, int32_t(bytes.size()));
@@ -593,7 +597,7 @@ private slots:
         MainOptions options;
         options.systemDrives = false;
         options.images = {path.toStdString()};
-        MainDialog window(store, options);
+        AppWindow window(store, options);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QTest::mouseClick(window.navigationBar(), Qt::LeftButton, {},

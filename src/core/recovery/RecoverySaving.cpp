@@ -1,3 +1,4 @@
+#include "core/text/StringIds.h"
 #include "core/recovery/RecoverySaving.h"
 
 #include "core/device/SectorIO.h"
@@ -30,7 +31,7 @@ struct Saving {
         if (error)
             *error = what;
         context.status->setState(RUN_FAILED);
-        SendRecoveryProgress(context, 109);
+        SendRecoveryProgress(context, str::kReadError);
         return 0;
     }
 

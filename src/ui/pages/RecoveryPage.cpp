@@ -5,15 +5,14 @@
 #include "core/run/RunController.h"
 #include "core/run/SharedContext.h"
 #include "core/settings/Settings.h"
+#include "core/text/StringIds.h"
 #include "ui/app/MessageBox.h"
-#include "ui/app/QtProgressSink.h"
 #include "ui/app/Text.h"
 #include "ui/app/TransparentStatic.h"
 #include "ui/pages/FoundFilesModel.h"
 #include "ui/pages/PreviewDialog.h"
 
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QFileDialog>
 #include <QFontMetrics>
 #include <QFrame>
@@ -23,7 +22,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSortFilterProxyModel>
-#include <QThread>
 #include <QTreeView>
 
 #include <tuple>
@@ -141,19 +139,7 @@ CRecoveryPage::CRecoveryPage(QWidget* parent) : TestPage(parent)
     applyPlacement();
 }
 
-CRecoveryPage::~CRecoveryPage()
-{
-    releaseResources();
-}
-
-void CRecoveryPage::releaseResources()
-{
-    // A worker still running is told to stop; its reports (and a folder
-    // question, answered as a cancel) are served until it has ended.
-    closing_ = true;
-    if (presenter_)
-        presenter_->release([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 20); });
-}
+CRecoveryPage::~CRecoveryPage() = default;
 
 CTransparentStatic* CRecoveryPage::makeLabel(int textId)
 {
@@ -175,18 +161,8 @@ CTransparentStatic* CRecoveryPage::makeValue(Qt::Alignment alignment)
 
 RecoveryPresenter* CRecoveryPage::ensurePresenter()
 {
-    if (presenter_ || !context_)
-        return presenter_.get();
-    presenter_ = std::make_unique<RecoveryPresenter>(
-        *context_, static_cast<RecoveryView&>(*this),
-        [this](std::function<void()> fn) { QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection); });
-    sink_ = std::make_unique<QtProgressSink>(
-        this, [this](int32_t operation, int64_t value) { return presenter_->OnProgress(operation, value); });
-    presenter_->setProgressSink(sink_.get());
-    presenter_->onIdle = [this] {
-        if (runs_ && runs_->onIdle)
-            runs_->onIdle();
-    };
+    if (!presenter_ && context_ && runs_)
+        presenter_ = std::make_unique<RecoveryPresenter>(*context_, *runs_, static_cast<RecoveryView&>(*this));
     return presenter_.get();
 }
 
@@ -291,24 +267,17 @@ void CRecoveryPage::showTexts(const RecoveryTexts& texts)
     bar_->setValue(texts.bar);
 }
 
-void CRecoveryPage::showButtons(bool scanStops, bool scanEnabled, bool recoverStops, bool recoverEnabled)
+void CRecoveryPage::showRunState(bool, bool)
 {
-    scan_->setText(Text(scanStops ? 112 : 40700));
-    recover_->setText(Text(recoverStops ? 112 : 40701));
-    scan_->setEnabled(scanEnabled);
-    recover_->setEnabled(recoverEnabled);
-    const bool idle = !scanStops && !recoverStops;
-    formats_->setEnabled(idle);
-    signatureMode_->setEnabled(idle);
-    directoryMode_->setEnabled(idle);
-}
-
-void CRecoveryPage::showFailure(const std::string& message, const std::string& detail)
-{
-    QString text = QString::fromStdString(message);
-    if (!detail.empty())
-        text += QLatin1Char('\n') + QString::fromStdString(detail);
-    showStopMessage(text);
+    // Two buttons, one of which reads Stop: the presenter knows which.
+    const RecoveryButtons b = presenter_ ? presenter_->buttons() : RecoveryButtons{};
+    scan_->setText(Text(b.scanStops ? str::kStop : 40700));
+    recover_->setText(Text(b.recoverStops ? str::kStop : 40701));
+    scan_->setEnabled(b.scanEnabled);
+    recover_->setEnabled(b.recoverEnabled);
+    formats_->setEnabled(b.idle());
+    signatureMode_->setEnabled(b.idle());
+    directoryMode_->setEnabled(b.idle());
 }
 
 FoundFileList& CRecoveryPage::foundList()
@@ -330,23 +299,10 @@ int CRecoveryPage::settleRows(uint64_t* totalLength)
 
 std::string CRecoveryPage::chooseFolder()
 {
-    // Asked from the saving worker: the chooser runs on the GUI thread
-    // while the worker waits.
-    QString folder;
-    auto ask = [this, &folder] {
-        if (closing_)
-            return;
-        if (folderChooser_) {
-            folder = folderChooser_();
-            return;
-        }
-        folder = QFileDialog::getExistingDirectory(this, Text(40711), QString(),
-                                                   QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
-    };
-    if (QThread::currentThread() == thread())
-        ask();
-    else
-        QMetaObject::invokeMethod(this, ask, Qt::BlockingQueuedConnection);
+    const QString folder =
+        folderChooser_ ? folderChooser_()
+                       : QFileDialog::getExistingDirectory(this, Text(40711), QString(),
+                                                           QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
     return folder.toStdString();
 }
 

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 class QComboBox;
 class QFrame;
@@ -19,7 +20,6 @@ namespace qv::ui {
 
 class CTransparentStatic;
 class FoundFilesModel;
-class QtProgressSink;
 
 // The recovery page: scans the drive for files by their signatures (or
 // lists the deleted entries of its FAT directories), shows them in a list
@@ -32,7 +32,6 @@ public:
     ~CRecoveryPage() override;
 
     void updateStartControls(bool haveDevices) override;
-    void releaseResources() override;
 
     void OnScan();
     void OnRecover();
@@ -69,9 +68,12 @@ protected:
 
 private:
     // RecoveryView
+    void showRunState(bool running, bool startEnabled) override;
+    void showFailure(const std::string& message, const std::string& detail) override
+    {
+        showFailureBox(message, detail);
+    }
     void showTexts(const RecoveryTexts& texts) override;
-    void showButtons(bool scanStops, bool scanEnabled, bool recoverStops, bool recoverEnabled) override;
-    void showFailure(const std::string& message, const std::string& detail) override;
     FoundFileList& foundList() override;
     void clearRows() override;
     int settleRows(uint64_t* totalLength) override;
@@ -105,11 +107,9 @@ private:
     QRadioButton* directoryMode_;
     QFrame* separator_;
 
-    std::unique_ptr<QtProgressSink> sink_;
     std::unique_ptr<RecoveryPresenter> presenter_;
     std::function<QString()> folderChooser_;
     bool settingsApplied_ = false;
-    bool closing_ = false;
 };
 
 }  // namespace qv::ui

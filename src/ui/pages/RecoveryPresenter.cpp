@@ -3,17 +3,17 @@
 #include "core/device/DeviceRecord.h"
 #include "core/recovery/DirectoryScanner.h"
 #include "core/recovery/FormatMask.h"
-#include "core/recovery/FormatSizeText.h"
 #include "core/recovery/RecoveryProgress.h"
 #include "core/recovery/RecoverySaving.h"
 #include "core/recovery/SignatureScanner.h"
 #include "core/settings/Settings.h"
+#include "core/text/StringIds.h"
 #include "core/text/StringTable.h"
+#include "core/text/Units.h"
 #include "platform/image/PosixOutputFolder.h"
 #include "platform/linux/OutputFolderCheck.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace qv::ui {
 namespace {
@@ -23,6 +23,10 @@ constexpr int kNoFilesSelected = 152;
 constexpr int kFolderRefused = 40712;
 constexpr int kCannotCreate = 40713;
 constexpr int kDirectoryMode = 1;
+constexpr int kSignatureMode = 2;
+// The saving worker's question for the folder: a report while the run is
+// still starting.
+constexpr int64_t kAskFolder = -1;
 
 std::string replaceTwo(std::string text, const std::string& first, const std::string& second)
 {
@@ -65,105 +69,108 @@ struct RecoveryPresenter::SavingFolder : OutputFolder {
     std::string& failure;
 };
 
-RecoveryPresenter::RecoveryPresenter(SharedContext& context, RecoveryView& view, WorkerThread::Post post)
-    : context_(context), view_(view), thread_(std::move(post))
+RecoveryPresenter::RecoveryPresenter(SharedContext& context, RunController& runs, RecoveryView& view)
+    : RunPresenter(context, runs, view), recoveryView_(view)
 {
 }
 
-RecoveryPresenter::~RecoveryPresenter()
+RecoveryButtons RecoveryPresenter::buttons() const
 {
-    if (thread_.running()) {
-        context_.status->setState(RUN_STOP);
-        thread_.join();
+    RecoveryButtons b;
+    if (running()) {
+        b.scanStops = run_ == Run::Scan;
+        b.recoverStops = run_ == Run::Save;
+        b.scanEnabled = b.scanStops;
+        b.recoverEnabled = b.recoverStops;
+        return b;
     }
-}
-
-bool RecoveryPresenter::begin(Run run, std::function<void()> worker)
-{
-    RunStatus& status = *context_.status;
-    DisableMainControls(status);
-    status.progressWindow = sink_;
-    status.listControl = &view_.foundList();
-    status.busy = 1;
-    status.setState(RUN_STARTING);
-    workerError_.clear();
-    refusal_.clear();
-    createFailure_.clear();
-    run_ = run;
-    if (!thread_.start(std::move(worker), [this] { threadEnded(); })) {
-        run_ = Run::None;
-        status.busy = 0;
-        EnableMainControls(status);
-        return false;
-    }
-    return true;
+    // Both come back once the worker has ended.
+    const bool idle = !active();
+    b.scanEnabled = idle && haveDevices_;
+    b.recoverEnabled = idle && haveRows_ && recoverAllowed_;
+    return b;
 }
 
 void RecoveryPresenter::ScanOrStop(uint64_t mask)
 {
-    if (run_ == Run::Scan) {
-        // Back to idle at once; Scan comes back when the worker has ended.
-        context_.status->setState(RUN_STOP);
-        finish(RUN_STOP, 0);
+    if (running()) {
+        if (run_ == Run::Scan) {
+            rememberedMode_ = runMode_;
+            recoverAllowed_ = true;
+            Stop();
+        }
         return;
     }
-    if (active() || !context_.device || !sink_)
+    if (active() || !context_.device)
         return;
-    view_.clearRows();
+    recoveryView_.clearRows();
     haveRows_ = false;
     texts_ = RecoveryTexts{};
     SetFormatMask(mask);
-    runMode_ = context_.settings && context_.settings->recoveryMode == kDirectoryMode ? kDirectoryMode : 2;
+    runMode_ = context_.settings && context_.settings->recoveryMode == kDirectoryMode ? kDirectoryMode
+                                                                                      : kSignatureMode;
     DeviceRecord& record = *context_.device;
     record.foundCount = 0;
     record.foundBytes = 0;
     record.readErrors = 0;
+    context_.status->listControl = &recoveryView_.foundList();
+    run_ = Run::Scan;
     const int mode = runMode_;
-    if (begin(Run::Scan, [this, mode] { scanWorker(mode); }))
-        view_.showButtons(true, true, false, false);
+    if (!startRun([this, mode](SharedContext& context) { scanWorker(context, mode); }))
+        run_ = Run::None;
+    pushTexts();
 }
 
 void RecoveryPresenter::RecoverOrStop()
 {
-    if (run_ == Run::Save) {
-        context_.status->setState(RUN_STOP);
+    if (running()) {
+        if (run_ == Run::Save)
+            runs_.requestStop();
         return;
     }
-    if (active() || !context_.device || !sink_)
+    if (active() || !context_.device)
         return;
+    workerError_.clear();
+    refusal_.clear();
+    createFailure_.clear();
+    context_.status->listControl = &recoveryView_.foundList();
+    run_ = Run::Save;
     const int mode = rememberedMode_;
-    if (begin(Run::Save, [this, mode] { saveWorker(mode); }))
-        view_.showButtons(false, false, true, true);
+    if (!startRun([this, mode](SharedContext& context) { saveWorker(context, mode); }))
+        run_ = Run::None;
 }
 
-void RecoveryPresenter::scanWorker(int mode)
+void RecoveryPresenter::scanWorker(SharedContext& context, int mode)
 {
     if (mode == kDirectoryMode)
-        ScanDeletedEntries(context_);
+        ScanDeletedEntries(context);
     else
-        ScanSignatures(context_);
+        ScanSignatures(context);
 }
 
-void RecoveryPresenter::saveWorker(int mode)
+void RecoveryPresenter::saveWorker(SharedContext& context, int mode)
 {
     const bool directory = mode == kDirectoryMode;
-    std::vector<FoundFile> files = context_.status->listControl->checkedFiles();
+    std::vector<FoundFile> files = context.status->listControl->checkedFiles();
     if (directory)
         files.erase(std::remove_if(files.begin(), files.end(), [](const FoundFile& f) { return !f.deleted; }),
                     files.end());
     if (files.empty()) {
         NoFolder none;
-        directory ? RecoverDeletedEntries(context_, none) : RecoverToFolder(context_, none);
+        directory ? RecoverDeletedEntries(context, none) : RecoverToFolder(context, none);
         return;
     }
-    const std::string folder = view_.chooseFolder();
-    if (folder.empty()) {
-        // A cancelled chooser writes nothing and ends as a stop.
-        context_.status->setState(RUN_STOP);
-        SendRecoveryProgress(context_, 0);
+    folderAnswered_ = false;
+    SendRecoveryProgress(context, kAskFolder);
+    if (!folderAnswered_ || chosenFolder_.empty()) {
+        // A cancelled chooser (or a page gone meanwhile) writes nothing and
+        // ends as a stop.
+        context.status->setState(RUN_STOP);
+        SendRecoveryProgress(context, 0);
         return;
     }
-    const std::string volume = context_.device->handle ? context_.device->handle->path() : std::string();
+    const std::string folder = chosenFolder_;
+    const std::string volume = context.device->handle ? context.device->handle->path() : std::string();
     std::string why;
     const auto place = linux_platform::PlaceOfOutputFolder(volume, folder, &why);
     if (place == linux_platform::FolderPlace::OnScannedDrive)
@@ -178,139 +185,134 @@ void RecoveryPresenter::saveWorker(int mode)
             refusal_ = why;
     }
     if (!refusal_.empty()) {
-        context_.status->setState(RUN_FAILED);
-        SendRecoveryProgress(context_, kFolderRefused);
+        context.status->setState(RUN_FAILED);
+        SendRecoveryProgress(context, kFolderRefused);
         return;
     }
     SavingFolder out(folder, createFailure_);
     if (directory)
-        RecoverDeletedEntries(context_, out, &workerError_);
+        RecoverDeletedEntries(context, out, &workerError_);
     else
-        RecoverToFolder(context_, out, &workerError_);
+        RecoverToFolder(context, out, &workerError_);
+}
+
+void RecoveryPresenter::onStarting(int32_t operation, int64_t value)
+{
+    if (operation != OP_RECOVERY || value != kAskFolder || run_ != Run::Save)
+        return;
+    chosenFolder_ = recoveryView_.chooseFolder();
+    folderAnswered_ = true;
 }
 
 void RecoveryPresenter::refreshCounters()
 {
     const DeviceRecord& record = *context_.device;
-    char text[64];
     if (runMode_ == kDirectoryMode) {
         // The directory walk keeps no counters of its own: the list's.
         uint64_t total = 0;
-        const int rows = view_.settleRows(&total);
-        std::snprintf(text, sizeof text, "%d", rows);
-        texts_.files = text;
+        texts_.files = Format("%d", recoveryView_.settleRows(&total));
         texts_.total = FormatSizeText(total);
     } else {
-        std::snprintf(text, sizeof text, "%d", record.foundCount);
-        texts_.files = text;
+        texts_.files = Format("%d", record.foundCount);
         texts_.total = FormatSizeText(record.foundBytes);
     }
-    std::snprintf(text, sizeof text, "%d", record.readErrors);
-    texts_.readErrors = text;
-}
-
-int64_t RecoveryPresenter::OnProgress(int32_t operation, int64_t value)
-{
-    if (operation != OP_RECOVERY || run_ == Run::None || !context_.device)
-        return 1;
-    const int32_t state = context_.status->state();
-    if (state == RUN_ACTIVE) {
-        char text[32];
-        std::snprintf(text, sizeof text, "%.1f %%", double(value) / 10.0);
-        texts_.percent = text;
-        texts_.bar = int(std::clamp<int64_t>(value, 0, 1000));
-        if (run_ == Run::Scan)
-            refreshCounters();
-        view_.showTexts(texts_);
-        return 1;
-    }
-    if (state == RUN_STOP || state == RUN_DONE || state == RUN_FAILED) {
-        finish(state, value);
-        return 1;
-    }
-    view_.showTexts(texts_);
-    return 1;
-}
-
-void RecoveryPresenter::finish(int32_t state, int64_t value)
-{
-    const Run ended = run_;
-    if (ended == Run::None)
-        return;
-    lastRun_ = ended;
-    if (ended == Run::Scan) {
-        rememberedMode_ = runMode_;
-        // The counters as the scan left them (the last periodic report may
-        // be up to 0.3 s old), and every row in the list; after a stop the
-        // worker may still run, and threadEnded does this.
-        if (state != RUN_STOP || !thread_.running())
-            settleScan();
-    }
-    if (state == RUN_DONE) {
-        texts_.percent = "100 %";
-        texts_.bar = 1000;
-    }
-    run_ = Run::None;
-    RunStatus& status = *context_.status;
-    EnableMainControls(status);
-    status.busy = 0;
-    // Scan comes back once the worker has really ended.
-    view_.showButtons(false, !thread_.running(), false, haveRows_);
-    view_.showTexts(texts_);
-    if (state == RUN_FAILED) {
-        const int id = value == kFolderRefused ? kReadError : int(value);
-        std::string message = LoadText(id);
-        if (value == kFolderRefused)
-            message = refusal_;
-        view_.showFailure(message, value == kFolderRefused ? std::string() : failureDetail(value));
-    }
-}
-
-std::string RecoveryPresenter::failureDetail(int64_t value) const
-{
-    if (value != kReadError)
-        return {};
-    if (!createFailure_.empty())
-        return createFailure_;
-    return workerError_;
+    texts_.readErrors = Format("%d", record.readErrors);
 }
 
 void RecoveryPresenter::settleScan()
 {
+    // The counters as the scan left them (the last periodic report may be
+    // up to 0.3 s old), and every row in the list.
     uint64_t total = 0;
-    haveRows_ = view_.settleRows(&total) > 0;
+    haveRows_ = recoveryView_.settleRows(&total) > 0;
     refreshCounters();
 }
 
-void RecoveryPresenter::threadEnded()
+void RecoveryPresenter::onActive(int32_t operation, int64_t value)
 {
-    // A worker that ended without its final report leaves the run as stopped.
-    if (run_ != Run::None)
-        finish(RUN_STOP, 0);
-    if (lastRun_ == Run::Scan) {
-        settleScan();
-        view_.showTexts(texts_);
+    if (operation != OP_RECOVERY)
+        return;
+    texts_.percent = Format("%.1f %%", double(value) / 10.0);
+    texts_.bar = int(std::clamp<int64_t>(value, 0, 1000));
+    if (run_ == Run::Scan)
+        refreshCounters();
+}
+
+void RecoveryPresenter::endRun()
+{
+    if (run_ == Run::Scan) {
+        rememberedMode_ = runMode_;
+        recoverAllowed_ = true;
     }
-    view_.showButtons(false, context_.status->deviceCount >= 1, false, haveRows_);
-    if (onIdle)
-        onIdle();
+    finishRun();
+}
+
+void RecoveryPresenter::onDone(int32_t, int64_t)
+{
+    if (run_ == Run::Scan)
+        settleScan();
+    texts_.percent = "100 %";
+    texts_.bar = 1000;
+    endRun();
+}
+
+void RecoveryPresenter::onStopped(int32_t, int64_t)
+{
+    if (run_ == Run::Scan)
+        settleScan();
+    endRun();
+}
+
+void RecoveryPresenter::onFailed(int32_t, int64_t value)
+{
+    if (run_ == Run::Scan)
+        settleScan();
+    std::string message, detail;
+    if (value == kFolderRefused) {
+        message = refusal_;
+    } else {
+        message = LoadText(int(value));
+        if (value == kReadError)
+            detail = !createFailure_.empty() ? createFailure_
+                     : !workerError_.empty() ? workerError_
+                                             : FailureText(context_.status->failure);
+    }
+    endRun();
+    recoveryView_.showFailure(message, detail);
+}
+
+void RecoveryPresenter::pushTexts()
+{
+    recoveryView_.showTexts(texts_);
+}
+
+void RecoveryPresenter::workerEnded()
+{
+    // A stop from the Scan button ended the run before the worker did: its
+    // rows and counters are complete only now.
+    const bool stoppedScan = run_ == Run::Scan && !running();
+    RunPresenter::workerEnded();
+    if (stoppedScan) {
+        settleScan();
+        pushTexts();
+    }
+    recoveryView_.showRunState(running(), !active());
+}
+
+void RecoveryPresenter::idleRestored()
+{
+    RunPresenter::idleRestored();
+    recoveryView_.showRunState(false, true);
 }
 
 void RecoveryPresenter::UpdateStartControls(bool haveDevices)
 {
+    haveDevices_ = haveDevices;
     if (active())
         return;
-    view_.showButtons(false, haveDevices, false, false);
-}
-
-void RecoveryPresenter::release(const std::function<void()>& pump)
-{
-    if (!active())
-        return;
-    if (run_ != Run::None)
-        context_.status->setState(RUN_STOP);
-    while (thread_.running())
-        pump();
+    // The rows may be of a drive that is gone: Recover waits for a scan.
+    recoverAllowed_ = false;
+    recoveryView_.showRunState(false, true);
 }
 
 }  // namespace qv::ui
