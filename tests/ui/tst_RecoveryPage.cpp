@@ -62,26 +62,12 @@ std::unique_ptr<FoundFile> signatureFile(int number, int32_t length)
     return file;
 }
 
-// A drive for the page alone: context, status, settings and one record,
-// over an image file.
-struct PageDrive {
+// A drive for the page alone over an image file.
+struct PageDrive : qv::ui::test::PageDrive {
     PageDrive(const QString& path, uint32_t sectors)
+        : qv::ui::test::PageDrive(ImageVolume::open(path.toStdString()), sectors)
     {
-        record.handle = ImageVolume::open(path.toStdString());
-        record.listed = 1;
-        record.sectorCount = sectors;
-        status.deviceCount = 1;
-        context.status = &status;
-        context.settings = &settings;
-        context.device = &record;
-        std::strncpy(context.appTitle, "Quorvane", sizeof context.appTitle - 1);
     }
-    RunStatus status;
-    Settings settings;
-    DeviceRecord record;
-    SharedContext context;
-    QObject host;  // outlives the controller that posts to it
-    RunController runs{context, QtPost(&host)};
 };
 
 // Writes bytes into an image file at a sector.
