@@ -108,14 +108,14 @@ QString column(const CRecoveryPage& page, int row, int column)
     return model->data(model->index(row, column)).toString();
 }
 
-QByteArray pngOf(int width, int height, QColor colour)
+QByteArray pngOf(int width, int height, QColor colour, const char* format = "PNG")
 {
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(colour);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
+    image.save(&buffer, format);
     return bytes;
 }
 
@@ -218,6 +218,14 @@ private slots:
         QCOMPARE(t.height(), tallShot.height());
         QVERIFY(qAbs(t.width() - tallShot.height() / 5) <= 1);
         QVERIFY(qAbs(t.left() - (tallShot.width() - 1 - t.right())) <= 1);  // centred horizontally
+
+        // Every picture kind the menu offers decodes (TIFF needs its plugin).
+        for (const char* format : {"JPG", "BMP", "TIF"}) {
+            const QByteArray bytes = pngOf(40, 30, red, format);
+            QVERIFY2(!bytes.isEmpty(), format);
+            QVERIFY2(CPreviewDialog(bytes).hasPicture(), format);
+        }
+        QVERIFY(CPreviewDialog(asBytes(qv::test::Gif(10))).hasPicture());
 
         // Bytes that are no picture leave the dialog empty.
         CPreviewDialog broken(QByteArray("\xFF\xD8\xFF garbage", 12));
