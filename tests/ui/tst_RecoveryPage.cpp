@@ -28,6 +28,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
@@ -520,6 +521,19 @@ private slots:
         page.OnDeselectAll();
         QVERIFY(page.model()->list().checkedFiles().empty());
         QCOMPARE(page.listView()->selectionModel()->selectedRows().size(), 1);
+
+        // List order until a header is clicked; a click sorts by its column.
+        QCOMPARE(page.sortedModel()->sortColumn(), -1);
+        QTest::mouseClick(page.listView()->header()->viewport(), Qt::LeftButton, {},
+                          QPoint(page.listView()->header()->sectionViewportPosition(1) + 20, 5));
+        QCOMPARE(page.sortedModel()->sortColumn(), 1);
+
+        // A larger page: the list grows, the buttons keep their size and
+        // their distances to the right and bottom edges.
+        const QRect list = page.listView()->geometry(), scan = page.scanButton()->geometry();
+        page.resize(page.width() + 200, page.height() + 100);
+        QCOMPARE(page.listView()->geometry().size(), list.size() + QSize(200, 100));
+        QCOMPARE(page.scanButton()->geometry(), scan.translated(200, 100));
     }
 
 private:
