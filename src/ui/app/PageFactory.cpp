@@ -3,6 +3,7 @@
 #include "core/text/StringIds.h"
 #include "ui/app/TestPage.h"
 #include "ui/pages/ErrorScanPage.h"
+#include "ui/pages/RecoveryPage.h"
 
 namespace qv::ui {
 
@@ -23,7 +24,7 @@ TestPage* MakePage(PageIndex index, QWidget* parent)
     case kInformationPage: return new TestPage(parent);
     case kErrorScanPage: return new CErrorScanPage(parent);
     case kErasePage: return new TestPage(parent);
-    case kRecoveryPage: return new TestPage(parent);
+    case kRecoveryPage: return new CRecoveryPage(parent);
     case kBackupPage: return new TestPage(parent);
     case kRawBenchmarkPage: return new TestPage(parent);
     case kFileBenchmarkPage: return new TestPage(parent);
