@@ -1,5 +1,6 @@
 #include "ui/app/MainDialog.h"
 
+#include "platform/linux/LinuxInfoSystem.h"
 #include "platform/linux/SystemDrives.h"
 #include "ui/app/AboutDialog.h"
 #include "ui/app/DrawGradient.h"
@@ -13,6 +14,7 @@
 #include "ui/app/TestPage.h"
 #include "ui/app/Text.h"
 #include "ui/app/TransparentStatic.h"
+#include "ui/pages/InfoPage.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -182,9 +184,9 @@ void MainDialog::buildMenus()
     current->setEnabled(false);
 
     QMenu* help = menuBar_->addMenu(Text(10207));
-    QAction* manual = help->addAction(Text(32778));
+    manualAction_ = help->addAction(Text(32778));
     // The manual comes with its own change; the item is there to be found.
-    manual->setEnabled(false);
+    manualAction_->setEnabled(false);
     help->addSeparator();
     help->addAction(Text(32779), this, &MainDialog::showAbout);
 }
@@ -221,6 +223,17 @@ void MainDialog::initialise()
         pageStack_->addWidget(page);
     }
     pagesCreated_ = true;
+    if (auto* info = qobject_cast<CInfoPage*>(pages_[kInformationPage])) {
+        InfoSystem* system = options_.infoSystem;
+        if (!system) {
+            infoSystem_ = std::make_unique<linux_platform::LinuxInfoSystem>(
+                [this](int driveIndex) { return source_.slotName(driveIndex); });
+            system = infoSystem_.get();
+        }
+        info->setInfoSystem(system, &store_);
+        // F1 on the page opens the manual as the menu item does.
+        connect(info, &CInfoPage::manualRequested, manualAction_, &QAction::trigger);
+    }
     updatePageAvailability();
 
     resize(kInitialSize);

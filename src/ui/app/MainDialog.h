@@ -2,6 +2,7 @@
 
 #include "core/device/DriveList.h"
 #include "core/device/SlotDriveSource.h"
+#include "core/info/InfoSystem.h"
 #include "core/run/RunController.h"
 #include "core/settings/Settings.h"
 #include "platform/image/ImageCandidates.h"
@@ -15,6 +16,7 @@
 #include <string>
 #include <vector>
 
+class QAction;
 class QComboBox;
 class QFrame;
 class QLabel;
@@ -34,6 +36,9 @@ struct MainOptions {
     std::vector<std::string> images;
     // The kernel's disks and their arrivals; off in the window tests.
     bool systemDrives = true;
+    // What the information page asks of the system; null: the running
+    // Linux system. Tests put a fake USB tree here.
+    InfoSystem* infoSystem = nullptr;
 };
 
 // The main window: device selector and main buttons over the navigation
@@ -129,6 +134,8 @@ private:
     std::unique_ptr<DriveList> drives_;
     std::unique_ptr<RunController> runs_;
     std::unique_ptr<DriveWatcher> watcher_;
+    std::unique_ptr<InfoSystem> infoSystem_;
+    QAction* manualAction_ = nullptr;
 
     std::array<TestPage*, kPageCount> pages_{};
     int currentPage_ = -1;
