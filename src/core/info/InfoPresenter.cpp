@@ -101,35 +101,49 @@ VolumeTexts InfoPresenter::ClearVolumeInfo()
     return texts;
 }
 
-VolumeTexts InfoPresenter::RefreshVolumeInfo() const
+std::optional<VolumeFacts> InfoPresenter::QueryVolume() const
 {
     const DeviceRecord* record = context_.device;
-    if (!record || record->capacityLba == 0)
+    if (!record || record->capacityLba == 0 || record->driveIndex <= 0)
+        return std::nullopt;
+    DeviceHandle handle = record->handle.get();
+    return system_.describeVolume(record->driveIndex, handle ? handle->path() : "");
+}
+
+VolumeTexts InfoPresenter::RefreshVolumeInfo() const
+{
+    if (!context_.device)
+        return ClearVolumeInfo();
+    return TextsFor(*context_.device, QueryVolume());
+}
+
+VolumeTexts InfoPresenter::TextsFor(const DeviceRecord& record, const std::optional<VolumeFacts>& facts)
+{
+    if (record.capacityLba == 0)
         return ClearVolumeInfo();
 
     VolumeTexts texts;
-    const uint64_t lba = record->capacityLba;
+    const uint64_t lba = record.capacityLba;
     texts.capacityMb = format("%llu %s", static_cast<unsigned long long>(lba / 2048), LoadText(201).c_str());
     texts.capacityBytes = format("%llu %s", static_cast<unsigned long long>(lba * 512), LoadText(205).c_str());
     texts.capacitySectors = format("%llu %s", static_cast<unsigned long long>(lba), LoadText(208).c_str());
 
     const std::string noData = LoadText(207);
     texts.fileSystem = texts.label = texts.used = texts.free = noData;
-    if (record->driveIndex > 0) {
-        DeviceHandle handle = record->handle.get();
-        const VolumeFacts facts = system_.describeVolume(record->driveIndex, handle ? handle->path() : "");
-        if (record->sectorCount != 0 && facts.identified) {
-            texts.fileSystem = facts.fileSystem;
-            texts.label = facts.label;
+    if (facts && record.driveIndex > 0) {
+        // Without a medium the file system is not looked at.
+        if (record.sectorCount != 0 && facts->identified) {
+            texts.fileSystem = facts->fileSystem;
+            texts.label = facts->label;
         }
-        if (facts.mounted) {
-            const SpaceFigures space = ComputeSpace(facts.totalBytes, facts.freeBytes);
+        if (facts->mounted) {
+            const SpaceFigures space = ComputeSpace(facts->totalBytes, facts->freeBytes);
             texts.free = mbText(space.freeMb, space.freePercent);
             texts.used = mbText(space.usedMb, space.usedPercent);
         }
     }
-    texts.name = fieldText(record->productText);
-    texts.version = fieldText(record->revisionText);
+    texts.name = fieldText(record.productText);
+    texts.version = fieldText(record.revisionText);
     return texts;
 }
 

@@ -42,6 +42,11 @@ public:
     // has no capacity.
     VolumeTexts RefreshVolumeInfo() const;
     static VolumeTexts ClearVolumeInfo();
+    // What the system says of the selected drive's volume; nullopt where it
+    // is not asked (no capacity, or the first slot).
+    std::optional<VolumeFacts> QueryVolume() const;
+    // The texts of a record with those facts.
+    static VolumeTexts TextsFor(const DeviceRecord& record, const std::optional<VolumeFacts>& facts);
 
     // The USB tree; nullopt while the "Disable USB Scan" setting is on (the
     // page then keeps what it shows).

@@ -3,6 +3,7 @@
 #include "core/text/StringTable.h"
 #include "platform/linux/SystemDrives.h"
 
+#include <cstdlib>
 #include <cstring>
 
 namespace qv::cli {
@@ -74,6 +75,24 @@ bool TakeImageOptions(std::vector<std::string>& args, CliSession& session, std::
     }
     args = std::move(rest);
     return true;
+}
+
+bool EnglishLocale()
+{
+    for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = std::getenv(name);
+        if (value && *value)
+            return std::strncmp(value, "ru", 2) != 0;
+    }
+    return true;
+}
+
+std::string PadToColumns(const std::string& text, size_t columns)
+{
+    size_t used = 0;
+    for (unsigned char c : text)
+        used += (c & 0xC0) != 0x80;
+    return used < columns ? text + std::string(columns - used, ' ') : text + " ";
 }
 
 bool OpenCommandDrive(std::vector<std::string>& args, CliSession& session, std::string* error)

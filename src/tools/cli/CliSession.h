@@ -52,6 +52,13 @@ private:
     std::unique_ptr<DriveList> drives_;
 };
 
+// True unless the user's locale (LANGUAGE, LC_ALL, LC_MESSAGES, LANG) is
+// Russian.
+bool EnglishLocale();
+
+// The text followed by blanks up to that many columns (UTF-8 characters).
+std::string PadToColumns(const std::string& text, size_t columns);
+
 // Pulls "--image FILE" pairs out of args (attaching them) and returns the
 // rest; false with a message when an --image lacks its file.
 bool TakeImageOptions(std::vector<std::string>& args, CliSession& session, std::vector<std::string>* names,

@@ -25,16 +25,6 @@ void onInterrupt(int)
         interruptTarget->store(RUN_STOP, std::memory_order_relaxed);
 }
 
-bool englishLocale()
-{
-    for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
-        const char* value = std::getenv(name);
-        if (value && *value)
-            return std::strncmp(value, "ru", 2) != 0;
-    }
-    return true;
-}
-
 // Prints the log lines, and on a terminal keeps one progress line below them.
 class TerminalView : public ErrorScanView {
 public:
@@ -85,7 +75,7 @@ int usage(const char* message)
 
 int runErrorScan(const std::vector<std::string>& argsIn)
 {
-    UseEnglishTexts(englishLocale());
+    UseEnglishTexts(EnglishLocale());
     std::vector<std::string> args = argsIn;
     bool write = false, read = true, confirmed = false;
     long passes = 1;
