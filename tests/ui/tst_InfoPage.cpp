@@ -10,6 +10,7 @@
 #include "ui/pages/InfoPage.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QHeaderView>
 #include <QPushButton>
@@ -137,6 +138,7 @@ private slots:
         // The drive's own stick is marked, selected and described.
         QTreeWidgetItem* stick = root->child(0)->child(1);
         QCOMPARE(page->driveItem(), stick);
+        QCOMPARE(CInfoPage::itemId(stick), QStringLiteral("1-1.2"));
         QVERIFY(stick->font(0).bold());
         QVERIFY(!root->child(1)->font(0).bold());
         QCOMPARE(tree->currentItem(), stick);
@@ -213,9 +215,72 @@ private slots:
     }
 };
 
+// Not a test: with QUORVANE_SCREENSHOTS=DIR set the main window is
+// photographed on the information page over the running system's drives
+// and USB tree, in both languages (the guest check runs it on a hub with
+// sticks). QUORVANE_INFO_DRIVE selects a drive ("sdb") first, and
+// QUORVANE_INFO_EXPECT names the USB device ("1-1.2") that must then be
+// the marked item.
+class InfoScreenshots : public QObject {
+    Q_OBJECT
+private slots:
+    void pageOverTheSystem_data()
+    {
+        QTest::addColumn<bool>("english");
+        QTest::newRow("ru") << false;
+        QTest::newRow("en") << true;
+    }
+    void pageOverTheSystem()
+    {
+        const QString dir = qEnvironmentVariable("QUORVANE_SCREENSHOTS");
+        QFETCH(bool, english);
+        QTranslator translator;
+        if (english)
+            QVERIFY(InstallEnglish(*qApp, translator, QStringLiteral(QUORVANE_TRANSLATIONS_DIR)));
+        MemoryProfileStore store;
+        MainOptions options;
+        const QString image = qEnvironmentVariable("QUORVANE_INFO_IMAGE");
+        if (!image.isEmpty()) {
+            options.systemDrives = false;
+            options.images = {image.toStdString()};
+        }
+        MainDialog window(store, options);
+        window.resize(window.width(), window.height() + 60);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto* page = qobject_cast<CInfoPage*>(window.page(kInformationPage));
+        QVERIFY(page);
+        const QString drive = qEnvironmentVariable("QUORVANE_INFO_DRIVE");
+        if (!drive.isEmpty()) {
+            QComboBox* selector = window.deviceSelector();
+            const int index = selector->findText("(" + drive + ")", Qt::MatchStartsWith);
+            QVERIFY2(index >= 0, qPrintable("no drive " + drive + " in the selector"));
+            selector->setCurrentIndex(index);
+            emit selector->activated(index);
+        }
+        const QString expect = qEnvironmentVariable("QUORVANE_INFO_EXPECT");
+        if (!expect.isEmpty()) {
+            QVERIFY(page->driveItem());
+            QCOMPARE(page->usbTree()->currentItem(), page->driveItem());
+            QVERIFY(page->driveItem()->font(0).bold());
+            QCOMPARE(CInfoPage::itemId(page->driveItem()), expect);
+            qInfo("marked item: %s", qPrintable(page->driveItem()->text(0)));
+        }
+        QTest::qWait(50);
+        const QString lang = english ? "en" : "ru";
+        QVERIFY(window.grab().save(QDir(dir).filePath("info-" + lang + ".png")));
+        if (english)
+            RemoveTranslation(*qApp, translator);
+    }
+};
+
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    if (!qEnvironmentVariableIsEmpty("QUORVANE_SCREENSHOTS")) {
+        InfoScreenshots shots;
+        return QTest::qExec(&shots, argc, argv);
+    }
     InfoPageTest test;
     return QTest::qExec(&test, argc, argv);
 }

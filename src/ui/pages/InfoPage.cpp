@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
+#include <algorithm>
+
 namespace qv::ui {
 
 Q_LOGGING_CATEGORY(lcUsb, "quorvane.usb", QtInfoMsg)
@@ -24,10 +26,10 @@ constexpr int kTemplateHeight = 460;
 constexpr int kMargin = 10;
 constexpr int kRowHeight = 18;
 constexpr int kLabelLeft = 20;
-constexpr int kValueLeft = 120;
-constexpr int kRightLabelLeft = 310;
-constexpr int kRightValueLeft = 420;
-constexpr int kValueWidth = 170;
+constexpr int kValueLeft = 100;
+constexpr int kRightLabelLeft = 290;
+constexpr int kRightValueLeft = 400;
+constexpr int kValueWidth = 180;
 constexpr int kTitleTops[4] = {40, 140, 188, 236};
 constexpr int kVolumeTop = 62;
 constexpr int kDriveTop = 162;
@@ -283,6 +285,12 @@ void CInfoPage::ShowNodeProperties(QTreeWidgetItem* item)
     }
 }
 
+QString CInfoPage::itemId(const QTreeWidgetItem* item)
+{
+    const UsbTreeItem* data = itemData(item);
+    return data ? QString::fromStdString(data->id) : QString();
+}
+
 QString CInfoPage::valueText(int controlId) const
 {
     const CTransparentStatic* value = nullptr;
@@ -313,21 +321,32 @@ void CInfoPage::applyPlacement()
         const int lineLeft = kMargin + titleWidth + 6;
         lines_[i]->setGeometry(lineLeft, kTitleTops[i] + kRowHeight / 2, w - kMargin - lineLeft, 2);
     }
-    // The texts do not move.
-    labels_[0]->setGeometry(kLabelLeft, kVolumeTop, kValueLeft - kLabelLeft, kRowHeight);
-    capacityMb_->setGeometry(kValueLeft, kVolumeTop, kValueWidth, kRowHeight);
-    capacityBytes_->setGeometry(kValueLeft, kVolumeTop + kRowHeight, kValueWidth, kRowHeight);
-    capacitySectors_->setGeometry(kValueLeft, kVolumeTop + 2 * kRowHeight, kValueWidth, kRowHeight);
+    // The texts do not move; the value columns start after the longest
+    // label of their column (translations differ in length).
+    auto widest = [](std::initializer_list<CTransparentStatic*> labels) {
+        int width = 0;
+        for (CTransparentStatic* label : labels)
+            width = std::max(width, label->fontMetrics().horizontalAdvance(label->text()) + 4);
+        return width;
+    };
+    const int leftLabelWidth = std::max(kValueLeft - kLabelLeft, widest({labels_[0], labels_[5]}));
+    const int rightLabelWidth = std::max(kRightValueLeft - kRightLabelLeft,
+                                         widest({labels_[1], labels_[2], labels_[3], labels_[4], labels_[6]}));
+    const int valueLeft = kLabelLeft + leftLabelWidth + 6;
+    const int rightValueLeft = kRightLabelLeft + rightLabelWidth + 6;
+    labels_[0]->setGeometry(kLabelLeft, kVolumeTop, leftLabelWidth, kRowHeight);
+    capacityMb_->setGeometry(valueLeft, kVolumeTop, kValueWidth, kRowHeight);
+    capacityBytes_->setGeometry(valueLeft, kVolumeTop + kRowHeight, kValueWidth, kRowHeight);
+    capacitySectors_->setGeometry(valueLeft, kVolumeTop + 2 * kRowHeight, kValueWidth, kRowHeight);
     CTransparentStatic* rightValues[4] = {used_, free_, fileSystem_, label_};
     for (int i = 0; i < 4; ++i) {
-        labels_[1 + i]->setGeometry(kRightLabelLeft, kVolumeTop + i * kRowHeight, kRightValueLeft - kRightLabelLeft,
-                                    kRowHeight);
-        rightValues[i]->setGeometry(kRightValueLeft, kVolumeTop + i * kRowHeight, kValueWidth, kRowHeight);
+        labels_[1 + i]->setGeometry(kRightLabelLeft, kVolumeTop + i * kRowHeight, rightLabelWidth, kRowHeight);
+        rightValues[i]->setGeometry(rightValueLeft, kVolumeTop + i * kRowHeight, kValueWidth, kRowHeight);
     }
-    labels_[5]->setGeometry(kLabelLeft, kDriveTop, kValueLeft - kLabelLeft, kRowHeight);
-    name_->setGeometry(kValueLeft, kDriveTop, kValueWidth, kRowHeight);
-    labels_[6]->setGeometry(kRightLabelLeft, kDriveTop, kRightValueLeft - kRightLabelLeft, kRowHeight);
-    version_->setGeometry(kRightValueLeft, kDriveTop, kValueWidth, kRowHeight);
+    labels_[5]->setGeometry(kLabelLeft, kDriveTop, leftLabelWidth, kRowHeight);
+    name_->setGeometry(valueLeft, kDriveTop, kRightLabelLeft - valueLeft - 6, kRowHeight);
+    labels_[6]->setGeometry(kRightLabelLeft, kDriveTop, rightLabelWidth, kRowHeight);
+    version_->setGeometry(rightValueLeft, kDriveTop, kValueWidth, kRowHeight);
     osLine_->setGeometry(kLabelLeft, kOsTop, kTemplateWidth - kLabelLeft - kMargin, kRowHeight);
 
     // Tree: left, top and height kept, grows in width. List: left and top

@@ -50,6 +50,8 @@ public:
     QString valueText(int controlId) const;
     // The tree item of the selected drive's own device; null when it has none.
     QTreeWidgetItem* driveItem() const { return driveItem_; }
+    // The system's id of a tree item ("1-1.2"); empty for none.
+    static QString itemId(const QTreeWidgetItem* item);
 
 signals:
     // F1 on the page: the main window opens the manual.
