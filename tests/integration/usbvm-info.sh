@@ -24,7 +24,7 @@ if [[ ${1:-} == guest ]]; then
     cli=$2 page=$3 shots=$4
     A=$(disk_with_serial IN0001) B=$(disk_with_serial IN0002) C=$(disk_with_serial IN0003)
     [[ -n $A && -n $B && -n $C ]] && ok "three sticks found ($A $B $C)" || { bad "sticks: '$A' '$B' '$C'"; finish; }
-    export LANG=C
+    export QUORVANE_LANG=en
     ua=$(usb_device_of "$A") ub=$(usb_device_of "$B") uc=$(usb_device_of "$C")
     echo "    USB devices: $A=$ua $B=$ub $C=$uc"
 
@@ -72,19 +72,19 @@ for dev in sysfs:
     else:
         check(f"{dev}: parent", parent[dev], up)
         check(f"{dev}: port", n["port"], int(dev.replace("-", ".").split(".")[-1]))
-    check(f"{dev}: vendor and product ids", (n["vendorId"], n["productId"]), (attr(dev, "idVendor"), attr(dev, "idProduct")))
-    check(f"{dev}: strings", (n["manufacturer"], n["product"], n["serialNumber"]),
+    check(f"{dev}: vendor and product ids", (n["vendor_id"], n["product_id"]), (attr(dev, "idVendor"), attr(dev, "idProduct")))
+    check(f"{dev}: strings", (n["manufacturer"], n["product"], n["serial_number"]),
           (attr(dev, "manufacturer"), attr(dev, "product"), attr(dev, "serial")))
-    check(f"{dev}: speed", n["speedMbps"], attr(dev, "speed"))
+    check(f"{dev}: speed", n["speed_mbps"], attr(dev, "speed"))
     maxchild = int(attr(dev, "maxchild") or 0)
     if maxchild:
         check(f"{dev}: a hub with {maxchild} ports", (n["kind"] in ("root hub", "hub"), n["ports"]), (True, maxchild))
-        check(f"{dev}: hub characteristics read through usbfs", n["hubCharacteristics"] is not None, True)
+        check(f"{dev}: hub characteristics read through usbfs", n["hub_characteristics"] is not None, True)
 # The shape: the hub holds A and B on its ports, C sits on a root hub.
 check("sticks A and B share the external hub", (parent[ua], parent[ub], nodes[parent[ua]]["kind"]), (parent[ub], parent[ua], "hub"))
 check("stick C sits on a root port", nodes[parent[uc]]["kind"], "root hub")
-check("serials of the sticks", [nodes[u]["serialNumber"] for u in (ua, ub, uc)], ["IN0001", "IN0002", "IN0003"])
-check("the selected drive's device is marked", (tree["selectedDevice"], nodes[ub].get("selected")), (ub, True))
+check("serials of the sticks", [nodes[u]["serial_number"] for u in (ua, ub, uc)], ["IN0001", "IN0002", "IN0003"])
+check("the selected drive's device is marked", (tree["selected_device"], nodes[ub].get("selected")), (ub, True))
 print(f"python: {fails} failed")
 sys.exit(1 if fails else 0)
 PY
@@ -94,18 +94,18 @@ PY
     size=$(cat /sys/class/block/$A/size)
     json=$("$cli" info "$A" --json 2>&1)
     expect "info: capacity of the unformatted stick" \
-        "$(python3 -c 'import json,sys; j=json.loads(sys.argv[1]); print(j["capacityLba"] + 1, j["volume"]["fileSystem"], j["volume"]["space"], j["usbDevice"])' "$json")" \
+        "$(python3 -c 'import json,sys; j=json.loads(sys.argv[1]); print(j["capacity_lba"] + 1, j["volume"]["file_system"], j["volume"]["space"], j["usb_device"])' "$json")" \
         "$size None None $ua"
     /sbin/mkfs.vfat -F 32 -n GUESTVOL /dev/$A >/dev/null 2>&1 || bad "mkfs.vfat"
     json=$("$cli" info "$A" --json 2>&1)
     expect "info: file system and label, not mounted" \
-        "$(python3 -c 'import json,sys; v=json.loads(sys.argv[1])["volume"]; print(v["fileSystem"], v["label"], v["space"])' "$json")" \
+        "$(python3 -c 'import json,sys; v=json.loads(sys.argv[1])["volume"]; print(v["file_system"], v["label"], v["space"])' "$json")" \
         "FAT32 GUESTVOL None"
     mkdir -p /mnt/a && mount /dev/$A /mnt/a && head -c 3000000 /dev/urandom >/mnt/a/fill && sync
     json=$("$cli" info "$A" --json 2>&1)
     read -r total free <<<"$(df -B1 --output=size,avail /mnt/a | tail -1)"
     expect "info: space of the mounted volume (statvfs total as df shows it)" \
-        "$(python3 -c 'import json,sys; s=json.loads(sys.argv[1])["volume"]["space"]; print(s["totalBytes"], s["freePercent"] + s["usedPercent"])' "$json")" \
+        "$(python3 -c 'import json,sys; s=json.loads(sys.argv[1])["volume"]["space"]; print(s["total_bytes"], s["free_percent"] + s["used_percent"])' "$json")" \
         "$total 100"
     "$cli" info "$A" | sed 's/^/    | /'
     umount /mnt/a

@@ -5,7 +5,7 @@
 #include "platform/linux/LinuxInfoSystem.h"
 #include "support/UiFixtures.h"
 #include "ui/app/Language.h"
-#include "ui/app/MainDialog.h"
+#include "ui/app/AppWindow.h"
 #include "ui/app/Text.h"
 #include "ui/pages/InfoPage.h"
 
@@ -84,17 +84,21 @@ struct InfoWindow {
     {
         options.systemDrives = false;
         options.images = {image.toStdString()};
-        options.infoSystem = &system;
+        options.infoSystem = [this](std::function<std::string(int)> slotName) {
+            auto made = std::make_unique<TreeInfoSystem>(std::move(slotName));
+            system = made.get();
+            return std::unique_ptr<InfoSystem>(std::move(made));
+        };
     }
     MemoryProfileStore store;
     MainOptions options;
-    TreeInfoSystem system{[this](int index) { return window ? window->source().slotName(index) : std::string(); }};
-    std::unique_ptr<MainDialog> window;
+    TreeInfoSystem* system = nullptr;  // owned by the window's platform
+    std::unique_ptr<AppWindow> window;
     CInfoPage* page = nullptr;
 
     bool open()
     {
-        window = std::make_unique<MainDialog>(store, options);
+        window = std::make_unique<AppWindow>(store, options);
         page = qobject_cast<CInfoPage*>(window->page(kInformationPage));
         window->show();
         return page && QTest::qWaitForWindowExposed(window.get());
@@ -161,25 +165,25 @@ private slots:
         InfoWindow w(image);
         QVERIFY(w.open());
         CInfoPage* page = w.page;
-        QCOMPARE(w.system.walks, 1);
+        QCOMPARE(w.system->walks, 1);
 
         // Selection changes and page switches re-read the volume only; the
         // mark follows the drive.
-        w.system.driveDevice = "1-2";
+        w.system->driveDevice = "1-2";
         page->selectionChanged();
         w.window->showPage(kErrorScanPage);
         w.window->showPage(kInformationPage);
-        QCOMPARE(w.system.walks, 1);
+        QCOMPARE(w.system->walks, 1);
         QCOMPARE(page->driveItem()->text(0), "[" + Text(124) + " 2]: Stick C ");
 
         QTest::mouseClick(page->refreshButton(), Qt::LeftButton);
-        QCOMPARE(w.system.walks, 2);
+        QCOMPARE(w.system->walks, 2);
         QCOMPARE(page->refreshButton()->toolTip(), Text(184));
 
         w.store.writeInt(kDisableUsbScanKey, 1);
         QTreeWidgetItem* before = page->usbTree()->topLevelItem(0);
         QTest::mouseClick(page->refreshButton(), Qt::LeftButton);
-        QCOMPARE(w.system.walks, 2);
+        QCOMPARE(w.system->walks, 2);
         QCOMPARE(page->usbTree()->topLevelItem(0), before);  // kept as it was
 
         // No drive left: the no-data display.
@@ -244,7 +248,7 @@ private slots:
             options.systemDrives = false;
             options.images = {image.toStdString()};
         }
-        MainDialog window(store, options);
+        AppWindow window(store, options);
         window.resize(window.width(), window.height() + 60);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));

@@ -1,24 +1,14 @@
 #include "core/info/InfoPresenter.h"
 
+#include "core/text/StringIds.h"
 #include "core/text/StringTable.h"
+#include "core/text/Units.h"
 
 #include <algorithm>
-#include <cstdarg>
-#include <cstdio>
 #include <cstring>
 
 namespace qv {
 namespace {
-
-std::string format(const char* pattern, ...)
-{
-    char text[1024];
-    va_list args;
-    va_start(args, pattern);
-    std::vsnprintf(text, sizeof text, pattern, args);
-    va_end(args);
-    return text;
-}
 
 // The record's identity fields are fixed-size and need not end in a NUL.
 template <size_t N>
@@ -29,43 +19,50 @@ std::string fieldText(const char (&field)[N])
 
 std::string stringOrUnknown(const std::string& text)
 {
-    return text.size() > 1 ? text : LoadText(129);
+    return text.size() > 1 ? text : LoadText(str::kUnknown);
 }
 
 std::string mbText(uint64_t mb, int percent)
 {
-    return format("%llu %s (%d %%)", static_cast<unsigned long long>(mb), LoadText(201).c_str(), percent);
+    return Format("%llu %s (%d %%)", static_cast<unsigned long long>(mb), LoadText(str::kMegabytes).c_str(), percent);
+}
+
+// "[Порт 2]: " before a connection's description (which may be longer
+// than a formatted text holds).
+std::string portText(const UsbTreeItem& item)
+{
+    return "[" + LoadText(str::kPort) + " " + std::to_string(item.port) + "]: ";
 }
 
 void addHubRows(const UsbNode& node, std::vector<PropertyRow>& rows)
 {
-    rows.push_back({LoadText(126), format("%d", node.portCount)});
-    std::string protection = LoadText(129);
+    rows.push_back({LoadText(str::kPorts), Format("%d", node.portCount)});
+    std::string protection = LoadText(str::kUnknown);
     if (node.hubCharacteristics) {
         switch (*node.hubCharacteristics & 0x18) {
-        case 0x00: protection = LoadText(141); break;
-        case 0x08: protection = LoadText(142); break;
-        default: protection = LoadText(143); break;
+        case 0x00: protection = LoadText(str::kProtectionGlobal); break;
+        case 0x08: protection = LoadText(str::kProtectionIndividual); break;
+        default: protection = LoadText(str::kProtectionNone); break;
         }
     }
-    rows.push_back({LoadText(139), protection});
+    rows.push_back({LoadText(str::kOverCurrentProtection), protection});
 }
 
 void addDeviceRows(const UsbNode& node, std::vector<PropertyRow>& rows)
 {
-    rows.push_back({LoadText(127), format("%X.%02X", (node.usbVersion >> 8) & 0xFF, node.usbVersion & 0xFF)});
-    rows.push_back({LoadText(130), stringOrUnknown(node.manufacturer)});
-    rows.push_back({LoadText(128), stringOrUnknown(node.product)});
-    rows.push_back({LoadText(131), stringOrUnknown(node.serialNumber)});
-    rows.push_back({LoadText(136), format("%04X", node.vendorId)});
-    rows.push_back({LoadText(137), format("%04X", node.productId)});
-    rows.push_back({LoadText(138), format("%04X", node.deviceRelease)});
+    rows.push_back({LoadText(str::kUsbVersion), Format("%X.%02X", (node.usbVersion >> 8) & 0xFF, node.usbVersion & 0xFF)});
+    rows.push_back({LoadText(str::kManufacturer), stringOrUnknown(node.manufacturer)});
+    rows.push_back({LoadText(str::kProduct), stringOrUnknown(node.product)});
+    rows.push_back({LoadText(str::kSerialNumber), stringOrUnknown(node.serialNumber)});
+    rows.push_back({LoadText(str::kVendorId), Format("%04X", node.vendorId)});
+    rows.push_back({LoadText(str::kProductId), Format("%04X", node.productId)});
+    rows.push_back({LoadText(str::kDeviceRelease), Format("%04X", node.deviceRelease)});
     if (!node.speedMbps.empty())
-        rows.push_back({LoadText(40400), format(LoadText(40403).c_str(), node.speedMbps.c_str())});
+        rows.push_back({LoadText(str::kUsbSpeed), Format(LoadText(str::kMegabitsPerSecond).c_str(), node.speedMbps.c_str())});
     if (!node.driver.empty())
-        rows.push_back({LoadText(40401), node.driver});
+        rows.push_back({LoadText(str::kUsbDriver), node.driver});
     if (node.maxPowerMa >= 0)
-        rows.push_back({LoadText(40402), format(LoadText(40404).c_str(), node.maxPowerMa)});
+        rows.push_back({LoadText(str::kUsbMaxPower), Format(LoadText(str::kMilliamperes).c_str(), node.maxPowerMa)});
 }
 
 }  // namespace
@@ -95,7 +92,7 @@ InfoPresenter::InfoPresenter(SharedContext& context, InfoSystem& system, const P
 VolumeTexts InfoPresenter::ClearVolumeInfo()
 {
     VolumeTexts texts;
-    const std::string noData = LoadText(207);
+    const std::string noData = LoadText(str::kNoData);
     texts.capacityMb = texts.used = texts.free = noData;
     texts.fileSystem = texts.label = texts.name = texts.version = noData;
     return texts;
@@ -124,11 +121,11 @@ VolumeTexts InfoPresenter::TextsFor(const DeviceRecord& record, const std::optio
 
     VolumeTexts texts;
     const uint64_t lba = record.capacityLba;
-    texts.capacityMb = format("%llu %s", static_cast<unsigned long long>(lba / 2048), LoadText(201).c_str());
-    texts.capacityBytes = format("%llu %s", static_cast<unsigned long long>(lba * 512), LoadText(205).c_str());
-    texts.capacitySectors = format("%llu %s", static_cast<unsigned long long>(lba), LoadText(208).c_str());
+    texts.capacityMb = MegabytesText(lba);
+    texts.capacityBytes = Format("%llu %s", static_cast<unsigned long long>(lba * 512), LoadText(str::kBytes).c_str());
+    texts.capacitySectors = Format("%llu %s", static_cast<unsigned long long>(lba), LoadText(str::kSectors).c_str());
 
-    const std::string noData = LoadText(207);
+    const std::string noData = LoadText(str::kNoData);
     texts.fileSystem = texts.label = texts.used = texts.free = noData;
     if (facts && record.driveIndex > 0) {
         // Without a medium the file system is not looked at.
@@ -173,11 +170,11 @@ UsbItemLook InfoPresenter::ItemLook(const UsbTreeItem& item)
     if (!item.node)
         return {item.description, 4};
     switch (item.node->type) {
-    case USB_ROOT_HUB: return {LoadText(123), 3};
+    case USB_ROOT_HUB: return {LoadText(str::kRootHub), 3};
     case USB_EXTERNAL_HUB:
-        return {format("[%s %d]: %s", LoadText(124).c_str(), item.port, item.description.c_str()), 3};
+        return {portText(item) + item.description, 3};
     default:
-        return {format("[%s %d]: %s ", LoadText(124).c_str(), item.port, item.description.c_str()), 0};
+        return {portText(item) + item.description + " ", 0};
     }
 }
 

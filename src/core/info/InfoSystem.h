@@ -3,6 +3,8 @@
 #include "core/info/UsbTree.h"
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 
 namespace qv {
@@ -32,5 +34,10 @@ public:
     // One line naming the operating system.
     virtual std::string describeOs() = 0;
 };
+
+// Makes the information page's system for a drive list whose slot names
+// the function gives.
+using InfoSystemFactory =
+    std::function<std::unique_ptr<InfoSystem>(std::function<std::string(int driveIndex)> slotName)>;
 
 }  // namespace qv

@@ -27,8 +27,10 @@ public:
     void enumerate();
 
     // Selects the listed drive called name ("sdb", "/dev/sdb", "img1");
-    // false with a message when there is none.
-    bool select(const std::string& name, std::string* error);
+    // false with a message when there is none: what failed on path when
+    // its open failed.
+    bool select(const std::string& name, std::string* error) { return select(name, name, error); }
+    bool select(const std::string& name, const std::string& path, std::string* error);
 
     SharedContext& context() { return context_; }
     DriveList& drives() { return *drives_; }
@@ -51,10 +53,6 @@ private:
     ImageCandidates images_;
     std::unique_ptr<DriveList> drives_;
 };
-
-// True unless the user's locale (LANGUAGE, LC_ALL, LC_MESSAGES, LANG) is
-// Russian.
-bool EnglishLocale();
 
 // The text followed by blanks up to that many columns (UTF-8 characters).
 std::string PadToColumns(const std::string& text, size_t columns);

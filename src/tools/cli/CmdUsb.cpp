@@ -1,11 +1,8 @@
-#include "tools/cli/CliSession.h"
-#include "tools/cli/Command.h"
+#include "tools/cli/CommandRunner.h"
 
 #include "core/info/InfoPresenter.h"
 #include "core/text/StringTable.h"
 #include "platform/linux/LinuxInfoSystem.h"
-
-#include <nlohmann/json.hpp>
 
 #include <cstdio>
 
@@ -39,20 +36,20 @@ nlohmann::json itemJson(const UsbTreeItem& item, const std::string& selected)
         out["description"] = item.description;
         if (n.type != USB_DEVICE) {
             out["ports"] = n.portCount;
-            out["hubCharacteristics"] = n.hubCharacteristics ? nlohmann::json(*n.hubCharacteristics) : nlohmann::json();
+            out["hub_characteristics"] = n.hubCharacteristics ? nlohmann::json(*n.hubCharacteristics) : nlohmann::json();
         }
         char version[8];
         std::snprintf(version, sizeof version, "%X.%02X", (n.usbVersion >> 8) & 0xFF, n.usbVersion & 0xFF);
-        out["usbVersion"] = version;
-        out["vendorId"] = hex4(n.vendorId);
-        out["productId"] = hex4(n.productId);
-        out["deviceRelease"] = hex4(n.deviceRelease);
+        out["usb_version"] = version;
+        out["vendor_id"] = hex4(n.vendorId);
+        out["product_id"] = hex4(n.productId);
+        out["device_release"] = hex4(n.deviceRelease);
         out["manufacturer"] = n.manufacturer;
         out["product"] = n.product;
-        out["serialNumber"] = n.serialNumber;
-        out["speedMbps"] = n.speedMbps;
+        out["serial_number"] = n.serialNumber;
+        out["speed_mbps"] = n.speedMbps;
         out["driver"] = n.driver;
-        out["maxPowerMa"] = n.maxPowerMa >= 0 ? nlohmann::json(n.maxPowerMa) : nlohmann::json();
+        out["max_power_ma"] = n.maxPowerMa >= 0 ? nlohmann::json(n.maxPowerMa) : nlohmann::json();
         out["properties"] = nlohmann::json::array();
         for (const PropertyRow& row : InfoPresenter::ShowNodeProperties(&n))
             out["properties"].push_back({{"label", row.label}, {"value", row.value}});
@@ -85,72 +82,56 @@ void printItem(const UsbTreeItem& item, int depth, bool verbose, const std::stri
         printItem(child, depth + 1, verbose, selected);
 }
 
-int runUsb(const std::vector<std::string>& argsIn)
+int usb(CommandRun& run)
 {
-    UseEnglishTexts(EnglishLocale());
-    std::vector<std::string> args;
-    bool json = false, verbose = false;
-    for (const std::string& arg : argsIn) {
-        if (arg == "--json")
-            json = true;
-        else if (arg == "--verbose" || arg == "-v")
-            verbose = true;
-        else
-            args.push_back(arg);
-    }
-    CliSession session;
-    linux_platform::LinuxInfoSystem system([&session](int index) { return session.source().slotName(index); });
-    InfoPresenter presenter(session.context(), system, nullptr);
-    std::string selected;
-    if (!args.empty()) {
-        std::string error;
-        if (!OpenCommandDrive(args, session, &error)) {
-            std::fprintf(stderr, "quorvane-cli usb: %s\n", error.c_str());
-            return kExitFailed;
-        }
-        if (!args.empty()) {
-            std::fprintf(stderr, "quorvane-cli usb: unknown argument '%s'\n", args.front().c_str());
-            return kExitUsage;
-        }
-    }
+    const bool verbose = run.flag("--verbose");
+    linux_platform::LinuxInfoSystem system([&run](int index) { return run.session().source().slotName(index); });
+    InfoPresenter presenter(run.context(), system, nullptr);
     UsbLog log;
-    if (verbose && !json)
+    if (verbose && !run.json())
         log = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
-    const auto tree = presenter.BuildUsbTree(log);
-    if (session.context().device)
-        selected = system.usbDeviceOfDrive(session.context().device->driveIndex);
+    const std::vector<UsbTreeItem> tree = presenter.BuildUsbTree(log).value_or(std::vector<UsbTreeItem>{});
+    const DeviceRecord* record = run.context().device;
+    const std::string selected = record ? system.usbDeviceOfDrive(record->driveIndex) : std::string();
 
-    if (json) {
-        nlohmann::json out = {{"controllers", nlohmann::json::array()},
-                              {"selectedDevice", selected.empty() ? nlohmann::json() : nlohmann::json(selected)}};
-        for (const UsbTreeItem& item : *tree)
-            out["controllers"].push_back(itemJson(item, selected));
-        std::printf("%s\n", out.dump(2).c_str());
-        return kExitOk;
+    if (!run.json()) {
+        if (tree.empty())
+            std::printf("no USB host controllers found under /sys/bus/usb/devices\n");
+        for (const UsbTreeItem& item : tree)
+            printItem(item, 0, verbose, selected);
     }
-    if (tree->empty())
-        std::printf("no USB host controllers found under /sys/bus/usb/devices\n");
-    for (const UsbTreeItem& item : *tree)
-        printItem(item, 0, verbose, selected);
-    return kExitOk;
+    nlohmann::json controllers = nlohmann::json::array();
+    for (const UsbTreeItem& item : tree)
+        controllers.push_back(itemJson(item, selected));
+    return run.finish({{"controllers", controllers},
+                       {"selected_device", selected.empty() ? nlohmann::json() : nlohmann::json(selected)},
+                       {"outcome", "completed"}},
+                      kExitOk);
+}
+
+const CommandSpec kSpec = {
+    "usb",
+    "the USB tree: host controllers, hubs and devices by port",
+    "Prints the USB host controllers with their root hubs, hubs and devices,\n"
+    "indented by depth as lsusb -t does, each with its port and system id\n"
+    "(1-1.2). A DRIVE named marks the device it sits on with <==.",
+    {
+        {"--verbose", nullptr, "the property rows of each node, and the walk's diagnostic\n"
+                               "                     lines and descriptor dumps on the error output"},
+    },
+    false,
+    "Exit code 0 when the tree was printed, 2 for bad arguments, 3 when the\n"
+    "drive named could not be opened.\n",
+    true,
+};
+
+int runUsb(const std::vector<std::string>& args)
+{
+    return RunCommand(kSpec, args, usb);
 }
 
 }  // namespace
 
-extern const Command kUsbCommand = {
-    "usb",
-    "the USB tree: host controllers, hubs and devices by port",
-    "usage: quorvane-cli usb [DRIVE] [--verbose] [--json]\n"
-    "\n"
-    "Prints the USB host controllers with their root hubs, hubs and devices,\n"
-    "indented by depth, each with its port and system id (1-1.2).\n"
-    "  DRIVE          mark the device this drive (sdb, /dev/sdb) sits on with <==\n"
-    "  --verbose, -v  the property rows of each node (USB version, strings,\n"
-    "                 ids, speed, driver, power; ports and over-current\n"
-    "                 protection of hubs), and the walk's diagnostic lines\n"
-    "                 and descriptor dumps on the error output\n"
-    "  --json         the tree as one JSON object\n",
-    runUsb,
-};
+extern const Command kUsbCommand = {kSpec.name, kSpec.synopsis, HelpText(kSpec), runUsb};
 
 }  // namespace qv::cli

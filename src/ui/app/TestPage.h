@@ -6,12 +6,18 @@
 #include <QPixmap>
 #include <QWidget>
 
+#include <functional>
+#include <string>
+
 namespace qv {
 struct SharedContext;
 class RunController;
+class RunPresenter;
 }
 
 namespace qv::ui {
+
+class CTransparentStatic;
 
 // Base of every tool page: paints the header band (gradient, 32×32 icon,
 // title) and the white body. The band is drawn once, at the page's first
@@ -41,7 +47,7 @@ public:
     virtual void RefreshVolumeInfo() {}
     // Start controls are available exactly when a drive is listed.
     virtual void updateStartControls(bool haveDevices) { (void)haveDevices; }
-    // The main window is closing.
+    // The main window is closing (never during a run).
     virtual void releaseResources() {}
 
 protected:
@@ -50,6 +56,19 @@ protected:
     // A run's failure (or any page message): the product name as caption
     // and the stop icon, on the GUI thread.
     void showStopMessage(const QString& text);
+    // The failure box of a run: the page's text, and below it what failed
+    // on what when the worker said so.
+    void showFailureBox(const std::string& message, const std::string& detail);
+
+    // The start button's handler: a stop while the presenter's run goes on;
+    // nothing while a stopped worker has not ended; else, after the write
+    // warning when the run writes to the medium, start().
+    void startOrStop(RunPresenter* presenter, bool writes, const std::function<void()>& start);
+
+    // A transparent label with a string-table text, bold for section
+    // titles; a value text in the pages' value colour, RGB(0, 64, 223).
+    CTransparentStatic* makeLabel(int textId, bool bold = false);
+    CTransparentStatic* makeValue();
 
     SharedContext* context_ = nullptr;
     RunController* runs_ = nullptr;

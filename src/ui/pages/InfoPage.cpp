@@ -1,6 +1,7 @@
 #include "ui/pages/InfoPage.h"
 
 #include "core/run/SharedContext.h"
+#include "core/text/StringIds.h"
 #include "ui/app/Icons.h"
 #include "ui/app/Text.h"
 #include "ui/app/TransparentStatic.h"
@@ -41,7 +42,6 @@ constexpr int kListRightDistance = 130;
 constexpr int kButtonWidth = 110;
 constexpr int kButtonHeight = 28;
 
-constexpr ColorRef kValueColor = Rgb(0, 64, 223);
 
 // The tree's image list holds icons 158, 156, 156, 157, 156.
 constexpr int kTreeImageIcons[5] = {158, 156, 156, 157, 156};
@@ -67,12 +67,14 @@ void addItems(QTreeWidgetItem* parent, QTreeWidget* tree, const std::vector<UsbT
 
 CInfoPage::CInfoPage(QWidget* parent) : TestPage(parent)
 {
-    const int titleIds[4] = {40410, 40416, 40419, 40420};
+    const int titleIds[4] = {str::kInfoFlashTitle, str::kInfoDriveTitle, str::kInfoOsTitle, str::kInfoUsbTitle};
     for (int i = 0; i < 4; ++i) {
         titles_[i] = makeLabel(titleIds[i], true);
         lines_[i] = makeLine();
     }
-    const int labelIds[7] = {40411, 40412, 40413, 40414, 40415, 40417, 40418};
+    const int labelIds[7] = {str::kInfoCapacityLabel,   str::kInfoUsedLabel,  str::kInfoFreeLabel,
+                             str::kInfoFileSystemLabel, str::kInfoVolumeLabel, str::kInfoNameLabel,
+                             str::kInfoVersionLabel};
     for (int i = 0; i < 7; ++i)
         labels_[i] = makeLabel(labelIds[i]);
     capacityMb_ = makeValue();
@@ -96,7 +98,7 @@ CInfoPage::CInfoPage(QWidget* parent) : TestPage(parent)
 
     properties_ = new QTreeWidget(this);
     properties_->setColumnCount(2);
-    properties_->setHeaderLabels({Text(40422), Text(40423)});
+    properties_->setHeaderLabels({Text(str::kPropertyColumn), Text(str::kValueColumn)});
     properties_->setHeaderHidden(true);
     properties_->setRootIsDecorated(false);
     properties_->setSortingEnabled(false);
@@ -104,8 +106,8 @@ CInfoPage::CInfoPage(QWidget* parent) : TestPage(parent)
     properties_->setColumnWidth(0, 200);
     properties_->setColumnWidth(1, 250);
 
-    refresh_ = new QPushButton(Text(40421), this);
-    refresh_->setToolTip(Text(184));
+    refresh_ = new QPushButton(Text(str::kInfoRefresh), this);
+    refresh_->setToolTip(Text(str::kRefreshInfoTip));
 
     connect(refresh_, &QPushButton::clicked, this, &CInfoPage::OnRefresh);
     connect(tree_, &QTreeWidget::currentItemChanged, this,
@@ -126,24 +128,6 @@ void CInfoPage::releaseResources()
     properties_->clear();
     tree_->clear();
     usb_.clear();
-}
-
-CTransparentStatic* CInfoPage::makeLabel(int textId, bool bold)
-{
-    auto* label = new CTransparentStatic(this);
-    label->SetLabelText(Text(textId));
-    label->SetTransparent();
-    if (bold)
-        label->SetBold(true);
-    return label;
-}
-
-CTransparentStatic* CInfoPage::makeValue()
-{
-    auto* value = new CTransparentStatic(this);
-    value->SetTransparent();
-    value->SetLabelColor(kValueColor);
-    return value;
 }
 
 QFrame* CInfoPage::makeLine()

@@ -67,8 +67,6 @@ private:
     void ShowNodeProperties(QTreeWidgetItem* item);
     void markDriveItem();
     void applyPlacement();
-    CTransparentStatic* makeLabel(int textId, bool bold = false);
-    CTransparentStatic* makeValue();
     QFrame* makeLine();
 
     CTransparentStatic* titles_[4];
