@@ -110,6 +110,21 @@ PY
     "$cli" info "$A" | sed 's/^/    | /'
     umount /mnt/a
 
+    # Without root: the tree is whole and hub characteristics are unknown
+    # (usbfs refuses the control transfer).
+    json=$(setpriv --reuid=65534 --regid=65534 --clear-groups "$cli" usb --json 2>&1)
+    expect "usb as a user: same devices, hub characteristics unknown" \
+        "$(python3 -c '
+import json, sys
+t = json.loads(sys.argv[1])
+def walk(i):
+    yield i
+    for c in i["children"]:
+        yield from walk(c)
+nodes = [n for c in t["controllers"] for n in walk(c) if n["kind"] != "controller"]
+print(len(nodes), sorted({str(n["hub_characteristics"]) for n in nodes if n["kind"] != "device"}))' "$json")" \
+        "$(ls /sys/bus/usb/devices | grep -vc :) ['None']"
+
     # The page on the real system, with stick B selected.
     if [[ -n $page ]]; then
         QT_QPA_PLATFORM=offscreen QUORVANE_SCREENSHOTS=$shots QUORVANE_INFO_DRIVE=$B QUORVANE_INFO_EXPECT=$ub \
