@@ -4,6 +4,7 @@
 #include "ui/app/TestPage.h"
 #include "ui/pages/ErrorScanPage.h"
 #include "ui/pages/RecoveryPage.h"
+#include "ui/pages/InfoPage.h"
 
 namespace qv::ui {
 
@@ -21,7 +22,7 @@ const std::array<PageSlot, kPageCount> kPageSlots = {{
 TestPage* MakePage(PageIndex index, QWidget* parent)
 {
     switch (index) {
-    case kInformationPage: return new TestPage(parent);
+    case kInformationPage: return new CInfoPage(parent);
     case kErrorScanPage: return new CErrorScanPage(parent);
     case kErasePage: return new TestPage(parent);
     case kRecoveryPage: return new CRecoveryPage(parent);
