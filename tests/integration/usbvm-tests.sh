@@ -208,40 +208,16 @@ list | hotplug | hotplug-udevd) ;;
 esac
 
 run=$1 cli=$2 check=$3 work=$4
-self=$(readlink -f "$0")
-cache=${USBVM_CACHE:-${XDG_CACHE_HOME:+$XDG_CACHE_HOME/usbvm}}
-cache=${cache:-/var/cache/usbvm}
-if [[ ! -x $run || ! -e $cache/current ]] || ! command -v qemu-system-x86_64 >/dev/null; then
-    echo "SKIP: the emulated-USB guest kit is not set up ($run, $cache/current, qemu-system-x86_64)"
-    exit 77
-fi
+. "$(dirname "${BASH_SOURCE[0]}")/host-lib.sh"
+require_guest_kit "$run"
 if [[ $mode == list ]] && ! command -v sfdisk >/dev/null; then
     echo "SKIP: sfdisk (package fdisk) is missing"
     exit 77
 fi
 mkdir -p "$work"
 work=$(readlink -f "$work")
-
-# The guest has its own /tmp, /var/tmp, /run and /dev/shm: host folders
-# there (a build tree under /tmp) are reached through shares. The guest
-# half runs from a copy of this script in the work folder.
-shares=()
-cp "$self" "$work/usbvm-tests.sh"
-cp "$(dirname "$self")/guest-lib.sh" "$work/guest-lib.sh"
-self=$work/usbvm-tests.sh
-# Parents first, so that a folder inside one already shared is not shared again.
-while read -r d; do
-    case $d/ in
-    /tmp/* | /var/tmp/* | /run/* | /dev/shm/*) ;;
-    *) continue ;;
-    esac
-    covered=0
-    for s in "${shares[@]}"; do
-        [[ $s == --share || $d/ != "$s"/* ]] || covered=1
-    done
-    [[ $covered == 1 ]] || shares+=(--share "$d")
-done < <(printf '%s\n' "$work" "$(dirname "$(readlink -f "$cli")")" "$(dirname "$(readlink -f "$check")")" |
-    awk '{ print length($0) " " $0 }' | sort -n | cut -d' ' -f2-)
+self=$(stage_guest_script "$(readlink -f "$0")" "$work")
+guest_shares "$work" "$(dirname "$(readlink -f "$cli")")" "$(dirname "$(readlink -f "$check")")"
 
 case $mode in
 list)
@@ -270,8 +246,6 @@ hotplug | hotplug-udevd)
     truncate -s 32M "$work/hot.img"
     udevd=() source=kernel
     [[ $mode == hotplug-udevd ]] && udevd=(--udevd) source=udev
-    # Hot-plugged images must lie on a share or outside the guest's tmpfs.
-    [[ " ${shares[*]} " == *" $work "* ]] || shares+=(--share "$work")
     exec "$run" --timeout 150 "${udevd[@]}" "${shares[@]}" \
         --stick "$work/h1.img,vendor=ACME,product=Boot,serial=HB0001" \
         -- bash "$self" guest-hotplug "$cli" "$work" "$source"
