@@ -18,13 +18,14 @@ disk_with_serial() {
     done
 }
 
-# On the host: exits 77 (skipped) unless the guest kit behind the run
-# script $1 is set up.
-require_usbvm_kit() {
-    local cache=${USBVM_CACHE:-${XDG_CACHE_HOME:+$XDG_CACHE_HOME/usbvm}}
-    cache=${cache:-/var/cache/usbvm}
-    if [[ ! -x $1 || ! -e $cache/current ]] || ! command -v qemu-system-x86_64 >/dev/null; then
-        echo "SKIP: the emulated-USB guest kit is not set up"
-        exit 77
-    fi
+# A field of the command-line tool's --json object: jfield JSON KEY...
+# follows the keys of nested objects (a number indexes a list); strings
+# print as they are, everything else as JSON (true, 0, [..]).
+jfield() {
+    python3 -c '
+import json, sys
+v = json.loads(sys.argv[1])
+for k in sys.argv[2:]:
+    v = v[int(k)] if isinstance(v, list) else v.get(k) if isinstance(v, dict) else None
+print(v if isinstance(v, str) else json.dumps(v))' "$@"
 }

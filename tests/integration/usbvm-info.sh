@@ -136,24 +136,16 @@ print(len(nodes), sorted({str(n["hub_characteristics"]) for n in nodes if n["kin
 fi
 
 run=$1 cli=$2 page=${3:-} work=$4 shots=${5:-}
-self=$(readlink -f "$0")
-require_usbvm_kit "$run"
+. "$(dirname "${BASH_SOURCE[0]}")/host-lib.sh"
+require_guest_kit "$run"
 mkdir -p "$work"
 work=$(readlink -f "$work")
 shots=${shots:-$work/screenshots}
 mkdir -p "$shots"
 shots=$(readlink -f "$shots")
-cp "$self" "$work/usbvm-info.sh"
-cp "$(dirname "$self")/guest-lib.sh" "$work/guest-lib.sh"
-self=$work/usbvm-info.sh
-shares=(--share "$work")
+self=$(stage_guest_script "$(readlink -f "$0")" "$work")
+guest_shares "$work" "$(dirname "$(readlink -f "$cli")")" ${page:+"$(dirname "$(readlink -f "$page")")"}
 [[ $shots/ == "$work"/* ]] || shares+=(--share "$shots")
-for tool in "$cli" ${page:+"$page"}; do
-    dir=$(dirname "$(readlink -f "$tool")")
-    case $dir/ in
-    /tmp/* | /var/tmp/* | /run/* | /dev/shm/*) [[ $dir/ == "$work"/* ]] || shares+=(--share "$dir") ;;
-    esac
-done
 rm -f "$work"/i*.img
 truncate -s 64M "$work/i1.img"
 truncate -s 32M "$work/i2.img"

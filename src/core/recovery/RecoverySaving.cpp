@@ -1,10 +1,10 @@
-#include "core/text/StringIds.h"
 #include "core/recovery/RecoverySaving.h"
 
 #include "core/device/SectorIO.h"
 #include "core/recovery/DirectoryScanner.h"
 #include "core/recovery/FoundFileList.h"
 #include "core/recovery/RecoveryProgress.h"
+#include "core/text/StringIds.h"
 
 #include <algorithm>
 #include <vector>

@@ -30,7 +30,7 @@ RunPresenter::~RunPresenter()
 
 bool RunPresenter::startRun(RunController::Worker worker, double throttleSeconds, int64_t alwaysValue)
 {
-    if (active() || !context_.device)
+    if (active() || runs_.active() || !context_.device)
         return false;
     ReportThrottle throttle;
     if (throttleSeconds > 0)

@@ -61,6 +61,10 @@ public:
     // The number given to a numeric option; fallback when absent.
     long number(const char* name, long fallback) const;
     bool json() const { return json_; }
+    // Words that are no option (device nodes of a command without a drive).
+    const std::vector<std::string>& positional() const { return positional_; }
+    // True once Ctrl-C (or SIGTERM) asked the command to stop.
+    bool interrupted() { return context().status->state() == RUN_STOP; }
 
     // The drive (needsDrive).
     SharedContext& context() { return session_.context(); }
