@@ -36,7 +36,7 @@ DeferredVolume::DeferredVolume(VolumeTarget target, std::shared_ptr<DiskService>
 {
 }
 
-std::shared_ptr<LinuxVolume> DeferredVolume::ensure(bool write, VolumeFailure* failure)
+std::shared_ptr<LinuxVolume> DeferredVolume::ensure(bool write, bool askAgain, VolumeFailure* failure)
 {
     std::unique_lock lock(mutex_);
     if (closed_) {
@@ -46,6 +46,25 @@ std::shared_ptr<LinuxVolume> DeferredVolume::ensure(bool write, VolumeFailure* f
     }
     if (opened_ && (writable_ || !write))
         return opened_;
+    if (refused_ && !askAgain) {
+        if (failure)
+            *failure = *refused_;
+        return nullptr;
+    }
+    VolumeFailure refusal;
+    auto volume = open(write, &refusal);
+    if (!volume)
+        refused_ = refusal;
+    else
+        refused_.reset();
+    if (failure && !volume)
+        *failure = refusal;
+    return volume;
+}
+
+// Called with the mutex held.
+std::shared_ptr<LinuxVolume> DeferredVolume::open(bool write, VolumeFailure* failure)
+{
     // A volume opened for reading is given back before the exclusive open
     // for writing, which its own descriptor would otherwise block.
     if (opened_) {
@@ -90,20 +109,20 @@ std::shared_ptr<LinuxVolume> DeferredVolume::ensure(bool write, VolumeFailure* f
 
 bool DeferredVolume::prepare(bool write, VolumeFailure* failure)
 {
-    return ensure(write, failure) != nullptr;
+    return ensure(write, true, failure) != nullptr;
 }
 
 int64_t DeferredVolume::readAt(uint64_t offset, void* buffer, size_t length)
 {
     VolumeFailure failure;
-    auto volume = ensure(false, &failure);
+    auto volume = ensure(false, false, &failure);
     return volume ? volume->readAt(offset, buffer, length) : -(failure.error ? failure.error : EACCES);
 }
 
 int64_t DeferredVolume::writeAt(uint64_t offset, const void* buffer, size_t length)
 {
     VolumeFailure failure;
-    auto volume = ensure(true, &failure);
+    auto volume = ensure(true, false, &failure);
     return volume ? volume->writeAt(offset, buffer, length) : -(failure.error ? failure.error : EACCES);
 }
 
@@ -138,6 +157,9 @@ std::shared_ptr<Volume> DeferredVolume::reopen()
         std::lock_guard lock(mutex_);
         write = writable_;
     }
+    // A writer holds the device exclusively: this volume lets go of it
+    // before the new one asks (the caller closes the old handle anyway).
+    close();
     auto again = std::make_shared<DeferredVolume>(target_, service_);
     if (write && !again->prepare(true, nullptr))
         return nullptr;

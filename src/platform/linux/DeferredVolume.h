@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <mutex>
+#include <optional>
 
 namespace qv::linux_platform {
 
@@ -34,7 +35,11 @@ public:
 
 private:
     // The opened volume, for writing when `write`; null with the failure.
-    std::shared_ptr<LinuxVolume> ensure(bool write, VolumeFailure* failure);
+    // Once the service has refused, transfers fail at once with its error
+    // instead of asking again for every chunk; an explicit prepare asks
+    // again.
+    std::shared_ptr<LinuxVolume> ensure(bool write, bool askAgain, VolumeFailure* failure);
+    std::shared_ptr<LinuxVolume> open(bool write, VolumeFailure* failure);
 
     const VolumeTarget target_;
     const std::shared_ptr<DiskService> service_;
@@ -42,6 +47,7 @@ private:
     std::shared_ptr<LinuxVolume> opened_;
     bool writable_ = false;
     bool closed_ = false;
+    std::optional<VolumeFailure> refused_;
 };
 
 }  // namespace qv::linux_platform

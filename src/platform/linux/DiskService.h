@@ -7,6 +7,13 @@
 
 namespace qv::linux_platform {
 
+// What the user is told when the disk service cannot open a drive (each
+// text takes the node's path).
+inline constexpr int kTextNoDiskService = 40800;
+inline constexpr int kTextAccessRefused = 40801;
+inline constexpr int kTextNoAuthenticationAgent = 40802;
+inline constexpr int kTextCannotUnmount = 40803;
+
 // The desktop's disk service: opens a block node for a user who may not open
 // it directly (after the system's policy agreed, perhaps asking for a
 // password) and unmounts file systems. Where it stands, the descriptor it

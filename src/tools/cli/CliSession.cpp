@@ -3,7 +3,10 @@
 #include "core/text/StringTable.h"
 #include "platform/linux/SystemDrives.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <vector>
 
 namespace qv::cli {
 
@@ -101,6 +104,28 @@ bool OpenCommandDrive(std::vector<std::string>& args, CliSession& session, std::
     }
     session.enumerate();
     return session.select(target, error);
+}
+
+bool PrepareCommandDrive(DeviceRecord& record, bool write, std::string* error)
+{
+    const DeviceHandle handle = record.handle;
+    if (!handle)
+        return false;
+    VolumeFailure failure;
+    if (handle->prepare(write, &failure))
+        return true;
+    const std::string path = handle->path();
+    if (failure.textId) {
+        const std::string text = LoadText(failure.textId);
+        std::vector<char> line(text.size() + path.size() + 1);
+        std::snprintf(line.data(), line.size(), text.c_str(), path.c_str());
+        *error = line.data();
+    } else {
+        *error = "cannot open " + path + ": " + std::strerror(failure.error ? failure.error : EACCES);
+    }
+    if (!failure.detail.empty())
+        *error += "\n  " + failure.detail;
+    return false;
 }
 
 }  // namespace qv::cli

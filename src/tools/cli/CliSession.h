@@ -61,4 +61,9 @@ bool TakeImageOptions(std::vector<std::string>& args, CliSession& session, std::
 // device node, or the first --image. False with a message otherwise.
 bool OpenCommandDrive(std::vector<std::string>& args, CliSession& session, std::string* error);
 
+// Readies the selected drive for a run that reads, or also writes: a drive
+// the user may not open directly is opened now through the disk service.
+// False with the message that says what failed and what to do.
+bool PrepareCommandDrive(DeviceRecord& record, bool write, std::string* error);
+
 }  // namespace qv::cli

@@ -135,6 +135,10 @@ int runErrorScan(const std::vector<std::string>& argsIn)
                      drive.c_str());
         return kExitUsage;
     }
+    if (!PrepareCommandDrive(record, write, &error)) {
+        std::fprintf(stderr, "quorvane-cli errorscan: %s\n", error.c_str());
+        return kExitFailed;
+    }
     const int32_t testType = (read ? kScanReadTest : 0) | (write ? kScanWriteTest : 0);
 
     EventQueue queue;

@@ -1,5 +1,7 @@
 #include "ui/app/ToolApp.h"
 
+#include "platform/udisks/UDisksService.h"
+
 #include "ui/app/Language.h"
 #include "ui/app/MainDialog.h"
 #include "ui/app/QtProfileStore.h"
@@ -17,6 +19,9 @@ ToolApp::ToolApp(int& argc, char** argv) : QApplication(argc, argv)
     setOrganizationName(QStringLiteral("Tallowmere Software"));
     setApplicationName(QFileInfo(QString::fromLocal8Bit(argv[0])).completeBaseName());
     setApplicationVersion(QStringLiteral("2.00"));
+    // Sticks the user may not open directly are opened through udisks2,
+    // which may ask for a password through the desktop's agent.
+    udisks::InstallDiskService(true);
     if (WantEnglish()) {
         if (!InstallEnglish(*this, translator_))
             std::fprintf(stderr, "quorvane: the English translation (quorvaneENU.qm) was not found next to %s\n",

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -27,9 +28,23 @@ public:
         calls.push_back("open " + node + (write ? " rw" : " r"));
         if (refusal.error)
             return {-1, refusal};
-        if (write && !mounted.empty())
-            return {-1, {EBUSY, 0, "mounted"}};
-        return {::open(file_.c_str(), (write ? O_RDWR : O_RDONLY) | O_CLOEXEC), {}};
+        if (write && (!mounted.empty() || stillOpen()))
+            return {-1, {EBUSY, 0, "in use"}};
+        const int fd = ::open(file_.c_str(), (write ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+        handedOut_.push_back(fd);
+        return {fd, {}};
+    }
+    // Like an exclusive open of a block device: refused while any descriptor
+    // handed out before still refers to the medium.
+    bool stillOpen() const
+    {
+        struct stat medium, other;
+        if (stat(file_.c_str(), &medium) != 0)
+            return false;
+        for (int fd : handedOut_)
+            if (fstat(fd, &other) == 0 && other.st_ino == medium.st_ino && other.st_dev == medium.st_dev)
+                return true;
+        return false;
     }
     bool unmount(const std::string& node, VolumeFailure* failure) override
     {
@@ -52,6 +67,7 @@ public:
 
 private:
     std::string file_;
+    std::vector<int> handedOut_;
 };
 
 struct DeferredRig {
