@@ -5,7 +5,7 @@
 #include "core/settings/Settings.h"
 #include "core/text/StringTable.h"
 #include "ui/app/FormatDialog.h"
-#include "ui/app/MainDialog.h"
+#include "ui/app/AppWindow.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -53,7 +53,7 @@ private slots:
     {
         MemoryProfileStore store;
         MainOptions options;
-        MainDialog window(store, options);
+        AppWindow window(store, options);
         window.show();
         QComboBox* selector = window.deviceSelector();
         QTRY_COMPARE_WITH_TIMEOUT(positionOf(selector, "Boot"), 0, 10000);
@@ -93,7 +93,7 @@ private slots:
     void formatWritesTheChosenFileSystemOntoTheStick()
     {
         MemoryProfileStore store;
-        MainDialog window(store, MainOptions{});
+        AppWindow window(store, MainOptions{});
         window.show();
         QTRY_VERIFY_WITH_TIMEOUT(window.context().device && window.context().device->listed, 10000);
         const QString node = QString::fromStdString(window.context().device->handle->path());
@@ -133,6 +133,55 @@ private slots:
         const QString probe = QString::fromUtf8(blkid.readAllStandardOutput());
         QVERIFY2(probe.contains("TYPE=exfat"), qPrintable(probe));
         QVERIFY2(probe.contains("LABEL=GUESTSTICK"), qPrintable(probe));
+    }
+
+    // Run as an ordinary user by the access-without-root guest check: the
+    // stick is listed though the user may not open it, and Format makes a
+    // FAT file system on it through udisks2 (checked by the caller as root).
+    void listsAndFormatsWithoutRoot()
+    {
+        const QString product = qEnvironmentVariable("QUORVANE_EXPECT_STICK");
+        if (product.isEmpty())
+            QSKIP("run by the access-without-root guest check");
+        MemoryProfileStore store;
+        AppWindow window(store, MainOptions{});
+        window.show();
+        QComboBox* selector = window.deviceSelector();
+        QTRY_VERIFY_WITH_TIMEOUT(positionOf(selector, product) >= 0, 10000);
+        selector->setCurrentIndex(positionOf(selector, product));
+        emit selector->activated(selector->currentIndex());
+        QCOMPARE(QString::fromStdString(window.context().device->handle->access()), QStringLiteral("udisks2"));
+
+        bool finished = false, succeeded = false;
+        QString error;
+        QTimer driver;
+        driver.setInterval(20);
+        connect(&driver, &QTimer::timeout, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            auto* dialog = qobject_cast<CFormatDialog*>(modal);
+            if (!dialog) {
+                if (modal)  // a failure's message box
+                    modal->close();
+                return;
+            }
+            if (!finished && !dialog->running()) {
+                dialog->fileSystemBox()->setCurrentIndex(dialog->fileSystemBox()->findText("FAT32"));
+                dialog->labelEdit()->setText("USERSTICK");
+                connect(dialog, &CFormatDialog::formatFinished, [&, dialog](bool ok) {
+                    finished = true;
+                    succeeded = ok;
+                    error = dialog->errorText();
+                });
+                dialog->startFormat();
+            } else if (finished && !dialog->running()) {
+                dialog->reject();
+            }
+        });
+        driver.start();
+        window.formatDrive();
+        driver.stop();
+        QVERIFY(finished);
+        QVERIFY2(succeeded, qPrintable(error));
     }
 };
 

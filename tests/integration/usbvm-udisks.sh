@@ -3,7 +3,7 @@
 # the system bus, polkit and udisks2 running, and works on two sticks as
 # the unprivileged user "nobody".
 #
-#   usbvm-udisks.sh RUN CLI CHECKER WORK
+#   usbvm-udisks.sh RUN CLI CHECKER GUI WORK
 #
 # - the user's list shows both sticks, from the kernel's record, though
 #   the user cannot open them;
@@ -13,14 +13,16 @@
 #   runs through the descriptor udisks2 hands over and the medium holds the
 #   pattern, a stick whose writes vanish is caught (the read-back bypasses
 #   the page cache), and a stick with a mounted file system is unmounted
-#   first.
+#   first;
+# - the main window, run by the same user under Xvfb, lists the stick and
+#   formats it with FAT through udisks2.
 # WORK must be on the host disk. Exits 77 when the guest kit or udisks2 is
 # not there.
 set -uo pipefail
 
 . "$(dirname "${BASH_SOURCE[0]}")/guest-lib.sh"
 
-as_user() { setpriv --reuid=65534 --regid=65534 --clear-groups env HOME=/tmp LANG=C "$@"; }
+as_user() { setpriv --reuid=65534 --regid=65534 --clear-groups env HOME=/tmp QUORVANE_LANG=en "$@"; }
 
 start_services() {
     mkdir -p /run/dbus
@@ -38,7 +40,7 @@ start_services() {
 }
 
 if [[ ${1:-} == guest ]]; then
-    cli=$2 checker=$3
+    cli=$2 checker=$3 gui=$4
     A=$(disk_with_serial UD0001) M=$(disk_with_serial UD0002) Z=$(disk_with_serial UD0003)
     [[ -n $A && -n $M && -n $Z ]] && ok "three sticks found" || { bad "sticks: '$A' '$M' '$Z'"; finish; }
     start_services && ok "system bus, polkit and udisks2 running" ||
@@ -93,10 +95,16 @@ RULE
     echo "$out" | sed 's/^/    | /'
     expect "mounted stick: exit code" "$rc" 0
     grep -q "^/dev/$M " /proc/mounts && bad "mounted stick: still mounted" || ok "mounted stick: unmounted before the write"
+
+    out=$(as_user env QUORVANE_EXPECT_STICK=Mounted QT_QPA_PLATFORM=xcb \
+        xvfb-run -a -s "-screen 0 1024x768x24" "$gui" listsAndFormatsWithoutRoot 2>&1); rc=$?
+    expect "window as the user: lists and formats the stick" "$rc" 0 || echo "$out" | sed 's/^/    | /'
+    expect "window as the user: FAT file system made" "$(blkid -p -o value -s TYPE /dev/$M)" vfat
+    expect "window as the user: label written" "$(blkid -p -o value -s LABEL /dev/$M)" USERSTICK
     finish
 fi
 
-run=$1 cli=$2 checker=$3 work=$4
+run=$1 cli=$2 checker=$3 gui=$4 work=$5
 self=$(readlink -f "$0")
 cache=${USBVM_CACHE:-${XDG_CACHE_HOME:+$XDG_CACHE_HOME/usbvm}}
 cache=${cache:-/var/cache/usbvm}
@@ -114,7 +122,8 @@ cp "$self" "$work/usbvm-udisks.sh"
 cp "$(dirname "$self")/guest-lib.sh" "$work/guest-lib.sh"
 cp "$checker" "$work/check-pattern.py"
 shares=(--share "$work")
-clidir=$(dirname "$(readlink -f "$cli")")
+# The build tree holds the tool and the window test.
+clidir=$(dirname "$(dirname "$(dirname "$(readlink -f "$cli")")")")
 case $clidir/ in
 /tmp/* | /var/tmp/* | /run/* | /dev/shm/*)
     [[ $work/ == "$clidir"/* ]] && shares=(--share "$clidir") || shares+=(--share "$clidir") ;;
@@ -127,4 +136,4 @@ truncate -s 24M "$work/u2.img"
     --stick "$work/u2.img,vendor=ACME,product=Mounted,serial=UD0002" \
     --stick-drive "z:driver=null-co,size=16777216,read-zeroes=on" \
     --stick "drive=z,vendor=ACME,product=Null,serial=UD0003" \
-    -- bash "$work/usbvm-udisks.sh" guest "$cli" "$work/check-pattern.py"
+    -- bash "$work/usbvm-udisks.sh" guest "$cli" "$work/check-pattern.py" "$gui"

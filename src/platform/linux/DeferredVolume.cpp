@@ -88,13 +88,11 @@ std::shared_ptr<LinuxVolume> DeferredVolume::open(bool write, VolumeFailure* fai
             *failure = result.failure;
         return nullptr;
     }
-    // Reopening (after the start of the medium was wiped) asks the service
-    // again for the same access.
+    // Reopening asks the service again, never the path.
     const VolumeTarget target = target_;
     const std::shared_ptr<DiskService> service = service_;
-    auto reopen = [target, service, write]() -> std::shared_ptr<Volume> {
-        auto again = std::make_shared<DeferredVolume>(target, service);
-        return again->prepare(write, nullptr) ? again : nullptr;
+    auto reopen = [target, service]() -> std::shared_ptr<Volume> {
+        return std::make_shared<DeferredVolume>(target, service);
     };
     int error = 0;
     opened_ = LinuxVolume::adopt(target_, result.fd, !write, reopen, service_->name(), &error);
@@ -152,18 +150,13 @@ bool DeferredVolume::isOpen() const
 
 std::shared_ptr<Volume> DeferredVolume::reopen()
 {
-    bool write = false;
-    {
-        std::lock_guard lock(mutex_);
-        write = writable_;
-    }
-    // A writer holds the device exclusively: this volume lets go of it
-    // before the new one asks (the caller closes the old handle anyway).
+    // The fresh volume opens on demand like this one did, asking the service
+    // again (a writer holds the device exclusively, so this one lets go of
+    // it first; the caller closes the old handle anyway). It is not opened
+    // here: after a format the desktop may have mounted the new file system,
+    // which only a write has reason to unmount.
     close();
-    auto again = std::make_shared<DeferredVolume>(target_, service_);
-    if (write && !again->prepare(true, nullptr))
-        return nullptr;
-    return again;
+    return std::make_shared<DeferredVolume>(target_, service_);
 }
 
 ScsiResult DeferredVolume::scsi(const ScsiRequest& request)

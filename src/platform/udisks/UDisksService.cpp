@@ -5,6 +5,8 @@
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusMetaType>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QDBusUnixFileDescriptor>
 #include <QDBusVariant>
 #include <QVariantMap>
@@ -140,17 +142,32 @@ bool UDisksService::unmount(const std::string& node, VolumeFailure* failure)
     return false;
 }
 
-bool UDisksService::format(const std::string& node, const std::string& type, const std::string& label,
-                           bool erase, VolumeFailure* failure)
+void UDisksService::format(const std::string& node, const std::string& type, const std::string& label, bool erase,
+                           std::function<void(bool ok, const VolumeFailure& failure)> done)
 {
+    QDBusConnection bus = QDBusConnection::systemBus();
+    if (!bus.isConnected()) {
+        done(false, ClassifyBusError({}, bus.lastError().message().toStdString()));
+        return;
+    }
     QVariantMap options = authOptions(interactive_);
     options.insert(QStringLiteral("label"), QString::fromStdString(label));
     options.insert(QStringLiteral("update-partition-type"), true);
     if (erase)
         options.insert(QStringLiteral("erase"), QStringLiteral("zero"));
-    const QDBusMessage reply = callService(blockPath(node), kBlock, QStringLiteral("Format"),
-                                           {QString::fromStdString(type), options}, interactive_, failure);
-    return reply.type() == QDBusMessage::ReplyMessage;
+    QDBusMessage call = QDBusMessage::createMethodCall(kService, blockPath(node), kBlock, QStringLiteral("Format"));
+    call.setArguments({QString::fromStdString(type), options});
+    call.setInteractiveAuthorizationAllowed(interactive_);
+    // Formatting (and erasing) takes as long as the medium needs.
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 24 * 3600 * 1000));
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [watcher, done](QDBusPendingCallWatcher*) {
+        const QDBusMessage reply = watcher->reply();
+        watcher->deleteLater();
+        if (reply.type() == QDBusMessage::ReplyMessage)
+            done(true, {});
+        else
+            done(false, ClassifyBusError(reply.errorName().toStdString(), reply.errorMessage().toStdString()));
+    });
 }
 
 void InstallDiskService(bool interactive)

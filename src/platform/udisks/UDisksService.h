@@ -2,6 +2,7 @@
 
 #include "platform/linux/DiskService.h"
 
+#include <functional>
 #include <memory>
 
 namespace qv::udisks {
@@ -19,10 +20,11 @@ public:
     bool unmount(const std::string& node, VolumeFailure* failure) override;
     std::string name() const override { return "udisks2"; }
 
-    // Makes a file system on a node: type "vfat", "exfat", "ntfs" or "ext4";
-    // `erase` overwrites the medium with zeros first.
-    bool format(const std::string& node, const std::string& type, const std::string& label, bool erase,
-                VolumeFailure* failure);
+    // Starts making a file system on a node: type "vfat", "exfat", "ntfs" or
+    // "ext4"; `erase` overwrites the medium with zeros first. `done` runs on
+    // the calling thread's event loop with the outcome.
+    void format(const std::string& node, const std::string& type, const std::string& label, bool erase,
+                std::function<void(bool ok, const VolumeFailure& failure)> done);
 
 private:
     bool interactive_;

@@ -27,8 +27,10 @@ public:
     void enumerate();
 
     // Selects the listed drive called name ("sdb", "/dev/sdb", "img1");
-    // false with a message when there is none.
-    bool select(const std::string& name, std::string* error);
+    // false with a message when there is none: what failed on path when
+    // its open failed.
+    bool select(const std::string& name, std::string* error) { return select(name, name, error); }
+    bool select(const std::string& name, const std::string& path, std::string* error);
 
     SharedContext& context() { return context_; }
     DriveList& drives() { return *drives_; }
@@ -60,10 +62,5 @@ bool TakeImageOptions(std::vector<std::string>& args, CliSession& session, std::
 // Attaches and selects the drive a command works on: a kernel name, a
 // device node, or the first --image. False with a message otherwise.
 bool OpenCommandDrive(std::vector<std::string>& args, CliSession& session, std::string* error);
-
-// Readies the selected drive for a run that reads, or also writes: a drive
-// the user may not open directly is opened now through the disk service.
-// False with the message that says what failed and what to do.
-bool PrepareCommandDrive(DeviceRecord& record, bool write, std::string* error);
 
 }  // namespace qv::cli

@@ -157,7 +157,8 @@ int runList(const std::vector<std::string>& argsIn)
                 removable = (data[1] & 0x80) ? 1 : 0;
         }
         std::printf("%s\n", items[size_t(drives.selectorPosition(slot))].c_str());
-        std::printf("  slot %d  volume %s\n", slot, r.handle ? r.handle->path().c_str() : "-");
+        std::printf("  slot %d  volume %s  access %s\n", slot, r.handle ? r.handle->path().c_str() : "-",
+                    r.handle ? r.handle->access().c_str() : "-");
         std::printf("  sectorCount %u  capacityLba %u\n", r.sectorCount, r.capacityLba);
         std::printf("  vendor/product \"%s\"  revision \"%s\"  removable %d\n", product, revision, removable);
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/linux/Formatter.h"
+#include "core/device/DrivePlatform.h"
 
 #include <QDialog>
 #include <QProcess>
@@ -18,18 +18,23 @@ class QPushButton;
 namespace qv::ui {
 
 // Formats one volume with an installed mkfs tool: file system, label,
-// quick or full; shows the tool's progress and its error text.
+// quick or full; shows the tool's progress and its error text. A drive the
+// user may not open directly is formatted by the disk service instead.
 class CFormatDialog : public QDialog {
     Q_OBJECT
 public:
     // name: the drive as the selector shows it; volumePath: what is formatted.
-    CFormatDialog(const QString& name, const QString& volumePath, QWidget* parent = nullptr);
+    CFormatDialog(const QString& name, const QString& volumePath, VolumeFormatter& formatter,
+                  QWidget* parent = nullptr);
 
     QComboBox* fileSystemBox() const { return fileSystems_; }
     QLineEdit* labelEdit() const { return label_; }
     QCheckBox* quickBox() const { return quick_; }
     QPushButton* startButton() const { return start_; }
-    bool running() const { return process_.state() != QProcess::NotRunning; }
+    bool running() const { return process_.state() != QProcess::NotRunning || serviceRunning_; }
+    // Formats through the desktop's disk service (udisks2) instead of
+    // running the tool; for drives the user may not open directly.
+    void setThroughService(bool throughService) { throughService_ = throughService; }
     // The outcome of the last format: true when the tool succeeded.
     bool succeeded() const { return succeeded_; }
     const QString& errorText() const { return errorText_; }
@@ -47,13 +52,16 @@ protected:
 
 private:
     void finished(int exitCode, QProcess::ExitStatus status);
+    void succeed();
+    void startServiceFormat(const FileSystemTool& tool);
     void readOutput();
     void fail(const QString& message);
     void setRunning(bool running);
 
     QString name_;
     QString volumePath_;
-    std::vector<linux_platform::FileSystemTool> tools_;
+    VolumeFormatter& formatter_;
+    std::vector<FileSystemTool> tools_;
     QComboBox* fileSystems_;
     QLineEdit* label_;
     QCheckBox* quick_;
@@ -66,6 +74,8 @@ private:
     QString collected_;
     bool succeeded_ = false;
     QString errorText_;
+    bool throughService_ = false;
+    bool serviceRunning_ = false;
 };
 
 }  // namespace qv::ui

@@ -1,9 +1,7 @@
 #include "ui/app/ToolApp.h"
 
-#include "platform/udisks/UDisksService.h"
-
 #include "ui/app/Language.h"
-#include "ui/app/MainDialog.h"
+#include "ui/app/AppWindow.h"
 #include "ui/app/QtProfileStore.h"
 
 #include <QCommandLineParser>
@@ -19,9 +17,6 @@ ToolApp::ToolApp(int& argc, char** argv) : QApplication(argc, argv)
     setOrganizationName(QStringLiteral("Tallowmere Software"));
     setApplicationName(QFileInfo(QString::fromLocal8Bit(argv[0])).completeBaseName());
     setApplicationVersion(QStringLiteral("2.00"));
-    // Sticks the user may not open directly are opened through udisks2,
-    // which may ask for a password through the desktop's agent.
-    udisks::InstallDiskService(true);
     if (WantEnglish()) {
         if (!InstallEnglish(*this, translator_))
             std::fprintf(stderr, "quorvane: the English translation (quorvaneENU.qm) was not found next to %s\n",
@@ -53,7 +48,7 @@ int ToolApp::run()
     options.systemDrives = !parser.isSet(noSystem);
 
     QtProfileStore store;
-    MainDialog window(store, options);
+    AppWindow window(store, options);
     connect(&window, &MainDialog::settingsSaved, this, [&store] { store.sync(); });
     window.show();
     window.raise();

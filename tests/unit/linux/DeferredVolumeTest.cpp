@@ -129,10 +129,12 @@ TEST(DeferredVolume, OpensThroughTheServiceForReadingAndAfterUnmountingForWritin
     ASSERT_EQ(volume.writeAt(512, sector, sizeof sector), 512);
     EXPECT_EQ(volume.access(), "udisks2");
 
-    // Reopening asks the service again for the same access; the path itself
-    // is never opened.
+    // Reopening (after the start of the medium was wiped) lets go of the
+    // exclusive descriptor and asks the service again; the path itself is
+    // never opened.
     auto again = volume.reopen();
     ASSERT_TRUE(again);
+    ASSERT_EQ(again->writeAt(1024, sector, sizeof sector), 512);
     EXPECT_EQ(rig.service->calls.back(), "open sdb1 rw");
     ASSERT_EQ(again->readAt(512, sector, sizeof sector), 512);
     EXPECT_EQ(sector[0], 'w');
