@@ -16,6 +16,7 @@ constexpr StringEntry kEntries[] = {
 #include "core/text/strings/recovery.inc"
 #include "core/text/strings/recoverypage.inc"
 #include "core/text/strings/run.inc"
+#include "core/text/strings/access.inc"
 };
 
 const std::vector<StringEntry>& sortedEntries()

@@ -152,11 +152,13 @@ int list(CommandRun& run)
                           {"capacity_lba", r.capacityLba},
                           {"product", product},
                           {"revision", revision},
-                          {"removable", removable != 0}});
+                          {"removable", removable != 0},
+                          {"access", r.handle ? r.handle->access() : std::string()}});
         if (run.json())
             continue;
         std::printf("%s\n", text.c_str());
-        std::printf("  slot %d  volume %s\n", slot, volume.c_str());
+        std::printf("  slot %d  volume %s  access %s\n", slot, volume.c_str(),
+                    r.handle ? r.handle->access().c_str() : "-");
         std::printf("  sectorCount %u  capacityLba %u\n", r.sectorCount, r.capacityLba);
         std::printf("  vendor/product \"%s\"  revision \"%s\"  removable %d\n", product.c_str(), revision.c_str(),
                     removable);

@@ -255,7 +255,9 @@ nlohmann::json CommandRun::driveJson()
             {"path", drivePath_},
             {"product", std::string(r.productText, strnlen(r.productText, sizeof r.productText))},
             {"revision", std::string(r.revisionText, strnlen(r.revisionText, sizeof r.revisionText))},
-            {"sectors", r.sectorCount}};
+            {"sectors", r.sectorCount},
+            // "direct", or "udisks2" for a drive the user may not open directly.
+            {"access", r.handle ? r.handle->access() : std::string()}};
 }
 
 int CommandRun::finish(nlohmann::json object, int exitCode)

@@ -368,6 +368,9 @@ void MainDialog::formatDrive()
         old->close();
     const QString path = old ? QString::fromStdString(old->path()) : QString();
     CFormatDialog dialog(selectorBox_->currentText(), path, *platform_.formatter, this);
+    // A drive the user may not open directly is formatted by the disk
+    // service that opens it.
+    dialog.setThroughService(old && old->access() == "udisks2");
     dialog.exec();
     // Reopened whatever became of the format; a failed reopen leaves no
     // handle and the next operation on the drive fails.
