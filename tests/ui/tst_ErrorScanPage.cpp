@@ -9,7 +9,6 @@
 #include "core/text/StringTable.h"
 #include "platform/image/FaultyVolume.h"
 #include "platform/image/ImageVolume.h"
-#include "support/PageDrive.h"
 #include "support/UiFixtures.h"
 #include "ui/app/Language.h"
 #include "ui/app/AppWindow.h"
@@ -39,6 +38,16 @@ using namespace qv::ui;
 
 namespace {
 
+using qv::ui::test::PageDrive;
+
+void acceptWarning(QWidget* dialog)
+{
+    if (auto* warning = qobject_cast<CWriteWarningDialog*>(dialog)) {
+        warning->checkBox()->setChecked(true);
+        warning->okButton()->click();
+    }
+}
+
 QColor cellColour(CBlockMap* map, int cell)
 {
     const ChartRect r = BlockMapCellRect({0, 0, map->width(), map->height()}, cell);
@@ -67,7 +76,7 @@ private slots:
         FaultPlan plan;
         plan.failingReads.push_back({4096, 256});  // two chunks
         plan.corruptReads.push_back({10000, 4});   // 2048 bytes in one chunk
-        test::PageDrive drive(faultyImage("faults.img", plan), 16384);
+        PageDrive drive(faultyImage("faults.img", plan), 16384);
         drive.settings.scanTestType = kScanReadTest | kScanWriteTest;
         drive.settings.passes = 1;
         CErrorScanPage page;
@@ -78,7 +87,7 @@ private slots:
         QVERIFY(page.writeTestBox()->isChecked());
         QVERIFY(page.readTestBox()->isChecked());
 
-        test::ModalCatcher catcher(test::AcceptWarning);
+        test::ModalCatcher catcher(acceptWarning);
         QTest::mouseClick(page.startButton(), Qt::LeftButton);
         QCOMPARE(catcher.dialogs, 1);
         QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
@@ -112,7 +121,7 @@ private slots:
 
     void declinedWarningStartsNothing()
     {
-        test::PageDrive drive(faultyImage("declined.img", {}), 16384);
+        PageDrive drive(faultyImage("declined.img", {}), 16384);
         drive.settings.scanTestType = kScanReadTest | kScanWriteTest;
         CErrorScanPage page;
         page.setContext(&drive.context, &drive.runs);
@@ -127,7 +136,7 @@ private slots:
 
     void stopReturnsToIdleAndTheNextScanRuns()
     {
-        test::PageDrive drive(faultyImage("stop.img", {}), 16384);
+        PageDrive drive(faultyImage("stop.img", {}), 16384);
         drive.settings.scanTestType = kScanReadTest;
         CErrorScanPage page;
         page.setContext(&drive.context, &drive.runs);
@@ -152,7 +161,7 @@ private slots:
 
     void pageClosedDuringAScanWaitsForItsWorker()
     {
-        test::PageDrive drive(faultyImage("closed.img", {}), 16384);
+        PageDrive drive(faultyImage("closed.img", {}), 16384);
         drive.settings.scanTestType = kScanReadTest;
         auto* page = new CErrorScanPage;
         page->setContext(&drive.context, &drive.runs);
@@ -167,7 +176,7 @@ private slots:
 
     void failedRunShowsWhatFailedOnASecondLine()
     {
-        test::PageDrive drive(faultyImage("failed.img", {}), 16384);
+        PageDrive drive(faultyImage("failed.img", {}), 16384);
         drive.settings.scanTestType = kScanReadTest;
         CErrorScanPage page;
         page.setContext(&drive.context, &drive.runs);
@@ -189,7 +198,7 @@ private slots:
 
     void checkBoxesSetTheirBitsOfTheTestType()
     {
-        test::PageDrive drive(faultyImage("bits.img", {}), 16384);
+        PageDrive drive(faultyImage("bits.img", {}), 16384);
         drive.settings.scanTestType = kScanReadTest;
         CErrorScanPage page;
         page.setContext(&drive.context, &drive.runs);
@@ -320,7 +329,7 @@ private slots:
         QCOMPARE(window.currentPage(), int(kErrorScanPage));
         auto* page = qobject_cast<CErrorScanPage*>(window.page(kErrorScanPage));
         QVERIFY(page);
-        test::ModalCatcher catcher(test::AcceptWarning);
+        test::ModalCatcher catcher(acceptWarning);
         QTest::mouseClick(page->startButton(), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(page->readMap()->count(CELL_GOOD) > 1300, 60000);
         const QString lang = english ? "en" : "ru";

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/mediatests/ErrorScanWorker.h"
 #include "core/run/RunPresenter.h"
 
 #include <cstdint>
@@ -78,6 +79,7 @@ private:
     void pushTexts() override;
     bool nextWorker() override;
     bool reopensDeviceAtEnd() const override { return true; }
+    bool writesToMedium() const override { return (testType_ & kScanWriteTest) != 0; }
 
     void preparePass();
     RunController::Worker passWorker();

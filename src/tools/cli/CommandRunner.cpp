@@ -53,7 +53,7 @@ const Option* findOption(const CommandSpec& spec, const std::string& name)
         if (name == option.name)
             return &option;
     for (const Option& option : kCommonOptions)
-        if (name == option.name && (spec.needsDrive || name != "--image"))
+        if (name == option.name && (spec.needsDrive || spec.driveOptional || name != "--image"))
             return &option;
     return nullptr;
 }
@@ -62,12 +62,13 @@ const Option* findOption(const CommandSpec& spec, const std::string& name)
 
 std::string HelpText(const CommandSpec& spec)
 {
-    std::string text = std::string("usage: quorvane-cli ") + spec.name + (spec.needsDrive ? " DRIVE" : "") +
+    std::string text = std::string("usage: quorvane-cli ") + spec.name +
+                       (spec.needsDrive ? " DRIVE" : spec.driveOptional ? " [DRIVE]" : "") +
                        (spec.operand ? std::string(" ") + spec.operand : "");
     for (const Option& option : spec.options)
         text += std::string(" [") + option.name + (option.value ? std::string(" ") + option.value : "") + "]";
     text += " [--json]\n\n" + std::string(spec.description) + "\n";
-    if (spec.needsDrive)
+    if (spec.needsDrive || spec.driveOptional)
         text += "DRIVE is a kernel name (sdb), a device node (/dev/sdb) or --image FILE.\n";
     auto line = [&text](const Option& option) {
         std::string head = std::string(option.name) + (option.value ? std::string(" ") + option.value : "");
@@ -78,7 +79,7 @@ std::string HelpText(const CommandSpec& spec)
     for (const Option& option : spec.options)
         line(option);
     for (const Option& option : kCommonOptions)
-        if (spec.needsDrive || std::string(option.name) != "--image")
+        if (spec.needsDrive || spec.driveOptional || std::string(option.name) != "--image")
             line(option);
     return text + spec.exitCodes;
 }
@@ -180,10 +181,13 @@ int CommandRun::begin(const std::vector<std::string>& args)
         operand_ = positional_.back();
         positional_.pop_back();
     }
-    if (!spec_.needsDrive)
-        return 0;
-
     const std::vector<std::string> images = values("--image");
+    if (!spec_.needsDrive && !(spec_.driveOptional && images.size() + positional_.size() > 0)) {
+        if (!positional_.empty())
+            return usage("unknown argument '" + positional_.front() + "'");
+        return 0;
+    }
+
     if (images.size() + positional_.size() > 1)
         return usage("one drive at a time (a kernel name, a device node or --image FILE)");
     std::string target;
@@ -258,7 +262,9 @@ nlohmann::json CommandRun::driveJson()
             {"path", drivePath_},
             {"product", std::string(r.productText, strnlen(r.productText, sizeof r.productText))},
             {"revision", std::string(r.revisionText, strnlen(r.revisionText, sizeof r.revisionText))},
-            {"sectors", r.sectorCount}};
+            {"sectors", r.sectorCount},
+            // "direct", or "udisks2" for a drive the user may not open directly.
+            {"access", r.handle ? r.handle->access() : std::string()}};
 }
 
 int CommandRun::finish(nlohmann::json object, int exitCode)
@@ -267,7 +273,7 @@ int CommandRun::finish(nlohmann::json object, int exitCode)
     if (!json_)
         return exitCode;
     nlohmann::json out = {{"command", spec_.name}};
-    if (spec_.needsDrive)
+    if (spec_.needsDrive || spec_.driveOptional)
         out["drive"] = driveJson();
     out.update(object);
     out["exit_code"] = exitCode;

@@ -38,6 +38,8 @@ struct CommandSpec {
     const char* exitCodes = "Exit codes: 0 done, 1 done with faults found, 2 bad arguments, 3 failed or stopped.\n";
     // A last argument after the drive that the command needs ("FILE").
     const char* operand = nullptr;
+    // Without needsDrive: a drive may still be named, and is then opened.
+    bool driveOptional = false;
 };
 
 // The --help text made from the spec.
@@ -63,6 +65,10 @@ public:
     bool json() const { return json_; }
     // The spec's operand as given.
     const std::string& operand() const { return operand_; }
+    // Words that are no option (device nodes of a command without a drive).
+    const std::vector<std::string>& positional() const { return positional_; }
+    // True once Ctrl-C (or SIGTERM) asked the command to stop.
+    bool interrupted() { return context().status->state() == RUN_STOP; }
 
     // The drive (needsDrive).
     SharedContext& context() { return session_.context(); }

@@ -8,6 +8,8 @@ extern const Command kRecoverCommand;
 extern const Command kEraseCommand;
 extern const Command kBackupCommand;
 extern const Command kRestoreCommand;
+extern const Command kInfoCommand;
+extern const Command kUsbCommand;
 
 const std::vector<Command>& Commands()
 {
@@ -18,6 +20,8 @@ const std::vector<Command>& Commands()
         kEraseCommand,
         kBackupCommand,
         kRestoreCommand,
+        kInfoCommand,
+        kUsbCommand,
     };
     return all;
 }

@@ -1,8 +1,11 @@
 #include "tools/cli/Command.h"
 
+#include "platform/udisks/UDisksService.h"
+
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -39,6 +42,9 @@ int main(int argc, char** argv)
                 return qv::cli::kExitOk;
             }
         }
+        // Drives the user may not open directly go through udisks2; the
+        // system may ask for a password only when someone is at a terminal.
+        qv::udisks::InstallDiskService(isatty(STDIN_FILENO) && isatty(STDERR_FILENO));
         return command.run(args);
     }
     std::fprintf(stderr, "quorvane-cli: unknown command '%s'\n", name.c_str());

@@ -5,6 +5,8 @@
 #include "ui/pages/BackupRestorePage.h"
 #include "ui/pages/ErasePage.h"
 #include "ui/pages/ErrorScanPage.h"
+#include "ui/pages/RecoveryPage.h"
+#include "ui/pages/InfoPage.h"
 
 namespace qv::ui {
 
@@ -22,10 +24,10 @@ const std::array<PageSlot, kPageCount> kPageSlots = {{
 TestPage* MakePage(PageIndex index, QWidget* parent)
 {
     switch (index) {
-    case kInformationPage: return new TestPage(parent);
+    case kInformationPage: return new CInfoPage(parent);
     case kErrorScanPage: return new CErrorScanPage(parent);
     case kErasePage: return new CErasePage(parent);
-    case kRecoveryPage: return new TestPage(parent);
+    case kRecoveryPage: return new CRecoveryPage(parent);
     case kBackupPage: return new CBackupRestorePage(parent);
     case kRawBenchmarkPage: return new TestPage(parent);
     case kFileBenchmarkPage: return new TestPage(parent);

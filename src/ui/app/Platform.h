@@ -2,6 +2,7 @@
 
 #include "core/device/DrivePlatform.h"
 #include "core/mediatests/ImageFiles.h"
+#include "core/info/InfoSystem.h"
 
 #include <functional>
 #include <memory>
@@ -15,6 +16,9 @@ struct MainOptions {
     std::vector<std::string> images;
     // The kernel's disks and their arrivals; off in the window tests.
     bool systemDrives = true;
+    // What the information page asks of the system; empty: the running
+    // Linux system. Tests give a fake USB tree here.
+    InfoSystemFactory infoSystem;
 };
 
 // The system behind the main window, reached through core interfaces only:
@@ -29,6 +33,7 @@ struct MainPlatform {
     std::unique_ptr<VolumeFormatter> formatter;
     // Where the backup page reads and writes its images.
     std::unique_ptr<ImageFiles> imageFiles;
+    InfoSystemFactory infoSystem;
 };
 
 // The Linux platform for the options, with their images attached.

@@ -54,6 +54,7 @@ constexpr int kWriteCheckTop = 56;
 constexpr int kWriteRowTop = 80;
 constexpr int kWriteBarTop = 144;
 
+
 }  // namespace
 
 CErrorScanPage::CErrorScanPage(QWidget* parent) : TestPage(parent)
@@ -63,9 +64,9 @@ CErrorScanPage::CErrorScanPage(QWidget* parent) : TestPage(parent)
     readTest_ = new QCheckBox(Text(str::kScanReadTestBox), this);
     passes_ = new QSpinBox(this);
     passes_->setRange(1, 100000);
-    passesLabel_ = MakePageLabel(this, str::kScanPasses);
-    writeHeading_ = MakePageLabel(this, str::kScanWriting, true);
-    readHeading_ = MakePageLabel(this, str::kScanReading, true);
+    passesLabel_ = makeLabel(str::kScanPasses);
+    writeHeading_ = makeLabel(str::kScanWriting, true);
+    readHeading_ = makeLabel(str::kScanReading, true);
     writeSeparator_ = new QFrame(this);
     readSeparator_ = new QFrame(this);
     for (QFrame* line : {writeSeparator_, readSeparator_}) {
@@ -75,17 +76,17 @@ CErrorScanPage::CErrorScanPage(QWidget* parent) : TestPage(parent)
     writeMap_ = new CBlockMap(this);
     readMap_ = new CBlockMap(this);
     for (int i = 0; i < 3; ++i) {
-        writeLabels_[i] = MakePageLabel(this, str::kScanErrors + i);
-        readLabels_[i] = MakePageLabel(this, str::kScanErrors + i);
+        writeLabels_[i] = makeLabel(str::kScanErrors + i);
+        readLabels_[i] = makeLabel(str::kScanErrors + i);
     }
-    writeErrors_ = MakePageValue(this);
-    writeSpeed_ = MakePageValue(this);
-    writePosition_ = MakePageValue(this);
-    writePercent_ = MakePageValue(this);
-    readErrors_ = MakePageValue(this);
-    readSpeed_ = MakePageValue(this);
-    readPosition_ = MakePageValue(this);
-    readPercent_ = MakePageValue(this);
+    writeErrors_ = makeValue();
+    writeSpeed_ = makeValue();
+    writePosition_ = makeValue();
+    writePercent_ = makeValue();
+    readErrors_ = makeValue();
+    readSpeed_ = makeValue();
+    readPosition_ = makeValue();
+    readPercent_ = makeValue();
     writeBar_ = new QProgressBar(this);
     readBar_ = new QProgressBar(this);
     for (QProgressBar* bar : {writeBar_, readBar_}) {
