@@ -62,6 +62,7 @@ private:
     class Chooser;
 
     bool start(TransferKind kind, const TransferSettings& settings);
+    bool writesToMedium() const override { return operation_ == TransferKind::Restore; }
     void onStarting(int32_t operation, int64_t value) override;
     void onActive(int32_t operation, int64_t value) override;
     void onDone(int32_t operation, int64_t value) override;

@@ -49,6 +49,7 @@ private:
     void onFailed(int32_t operation, int64_t value) override;
     void pushTexts() override;
     bool reopensDeviceAtEnd() const override { return true; }
+    bool writesToMedium() const override { return true; }
 
     bool full() const;
 
