@@ -1,5 +1,7 @@
 #include "platform/linux/SystemDisk.h"
 
+#include "platform/linux/MountInfo.h"
+
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
@@ -9,24 +11,6 @@
 
 namespace qv::linux_platform {
 namespace {
-
-// The kernel writes blanks and backslashes in paths as octal escapes.
-std::string unescape(const std::string& text)
-{
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\\' && i + 3 < text.size()) {
-            const std::string digits = text.substr(i + 1, 3);
-            if (digits.size() == 3 && digits.find_first_not_of("01234567") == std::string::npos) {
-                out += char(std::stoi(digits, nullptr, 8));
-                i += 3;
-                continue;
-            }
-        }
-        out += text[i];
-    }
-    return out;
-}
 
 // Kernel name of a device path: /dev/mapper/root resolves to dm-0 where
 // the link exists, otherwise the last path component is taken.
@@ -71,7 +55,7 @@ SystemDevices ParseSystemDevices(std::string_view mountinfo, std::string_view sw
         std::string id, parent, number, root, mountPoint;
         if (!(fields >> id >> parent >> number >> root >> mountPoint))
             continue;
-        if (!isSystemMountPoint(unescape(mountPoint)))
+        if (!isSystemMountPoint(UnescapeMountField(mountPoint)))
             continue;
         system.numbers.insert(number);
         std::string word;
@@ -79,7 +63,7 @@ SystemDevices ParseSystemDevices(std::string_view mountinfo, std::string_view sw
         }
         std::string type, source;
         if (fields >> type >> source) {
-            source = unescape(source);
+            source = UnescapeMountField(source);
             // Sources of file systems without a device (overlay, 9p) name
             // nothing under /dev.
             if (source.rfind("/dev/", 0) == 0)
@@ -95,7 +79,7 @@ SystemDevices ParseSystemDevices(std::string_view mountinfo, std::string_view sw
         std::string path, type;
         if (!(fields >> path >> type))
             continue;
-        path = unescape(path);
+        path = UnescapeMountField(path);
         const bool isFile = type == "file";
         if (!isFile && path.rfind("/dev/", 0) == 0)
             system.names.insert(kernelName(path));

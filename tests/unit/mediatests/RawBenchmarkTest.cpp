@@ -4,12 +4,12 @@
 #include "core/run/SharedContext.h"
 #include "core/settings/Settings.h"
 #include "platform/image/FaultyVolume.h"
+#include "support/DirectSink.h"
 #include "support/MemoryVolume.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <functional>
 #include <set>
 #include <vector>
 
@@ -55,26 +55,6 @@ public:
 private:
     DeviceHandle inner_;
     std::vector<Transfer>& log_;
-};
-
-// The worker calls the page synchronously; here the page is a closure.
-class DirectSink : public ProgressSink {
-public:
-    int64_t report(int32_t operation, int64_t value) override
-    {
-        reports.push_back({operation, value, status->state()});
-        if (onReport)
-            onReport(operation, value);
-        return 1;
-    }
-    struct Report {
-        int32_t operation;
-        int64_t value;
-        int32_t state;
-    };
-    RunStatus* status = nullptr;
-    std::vector<Report> reports;
-    std::function<void(int32_t, int64_t)> onReport;
 };
 
 class RawBenchmarkTest : public ::testing::Test {
