@@ -42,21 +42,25 @@ int32_t RawBenchFigures::Average(const int32_t* samples)
     return int32_t(sum / kBenchSamples);
 }
 
-void RawBenchFigures::reset()
+void RawBenchFigures::reset(DeviceRecord& record, Settings& settings)
 {
-    record_.readSampleCount = record_.writeSampleCount = 0;
-    record_.readMinimum = record_.readMaximum = -1;
-    record_.writeMinimum = record_.writeMaximum = -1;
+    record_ = &record;
+    settings_ = &settings;
+    record_->readSampleCount = record_->writeSampleCount = 0;
+    record_->readMinimum = record_->readMaximum = -1;
+    record_->writeMinimum = record_->writeMaximum = -1;
     texts_ = RawBenchTexts{};
     texts_.label[0] = texts_.label[1] = LoadText(kCurrentText);
 }
 
 bool RawBenchFigures::selected(int64_t series) const
 {
+    if (!record_ || !settings_)
+        return false;
     if (series == kBenchReadSeries)
-        return settings_.testType & kBenchReadTest;
+        return settings_->testType & kBenchReadTest;
     if (series == kBenchWriteSeries)
-        return settings_.testType & kBenchWriteTest;
+        return settings_->testType & kBenchWriteTest;
     return false;
 }
 
@@ -66,20 +70,20 @@ bool RawBenchFigures::sample(int64_t series, ChartPoint* point, bool* raised)
     if (!selected(series))
         return false;
     const bool read = series == kBenchReadSeries;
-    const int32_t index = read ? record_.readSampleCount : record_.writeSampleCount;
+    const int32_t index = read ? record_->readSampleCount : record_->writeSampleCount;
     if (index < 0 || index >= kBenchSamples)
         return false;
-    const int32_t v = read ? record_.readSamples[index] : record_.writeSamples[index];
+    const int32_t v = read ? record_->readSamples[index] : record_->writeSamples[index];
 
     const int32_t q = v / 150;
-    if (uint32_t(q) > uint32_t(settings_.maximumSpeed)) {
-        settings_.maximumSpeed = ((q + 49) / 50) * 50;
+    if (uint32_t(q) > uint32_t(settings_->maximumSpeed)) {
+        settings_->maximumSpeed = ((q + 49) / 50) * 50;
         *raised = true;
     }
     *point = {index, v, read ? 1 : 2};
 
-    int32_t& minimum = read ? record_.readMinimum : record_.writeMinimum;
-    int32_t& maximum = read ? record_.readMaximum : record_.writeMaximum;
+    int32_t& minimum = read ? record_->readMinimum : record_->writeMinimum;
+    int32_t& maximum = read ? record_->readMaximum : record_->writeMaximum;
     if (minimum == -1 || minimum > v)
         minimum = v;
     if (maximum == -1 || maximum < v)
@@ -96,9 +100,9 @@ void RawBenchFigures::access(int64_t series)
     if (!selected(series))
         return;
     if (series == kBenchReadSeries)
-        texts_.access[0] = accessText(record_.readAccessMs);
+        texts_.access[0] = accessText(record_->readAccessMs);
     else
-        texts_.access[1] = accessText(record_.writeAccessMs);
+        texts_.access[1] = accessText(record_->writeAccessMs);
 }
 
 void RawBenchFigures::done()
@@ -106,8 +110,8 @@ void RawBenchFigures::done()
     for (int column = 0; column < 2; ++column) {
         if (!selected(column))
             continue;
-        const int32_t count = column == 0 ? record_.readSampleCount : record_.writeSampleCount;
-        const int32_t* samples = column == 0 ? record_.readSamples : record_.writeSamples;
+        const int32_t count = column == 0 ? record_->readSampleCount : record_->writeSampleCount;
+        const int32_t* samples = column == 0 ? record_->readSamples : record_->writeSamples;
         texts_.label[column] = LoadText(kAverageSpeedText);
         // A medium too small for a single sample per segment has no average.
         texts_.current[column] = count == kBenchSamples ? SpeedText(Average(samples)) : LoadText(kNotMeasuredText);

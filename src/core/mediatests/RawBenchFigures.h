@@ -30,10 +30,9 @@ struct ChartPoint {
 // Runs on the owner's thread while the worker waits in its report.
 class RawBenchFigures {
 public:
-    RawBenchFigures(DeviceRecord& record, Settings& settings) : record_(record), settings_(settings) {}
-
-    // Before a run: no samples, no extremes, empty texts, "Текущая:" labels.
-    void reset();
+    // Before a run on the record of the selected drive: no samples, no
+    // extremes, empty texts, "Текущая:" labels. Nothing is shown before.
+    void reset(DeviceRecord& record, Settings& settings);
 
     // A sample report of series 0 (read) or 1 (write). Returns false when
     // the series is not part of the test. *raised is set when the sample
@@ -54,8 +53,8 @@ public:
 private:
     bool selected(int64_t series) const;
 
-    DeviceRecord& record_;
-    Settings& settings_;
+    DeviceRecord* record_ = nullptr;
+    Settings* settings_ = nullptr;
     RawBenchTexts texts_;
 };
 

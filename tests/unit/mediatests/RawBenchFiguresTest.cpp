@@ -15,7 +15,7 @@ protected:
     {
         UseEnglishTexts(true);
         settings.testType = kBenchReadTest | kBenchWriteTest;
-        figures.reset();
+        figures.reset(record, settings);
     }
     void TearDown() override { UseEnglishTexts(false); }
 
@@ -36,7 +36,7 @@ protected:
 
     DeviceRecord record;
     Settings settings;
-    RawBenchFigures figures{record, settings};
+    RawBenchFigures figures;
 };
 
 TEST_F(RawBenchFiguresTest, FirstSampleAbove22649RaisesMaximumSpeedTo200Once)
