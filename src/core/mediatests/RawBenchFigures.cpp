@@ -64,7 +64,7 @@ bool RawBenchFigures::selected(int64_t series) const
     return false;
 }
 
-bool RawBenchFigures::sample(int64_t series, ChartPoint* point, bool* raised)
+bool RawBenchFigures::sample(int64_t series, BenchSample* point, bool* raised)
 {
     *raised = false;
     if (!selected(series))

@@ -19,7 +19,7 @@ struct RawBenchTexts {
 };
 
 // A sample the chart draws: index 0..199, value, chart series (1 read, 2 write).
-struct ChartPoint {
+struct BenchSample {
     int index = 0;
     int value = 0;
     int series = 0;
@@ -37,7 +37,7 @@ public:
     // A sample report of series 0 (read) or 1 (write). Returns false when
     // the series is not part of the test. *raised is set when the sample
     // raised Maximum Speed, so the page repaints and rescales.
-    bool sample(int64_t series, ChartPoint* point, bool* raised);
+    bool sample(int64_t series, BenchSample* point, bool* raised);
     // An access-time report.
     void access(int64_t series);
     // A normal end: averages in the current fields and "Средняя скорость:".

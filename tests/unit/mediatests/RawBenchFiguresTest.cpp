@@ -24,7 +24,7 @@ protected:
     {
         int32_t& count = series == kBenchReadSeries ? record.readSampleCount : record.writeSampleCount;
         (series == kBenchReadSeries ? record.readSamples : record.writeSamples)[count] = value;
-        ChartPoint point;
+        BenchSample point;
         const bool drawn = figures.sample(series, &point, raised);
         if (drawn) {
             EXPECT_EQ(point.index, count);
