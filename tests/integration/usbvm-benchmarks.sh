@@ -37,7 +37,7 @@ if [[ ${1:-} == guest ]]; then
     expect "raw: exit code" "$rc" 0
     read -r samples avgRead avgWrite <<<"$(python3 -c '
 import json, sys
-j = json.loads(sys.stdin.read())
+j = json.loads(sys.stdin.read())["result"]
 print(len(j["read"]["samples"]) + len(j["write"]["samples"]), j["read"]["average"] * 1000, j["write"]["average"] * 1000)
 ' <<<"$out")"
     expect "raw: 400 samples in the JSON" "$samples" 400
@@ -53,12 +53,12 @@ print(len(j["read"]["samples"]) + len(j["write"]["samples"]), j["read"]["average
         within "file $size MB read" "$r" $FILE_READ
     done < <(python3 -c '
 import json, sys
-j = json.loads(sys.stdin.read())
-for k, size in enumerate(j["sizesMB"]):
-    if j["writeKBps"][k] >= 0:
-        print(k, size, j["writeKBps"][k] * 1024, j["readKBps"][k] * 1024)
+j = json.loads(sys.stdin.read())["result"]
+for k, size in enumerate(j["sizes_mb"]):
+    if j["write_kb_s"][k] >= 0:
+        print(k, size, j["write_kb_s"][k] * 1024, j["read_kb_s"][k] * 1024)
 ' <<<"$out")
-    measured=$(python3 -c 'import json,sys; print(sum(v >= 0 for v in json.loads(sys.stdin.read())["readKBps"]))' <<<"$out")
+    measured=$(python3 -c 'import json,sys; print(sum(v >= 0 for v in json.loads(sys.stdin.read())["result"]["read_kb_s"]))' <<<"$out")
     expect "file: four sizes fit the free space" "$measured" 4
     [[ ! -e /tmp/fat/TESTFILE.TMP ]] && ok "file: test file removed" || bad "file: TESTFILE.TMP left behind"
     umount /tmp/fat
