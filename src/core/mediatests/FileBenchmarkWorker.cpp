@@ -5,6 +5,7 @@
 #include "core/run/RunState.h"
 #include "core/run/SharedContext.h"
 #include "core/settings/Settings.h"
+#include "core/text/StringIds.h"
 
 #include <cerrno>
 #include <chrono>
@@ -26,9 +27,8 @@ using TransferBuffer = std::unique_ptr<uint8_t, AlignedFree>;
 
 class Run {
 public:
-    Run(SharedContext& context, BenchFileSystem& files, FileBenchFailure* failure)
-        : record_(*context.device), status_(*context.status), settings_(context.settings), files_(files),
-          failure_(failure)
+    Run(SharedContext& context, BenchFileSystem& files)
+        : record_(*context.device), status_(*context.status), settings_(context.settings), files_(files)
     {
     }
 
@@ -39,10 +39,10 @@ public:
         int error = volume ? 0 : EBADF;
         const std::string folder = volume ? files_.mountFolder(*volume, &error) : std::string();
         if (folder.empty())
-            return fail(error ? FileBenchFailure::MountLookup : FileBenchFailure::NotMounted, error, volumePath, 0);
+            return fail(error ? str::kFailedMountLookup : str::kFileSystemNotMounted, error, volumePath, 0);
         uint64_t freeBytes = 0;
         if (!files_.freeBytes(folder, &freeBytes, &error))
-            return fail(FileBenchFailure::FreeSpace, error, folder, 0);
+            return fail(str::kFailedFreeSpace, error, folder, 0);
         const uint64_t freeMB = freeBytes >> 20;
         path_ = folder + (folder.back() == '/' ? "" : "/") + kBenchFileName;
 
@@ -51,7 +51,7 @@ public:
         TimerInit();
         buffer_.reset(static_cast<uint8_t*>(std::aligned_alloc(4096, kMiB)));
         if (!buffer_)
-            return fail(FileBenchFailure::Write, ENOMEM, path_, 0);
+            return fail(str::kFailedMemory, ENOMEM, path_, 0);
 
         for (int k = 0; k < kFileBenchSizes; ++k) {
             const int32_t size = settings_ ? settings_->fileSizesMB[k] : kFileBenchSizesMB[k];
@@ -83,26 +83,23 @@ private:
         return status_.state() == RUN_DONE ? 1 : 0;
     }
 
-    int fail(FileBenchFailure::Step step, int error, const std::string& path, int64_t value)
+    int fail(int action, int error, const std::string& path, int64_t value)
     {
+        status_.failure.set(action, path, error);
         status_.setState(RUN_FAILED);
-        if (failure_) {
-            failure_->step = step;
-            failure_->error = error;
-            failure_->path = path;
-        }
         return finish(value);
     }
 
-    // Closes and removes the test file, then ends the run; false always.
-    bool endSize(FileBenchFailure::Step step, int error)
+    // Closes and removes the test file, then ends the run (after a failure
+    // of action, or a stop when action is 0); false always.
+    bool endSize(int action, int error)
     {
         file_.reset();
         files_.remove(path_);
-        if (step == FileBenchFailure::None)
+        if (!action)
             finish(0);
         else
-            fail(step, error, path_, step == FileBenchFailure::Read ? kFileBenchReadFailed : 0);
+            fail(action, error, path_, action == str::kFailedRead ? kFileBenchReadFailed : 0);
         return false;
     }
 
@@ -111,24 +108,24 @@ private:
         int error = 0;
         file_ = files_.open(path_, &error);
         if (!file_)
-            return endSize(FileBenchFailure::Open, error);
+            return endSize(str::kFailedCreate, error);
         const int32_t passes = kFileBenchPasses[k];
 
         TimerStart();
         if (!writePasses(size, passes, &error))
-            return endSize(FileBenchFailure::Write, error);
+            return endSize(str::kFailedWrite, error);
         pause();
         if (stopRequested())
-            return endSize(FileBenchFailure::None, 0);
+            return endSize(0, 0);
         record_.fileWriteSpeeds[k] = FileBenchSpeed(size, passes, TimerElapsedSeconds());
         status_.progressWindow->report(OP_FILE_BENCH, k);
 
         TimerStart();
         if (!readPasses(size, passes, &error))
-            return endSize(FileBenchFailure::Read, error);
+            return endSize(str::kFailedRead, error);
         pause();
         if (stopRequested())
-            return endSize(FileBenchFailure::None, 0);
+            return endSize(0, 0);
         record_.fileReadSpeeds[k] = FileBenchSpeed(size, passes, TimerElapsedSeconds());
         status_.progressWindow->report(OP_FILE_BENCH, kFileBenchReadFlag + k);
 
@@ -137,13 +134,13 @@ private:
         return true;
     }
 
-    // A short transfer is a failure: the file system is full, or the file
-    // ended before its size.
-    static bool whole(int64_t moved, int* error)
+    // A short transfer is a failure: a short write means the file system is
+    // full; a short read, that the file ended before its size.
+    static bool whole(int64_t moved, int* error, int shortError)
     {
         if (moved == int64_t(kMiB))
             return true;
-        *error = moved < 0 ? int(-moved) : 0;
+        *error = moved < 0 ? int(-moved) : shortError;
         return false;
     }
 
@@ -152,7 +149,7 @@ private:
         std::memset(buffer_.get(), 0, kMiB);
         for (int32_t pass = 0; pass < passes; ++pass) {
             for (int32_t m = 0; m < size; ++m)
-                if (!whole(file_->writeAt(uint64_t(m) * kMiB, buffer_.get(), kMiB), error))
+                if (!whole(file_->writeAt(uint64_t(m) * kMiB, buffer_.get(), kMiB), error, ENOSPC))
                     return false;
             if (pass == 0 && (*error = file_->flush()) != 0)
                 return false;
@@ -167,7 +164,7 @@ private:
     {
         for (int32_t pass = 0; pass < passes; ++pass) {
             for (int32_t m = 0; m < size; ++m)
-                if (!whole(file_->readAt(uint64_t(m) * kMiB, buffer_.get(), kMiB), error))
+                if (!whole(file_->readAt(uint64_t(m) * kMiB, buffer_.get(), kMiB), error, 0))
                     return false;
             if (stopRequested())
                 break;
@@ -182,7 +179,6 @@ private:
     RunStatus& status_;
     const Settings* settings_;
     BenchFileSystem& files_;
-    FileBenchFailure* failure_;
     std::string path_;
     std::unique_ptr<BenchFile> file_;
     TransferBuffer buffer_;
@@ -198,11 +194,11 @@ int32_t FileBenchSpeed(int32_t sizeMB, int32_t passes, long double seconds)
     return int32_t(kilobytes / seconds);
 }
 
-int FileBenchmarkWorker(SharedContext& context, BenchFileSystem& files, FileBenchFailure* failure)
+int FileBenchmarkWorker(SharedContext& context, BenchFileSystem& files)
 {
     if (!context.device || !context.status || !context.status->progressWindow)
         return 0;
-    return Run(context, files, failure).run();
+    return Run(context, files).run();
 }
 
 }  // namespace qv

@@ -3,7 +3,6 @@
 #include "core/device/DeviceRecord.h"
 
 #include <cstdint>
-#include <string>
 
 namespace qv {
 
@@ -23,20 +22,13 @@ inline constexpr int64_t kFileBenchReadFailed = 1;
 // The test file's name in the root of the drive's file system.
 inline constexpr const char* kBenchFileName = "TESTFILE.TMP";
 
-// What the file benchmark failed at, for the message the user sees.
-struct FileBenchFailure {
-    enum Step { None, NotMounted, MountLookup, FreeSpace, Open, Write, Read };
-    Step step = None;
-    int error = 0;     // errno; 0 for a short transfer (the file system is full)
-    std::string path;  // the test file, or the volume for the first three
-};
-
 // Writes and reads a test file of each size of the plan on the selected
 // drive's file system, timing each phase with a 100 ms pause at its end, and
 // removes the file on every ending. Sizes larger than the free space are
 // skipped. Reports every result to status->progressWindow and one final
-// report. Returns 1 after a normal end.
-int FileBenchmarkWorker(SharedContext& context, BenchFileSystem& files, FileBenchFailure* failure = nullptr);
+// report; a failure is named in status->failure (a volume that is not
+// mounted as str::kFileSystemNotMounted). Returns 1 after a normal end.
+int FileBenchmarkWorker(SharedContext& context, BenchFileSystem& files);
 
 // The speed of one phase in KB/s (1024 bytes).
 int32_t FileBenchSpeed(int32_t sizeMB, int32_t passes, long double seconds);

@@ -3,6 +3,7 @@
 #include "core/device/DeviceRecord.h"
 #include "core/mediatests/RawBenchmarkWorker.h"
 #include "core/settings/Settings.h"
+#include "core/text/StringIds.h"
 #include "core/text/StringTable.h"
 
 #include <cstdio>
@@ -10,18 +11,12 @@
 namespace qv {
 namespace {
 
-constexpr int kAverageSpeedText = 103;
-constexpr int kCurrentText = 104;
-constexpr int kMegabytesPerSecondText = 202;
-constexpr int kMillisecondsText = 233;
-constexpr int kNotMeasuredText = 40300;
-
 std::string accessText(double milliseconds)
 {
     if (milliseconds < 0)
-        return LoadText(kNotMeasuredText);
+        return LoadText(str::kNotMeasured);
     char text[64];
-    std::snprintf(text, sizeof text, "%.2f %s", milliseconds, LoadText(kMillisecondsText).c_str());
+    std::snprintf(text, sizeof text, "%.2f %s", milliseconds, LoadText(str::kMilliseconds).c_str());
     return text;
 }
 
@@ -30,7 +25,7 @@ std::string accessText(double milliseconds)
 std::string RawBenchFigures::SpeedText(int32_t sample)
 {
     char text[64];
-    std::snprintf(text, sizeof text, "%4.1f %s", sample * 0.0009765625, LoadText(kMegabytesPerSecondText).c_str());
+    std::snprintf(text, sizeof text, "%4.1f %s", sample * 0.0009765625, LoadText(str::kMegabytesPerSecond).c_str());
     return text;
 }
 
@@ -50,7 +45,7 @@ void RawBenchFigures::reset(DeviceRecord& record, Settings& settings)
     record_->readMinimum = record_->readMaximum = -1;
     record_->writeMinimum = record_->writeMaximum = -1;
     texts_ = RawBenchTexts{};
-    texts_.label[0] = texts_.label[1] = LoadText(kCurrentText);
+    texts_.label[0] = texts_.label[1] = LoadText(str::kBenchCurrent);
 }
 
 bool RawBenchFigures::selected(int64_t series) const
@@ -112,9 +107,9 @@ void RawBenchFigures::done()
             continue;
         const int32_t count = column == 0 ? record_->readSampleCount : record_->writeSampleCount;
         const int32_t* samples = column == 0 ? record_->readSamples : record_->writeSamples;
-        texts_.label[column] = LoadText(kAverageSpeedText);
+        texts_.label[column] = LoadText(str::kBenchAverageSpeed);
         // A medium too small for a single sample per segment has no average.
-        texts_.current[column] = count == kBenchSamples ? SpeedText(Average(samples)) : LoadText(kNotMeasuredText);
+        texts_.current[column] = count == kBenchSamples ? SpeedText(Average(samples)) : LoadText(str::kNotMeasured);
     }
 }
 

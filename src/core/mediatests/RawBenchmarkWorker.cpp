@@ -4,6 +4,9 @@
 #include "core/run/RunState.h"
 #include "core/run/SharedContext.h"
 #include "core/settings/Settings.h"
+#include "core/text/StringIds.h"
+#include "core/text/StringTable.h"
+#include "core/text/Units.h"
 
 #include <cerrno>
 #include <climits>
@@ -36,8 +39,8 @@ int32_t SpeedSample(uint32_t sectors, long double seconds)
 
 class Run {
 public:
-    Run(SharedContext& context, RawBenchFailure* failure)
-        : context_(context), record_(*context.device), status_(*context.status), failure_(failure),
+    explicit Run(SharedContext& context)
+        : context_(context), record_(*context.device), status_(*context.status),
           geometry_(RawBenchGeometry(record_.sectorCount))
     {
     }
@@ -46,7 +49,8 @@ public:
     {
         buffer_.reset(static_cast<uint8_t*>(std::aligned_alloc(4096, kBufferBytes)));
         if (!buffer_) {
-            fail(false, 0, 0, ENOMEM);
+            status_.failure.set(str::kFailedMemory, "", ENOMEM);
+            status_.setState(RUN_FAILED);
             return finish();
         }
         std::memset(buffer_.get(), 0, kBufferBytes);
@@ -90,24 +94,21 @@ private:
 
     bool stopRequested() const { return status_.state() == RUN_STOP; }
 
-    void fail(bool write, uint64_t sector, uint32_t count, int error)
+    // "cannot read /dev/sdb (sector 6400): Input/output error"
+    void fail(bool write, uint64_t sector, int error)
     {
-        status_.setState(RUN_FAILED);
-        if (!failure_)
-            return;
-        failure_->write = write;
-        failure_->sector = sector;
-        failure_->count = count;
-        failure_->error = error;
         const DeviceHandle handle = record_.handle;
-        failure_->path = handle ? handle->path() : std::string();
+        const std::string where = Format("%s (%s %llu)", handle ? handle->path().c_str() : "?",
+                                         LoadText(str::kSector).c_str(), (unsigned long long)sector);
+        status_.failure.set(write ? str::kFailedWrite : str::kFailedRead, where, error);
+        status_.setState(RUN_FAILED);
     }
 
     // Ends after a failed transfer or a stop request.
-    bool transferEnded(bool ok, bool write, uint64_t sector, uint32_t count)
+    bool transferEnded(bool ok, bool write, uint64_t sector)
     {
         if (!ok) {
-            fail(write, sector, count, errno);
+            fail(write, sector, errno);
             return true;
         }
         return stopRequested();
@@ -128,7 +129,7 @@ private:
                 const uint32_t chunk = chunkSize(c);
                 errno = 0;
                 const bool ok = ReadSectorsAt(record_.handle, record_.position, int32_t(chunk), 512, buffer_.get());
-                if (transferEnded(ok, false, record_.position, chunk))
+                if (transferEnded(ok, false, record_.position))
                     return false;
                 record_.position += chunk;
             }
@@ -152,7 +153,7 @@ private:
             record_.position = Random32() % geometry_.randomBound;
             errno = 0;
             const bool ok = ReadSectorsAt(record_.handle, record_.position, 1, 512, buffer_.get());
-            if (transferEnded(ok, false, record_.position, 1))
+            if (transferEnded(ok, false, record_.position))
                 return false;
         }
         record_.readAccessMs = double(TimerElapsedSeconds() * 1000 / kAccessReads);
@@ -181,7 +182,7 @@ private:
                 const uint32_t chunk = chunkSize(c);
                 errno = 0;
                 const bool ok = WriteSectors(record_.handle, int32_t(chunk), 512, buffer_.get());
-                if (transferEnded(ok, true, sector, chunk))
+                if (transferEnded(ok, true, sector))
                     return false;
                 sector += chunk;
             }
@@ -205,7 +206,7 @@ private:
             record_.position = Random32() % geometry_.randomBound;
             errno = 0;
             const bool ok = WriteSectorsAt(record_.handle, uint32_t(record_.position), 1, 512, buffer_.get());
-            if (transferEnded(ok, true, record_.position, 1))
+            if (transferEnded(ok, true, record_.position))
                 return false;
         }
         record_.writeAccessMs = double(TimerElapsedSeconds() * 1000 / kAccessWrites);
@@ -225,7 +226,6 @@ private:
     SharedContext& context_;
     DeviceRecord& record_;
     RunStatus& status_;
-    RawBenchFailure* failure_;
     const BenchGeometry geometry_;
     TransferBuffer buffer_;
 };
@@ -246,11 +246,11 @@ BenchGeometry RawBenchGeometry(uint64_t sectorCount)
     return g;
 }
 
-int RawBenchmarkWorker(SharedContext& context, RawBenchFailure* failure)
+int RawBenchmarkWorker(SharedContext& context)
 {
     if (!context.device || !context.status || !context.status->progressWindow)
         return 0;
-    return Run(context, failure).run();
+    return Run(context).run();
 }
 
 }  // namespace qv

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 namespace qv {
 
@@ -31,21 +30,13 @@ struct BenchGeometry {
 };
 BenchGeometry RawBenchGeometry(uint64_t sectorCount);
 
-// What the worker failed at, for the message the user sees.
-struct RawBenchFailure {
-    bool write = false;
-    uint64_t sector = 0;
-    uint32_t count = 0;
-    int error = 0;  // errno of the transfer; 0 when the medium ended short
-    std::string path;
-};
-
 // The low-level benchmark: read test, then (after wiping the medium's start)
 // write test, as the Test Type setting selects; each over 200 segments from
 // sector 0, followed by random single-sector accesses. Sends every sample to
-// status->progressWindow and one final report. Returns 1 after a normal end.
+// status->progressWindow and one final report; a failed transfer is named
+// in status->failure. Returns 1 after a normal end.
 // The write test writes random bytes generated once per run, so a controller
 // that compresses or deduplicates cannot inflate the figure.
-int RawBenchmarkWorker(SharedContext& context, RawBenchFailure* failure = nullptr);
+int RawBenchmarkWorker(SharedContext& context);
 
 }  // namespace qv

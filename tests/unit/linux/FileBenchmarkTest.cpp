@@ -3,6 +3,7 @@
 #include "core/run/RunState.h"
 #include "core/run/SharedContext.h"
 #include "core/settings/Settings.h"
+#include "core/text/StringIds.h"
 #include "linux/TempTree.h"
 #include "platform/image/ImageVolume.h"
 #include "platform/linux/LinuxBenchFileSystem.h"
@@ -155,7 +156,7 @@ protected:
     int run(BenchFileSystem& files)
     {
         status.setState(RUN_STARTING);
-        return FileBenchmarkWorker(context, files, &failure);
+        return FileBenchmarkWorker(context, files);
     }
 
     std::vector<int64_t> values() const
@@ -174,7 +175,6 @@ protected:
     Settings settings;
     SharedContext context;
     DirectSink sink;
-    FileBenchFailure failure;
 };
 
 TEST(MountInfoTest, MountsOfADeviceWithEscapedFoldersAndBindMounts)
@@ -247,9 +247,9 @@ TEST_F(FileBenchmarkTest, ReadFailureEndsTheRunKeepingEarlierBarsAndRemovesTheFi
     EXPECT_EQ(run(faulty), 0);
     EXPECT_EQ(values(), (std::vector<int64_t>{0, 256, 1, kFileBenchReadFailed}));
     EXPECT_EQ(sink.reports.back().state, RUN_FAILED);
-    EXPECT_EQ(failure.step, FileBenchFailure::Read);
-    EXPECT_EQ(failure.error, EIO);
-    EXPECT_EQ(failure.path, image->testFile());
+    EXPECT_EQ(status.failure.action, str::kFailedRead);
+    EXPECT_EQ(status.failure.error, EIO);
+    EXPECT_EQ(status.failure.object, image->testFile());
     EXPECT_GT(record.fileWriteSpeeds[1], 0);
     EXPECT_EQ(record.fileReadSpeeds[1], -1);
     EXPECT_FALSE(std::filesystem::exists(image->testFile()));
@@ -283,8 +283,8 @@ TEST_F(FileBenchmarkTest, VolumeThatIsNotMountedFailsAtOnce)
     ASSERT_EQ(sink.reports.size(), 1u);
     EXPECT_EQ(sink.reports[0].value, 0);
     EXPECT_EQ(sink.reports[0].state, RUN_FAILED);
-    EXPECT_EQ(failure.step, FileBenchFailure::NotMounted);
-    EXPECT_EQ(failure.path, plain);
+    EXPECT_EQ(status.failure.action, str::kFileSystemNotMounted);
+    EXPECT_EQ(status.failure.object, plain);
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include "core/run/RunState.h"
 #include "core/run/SharedContext.h"
 #include "core/settings/Settings.h"
+#include "core/text/StringIds.h"
+#include "core/text/StringTable.h"
 #include "platform/image/FaultyVolume.h"
 #include "support/DirectSink.h"
 #include "support/MemoryVolume.h"
@@ -59,7 +61,12 @@ private:
 
 class RawBenchmarkTest : public ::testing::Test {
 protected:
-    void SetUp() override { SetSettleDelayMs(0); }
+    void SetUp() override
+    {
+        SetSettleDelayMs(0);
+        UseEnglishTexts(true);
+    }
+    void TearDown() override { UseEnglishTexts(false); }
 
     void attach(uint32_t sectors, std::optional<FaultPlan> plan = std::nullopt)
     {
@@ -81,7 +88,7 @@ protected:
     {
         settings.testType = tests;
         status.setState(RUN_STARTING);
-        return RawBenchmarkWorker(context, &failure);
+        return RawBenchmarkWorker(context);
     }
 
     std::vector<Transfer> transfers(bool write) const
@@ -108,7 +115,6 @@ protected:
     Settings settings;
     SharedContext context;
     DirectSink sink;
-    RawBenchFailure failure;
 };
 
 TEST(RawBenchGeometryTest, SegmentsAreCutIntoChunksWithTheRemainderLast)
@@ -227,7 +233,7 @@ TEST_F(RawBenchmarkTest, StopBeforeTheWorkerStartsIsNotLost)
     attach(25600);
     settings.testType = kBenchReadTest | kBenchWriteTest;
     status.setState(RUN_STOP);
-    EXPECT_EQ(RawBenchmarkWorker(context, &failure), 0);
+    EXPECT_EQ(RawBenchmarkWorker(context), 0);
     EXPECT_TRUE(transfers(true).empty());
     ASSERT_EQ(sink.reports.size(), 1u);
     EXPECT_EQ(sink.reports[0].state, RUN_STOP);
@@ -244,11 +250,9 @@ TEST_F(RawBenchmarkTest, FailedReadEndsTheRunKeepingTheSamplesAndNamesTheSectors
     EXPECT_TRUE(transfers(true).empty());
     EXPECT_EQ(sink.reports.back().state, RUN_FAILED);
     EXPECT_EQ(count(OP_RAW_BENCH, kBenchReadSeries), 51);
-    EXPECT_FALSE(failure.write);
-    EXPECT_EQ(failure.sector, 50u * 128);
-    EXPECT_EQ(failure.count, 128u);
-    EXPECT_EQ(failure.error, EIO);
-    EXPECT_EQ(failure.path, "/dev/sdq");
+    EXPECT_EQ(status.failure.action, str::kFailedRead);
+    EXPECT_EQ(status.failure.object, "/dev/sdq (sector 6400)");
+    EXPECT_EQ(status.failure.error, EIO);
 }
 
 TEST_F(RawBenchmarkTest, ShortReadAtTheEndCountsAsAFailure)
@@ -259,7 +263,8 @@ TEST_F(RawBenchmarkTest, ShortReadAtTheEndCountsAsAFailure)
     EXPECT_EQ(run(kBenchReadTest), 0);
     EXPECT_EQ(record.readSampleCount, 100);
     EXPECT_EQ(sink.reports.back().state, RUN_FAILED);
-    EXPECT_EQ(failure.error, 0);
+    EXPECT_EQ(status.failure.action, str::kFailedRead);
+    EXPECT_EQ(status.failure.error, 0);
 }
 
 TEST_F(RawBenchmarkTest, TinyMediumRunsWithoutSamplesOrAccessTimes)
