@@ -13,6 +13,7 @@
 #include "ui/app/TestPage.h"
 #include "ui/app/Text.h"
 #include "ui/app/TransparentStatic.h"
+#include "ui/pages/FileBenchmarkPage.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -213,6 +214,8 @@ void MainDialog::initialise()
         TestPage* page = MakePage(slot.index, pageArea_);
         page->setHeader(slot.selectedIcon, slot.titleId);
         page->setContext(&context_, runs_.get());
+        if (auto* fileBench = qobject_cast<CBenchmarkFile*>(page))
+            fileBench->setFileSystem(platform_.benchFiles.get());
         pages_[slot.index] = page;
         pageStack_->addWidget(page);
     }

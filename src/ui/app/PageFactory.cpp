@@ -3,6 +3,8 @@
 #include "core/text/StringIds.h"
 #include "ui/app/TestPage.h"
 #include "ui/pages/ErrorScanPage.h"
+#include "ui/pages/FileBenchmarkPage.h"
+#include "ui/pages/RawBenchmarkPage.h"
 
 namespace qv::ui {
 
@@ -25,8 +27,8 @@ TestPage* MakePage(PageIndex index, QWidget* parent)
     case kErasePage: return new TestPage(parent);
     case kRecoveryPage: return new TestPage(parent);
     case kBackupPage: return new TestPage(parent);
-    case kRawBenchmarkPage: return new TestPage(parent);
-    case kFileBenchmarkPage: return new TestPage(parent);
+    case kRawBenchmarkPage: return new CBenchmarkRaw(parent);
+    case kFileBenchmarkPage: return new CBenchmarkFile(parent);
     case kPageCount: break;
     }
     return nullptr;

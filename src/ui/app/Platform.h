@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/device/DrivePlatform.h"
+#include "core/mediatests/BenchFileSystem.h"
 
 #include <functional>
 #include <memory>
@@ -26,6 +27,8 @@ struct MainPlatform {
     // Starts delivering arrivals and removals to drives; empty: none.
     std::function<std::unique_ptr<DriveEvents>(SlotDriveSource&, DriveList&)> watchDrives;
     std::unique_ptr<VolumeFormatter> formatter;
+    // Where the file benchmark finds a drive's mounted file system.
+    std::unique_ptr<BenchFileSystem> benchFiles;
 };
 
 // The Linux platform for the options, with their images attached.
