@@ -6,7 +6,8 @@
 #   usbvm-benchmarks.sh RUN CLI WORK
 #
 # - a raw stick throttled to 4 MB/s reads and 2 MB/s writes:
-#   bench raw --write --yes, read and write averages of all 200 samples;
+#   bench raw --write --yes, the median sample and the throughput of all 200
+#   segments of each direction;
 # - a FAT stick throttled to 8 MB/s writes and 16 MB/s reads, mounted in
 #   the guest: bench file; every size measured (a pass of each phase adds a
 #   100 ms pause, which the tolerance covers), the test file gone after.
@@ -33,19 +34,29 @@ if [[ ${1:-} == guest ]]; then
     export LANG=C
 
     out=$("$cli" bench raw "$R" --write --yes --json 2>/tmp/raw.err); rc=$?
+    echo "$out" >"$(dirname "$0")/raw.json"
     sed 's/^/    | /' /tmp/raw.err
     expect "raw: exit code" "$rc" 0
-    read -r samples avgRead avgWrite <<<"$(python3 -c '
-import json, sys
+    # The median sample and the throughput of the whole test (bytes over the
+    # summed segment times) must meet the throttle. The page's average is the
+    # plain mean of the samples, which the emulator's burst allowance lifts:
+    # its first segments pass at several times the throttle.
+    read -r samples medRead thrRead medWrite thrWrite <<<"$(python3 -c '
+import json, statistics, sys
 j = json.loads(sys.stdin.read())["result"]
-print(len(j["read"]["samples"]) + len(j["write"]["samples"]), j["read"]["average"] * 1000, j["write"]["average"] * 1000)
+r, w = j["read"]["samples"], j["write"]["samples"]
+through = lambda s: len(s) / sum(1 / v for v in s) * 1000
+print(len(r) + len(w), statistics.median(r) * 1000, through(r), statistics.median(w) * 1000, through(w))
 ' <<<"$out")"
     expect "raw: 400 samples in the JSON" "$samples" 400
-    within "raw read average" "$avgRead" $RAW_READ
-    within "raw write average" "$avgWrite" $RAW_WRITE
+    within "raw read median sample" "$medRead" $RAW_READ
+    within "raw read throughput" "$thrRead" $RAW_READ
+    within "raw write median sample" "$medWrite" $RAW_WRITE
+    within "raw write throughput" "$thrWrite" $RAW_WRITE
 
     mkdir -p /tmp/fat && mount "/dev/$F" /tmp/fat && ok "FAT stick mounted" || { bad "mount /dev/$F"; finish; }
     out=$("$cli" bench file "$F" --json 2>/tmp/file.err); rc=$?
+    echo "$out" >"$(dirname "$0")/file.json"
     sed 's/^/    | /' /tmp/file.err
     expect "file: exit code" "$rc" 0
     while read -r k size w r; do
