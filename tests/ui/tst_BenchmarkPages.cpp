@@ -10,6 +10,7 @@
 #include "platform/image/FaultyVolume.h"
 #include "platform/image/ImageVolume.h"
 #include "support/UiFixtures.h"
+#include "ui/app/AppWindow.h"
 #include "ui/app/ColorLegend.h"
 #include "ui/app/Language.h"
 #include "ui/app/MainDialog.h"
@@ -23,7 +24,10 @@
 #include "ui/pages/FileBenchmarkPage.h"
 #include "ui/pages/RawBenchmarkPage.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QDir>
+#include <QThread>
 #include <QPushButton>
 #include <QTest>
 #include <QTranslator>
@@ -189,5 +193,119 @@ private slots:
     }
 };
 
-QTEST_MAIN(BenchmarkPagesTest)
+// A stick of a given speed: every transfer takes its length over the speed.
+class PacedVolume : public Volume {
+public:
+    PacedVolume(DeviceHandle inner, double readBytesPerSecond, double writeBytesPerSecond)
+        : inner_(std::move(inner)), read_(readBytesPerSecond), write_(writeBytesPerSecond)
+    {
+    }
+    int64_t readAt(uint64_t offset, void* buffer, size_t length) override
+    {
+        pace(length, read_);
+        return inner_->readAt(offset, buffer, length);
+    }
+    int64_t writeAt(uint64_t offset, const void* buffer, size_t length) override
+    {
+        pace(length, write_);
+        return inner_->writeAt(offset, buffer, length);
+    }
+    bool flush() override { return inner_->flush(); }
+    void close() override { inner_->close(); }
+    bool isOpen() const override { return inner_->isOpen(); }
+    std::shared_ptr<Volume> reopen() override
+    {
+        auto fresh = inner_->reopen();
+        return fresh ? std::make_shared<PacedVolume>(fresh, read_, write_) : nullptr;
+    }
+    ScsiResult scsi(const ScsiRequest& request) override { return inner_->scsi(request); }
+    std::string path() const override { return inner_->path(); }
+
+private:
+    static void pace(size_t length, double speed)
+    {
+        // Some unevenness, as a real stick shows.
+        const double jitter = 0.9 + 0.2 * double(std::rand() % 100) / 100;
+        QThread::usleep((unsigned long)(double(length) / speed * 1e6 * jitter));
+    }
+    DeviceHandle inner_;
+    double read_, write_;
+};
+
+// Not a test: with QUORVANE_SCREENSHOTS=DIR set (scripts/screenshots runs
+// it under Xvfb) the main window is photographed on both benchmark pages
+// after a run, in both languages.
+class BenchmarkScreenshots : public QObject {
+    Q_OBJECT
+private slots:
+    void pagesAfterARun_data()
+    {
+        QTest::addColumn<bool>("english");
+        QTest::newRow("ru") << false;
+        QTest::newRow("en") << true;
+    }
+    void pagesAfterARun()
+    {
+        const QString dir = qEnvironmentVariable("QUORVANE_SCREENSHOTS");
+        if (dir.isEmpty())
+            QSKIP("QUORVANE_SCREENSHOTS is not set");
+        QFETCH(bool, english);
+        QTranslator translator;
+        if (english)
+            QVERIFY(InstallEnglish(*qApp, translator, QStringLiteral(QUORVANE_TRANSLATIONS_DIR)));
+        SetSettleDelayMs(0);
+        qv::ui::test::ImageFolder images;
+        const QString path = images.make("stick.img", 48 << 20);
+        MemoryProfileStore store;
+        store.writeInt(kTestTypeKey, kBenchReadTest | kBenchWriteTest);
+        MainOptions options;
+        options.systemDrives = false;
+        options.images = {path.toStdString()};
+        AppWindow window(store, options);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        DeviceRecord* record = window.context().device;
+        QVERIFY(record);
+        // About 19 MB/s reads and 11 MB/s writes.
+        record->handle = std::make_shared<PacedVolume>(record->handle.get(), 19.5e6, 11.5e6);
+        const QString lang = english ? "en" : "ru";
+
+        QTest::mouseClick(window.navigationBar(), Qt::LeftButton, {},
+                          QPoint(40, kRawBenchmarkPage * CNavigationBar::kItemHeight + 28));
+        auto* raw = qobject_cast<CBenchmarkRaw*>(window.page(kRawBenchmarkPage));
+        QVERIFY(raw);
+        qv::ui::test::ModalCatcher catcher(acceptWarning);
+        QTest::mouseClick(raw->startButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!raw->presenter()->active(), 120000);
+        QTest::qWait(100);
+        QVERIFY(window.grab().save(QDir(dir).filePath("benchmark-raw-" + lang + ".png")));
+
+        QTest::mouseClick(window.navigationBar(), Qt::LeftButton, {},
+                          QPoint(40, kFileBenchmarkPage * CNavigationBar::kItemHeight + 28));
+        auto* file = qobject_cast<CBenchmarkFile*>(window.page(kFileBenchmarkPage));
+        QVERIFY(file);
+        // A mounted file system of about 9 MB/s writes and 18 MB/s reads.
+        qv::test::MemoryFileSystem files;
+        files.writeMicrosecondsPerMB = 110000;
+        files.readMicrosecondsPerMB = 55000;
+        file->setFileSystem(&files);
+        QTest::mouseClick(file->startButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!file->presenter()->active(), 180000);
+        QTest::qWait(100);
+        QVERIFY(window.grab().save(QDir(dir).filePath("benchmark-file-" + lang + ".png")));
+        if (english)
+            RemoveTranslation(*qApp, translator);
+    }
+};
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    if (!qEnvironmentVariableIsEmpty("QUORVANE_SCREENSHOTS")) {
+        BenchmarkScreenshots shots;
+        return QTest::qExec(&shots, argc, argv);
+    }
+    BenchmarkPagesTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_BenchmarkPages.moc"

@@ -59,6 +59,14 @@ void CBenchmarkFile::releaseResources()
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
+void CBenchmarkFile::setFileSystem(BenchFileSystem* files)
+{
+    if (presenter_ && presenter_->active())
+        return;
+    presenter_.reset();
+    files_ = files;
+}
+
 FileBenchPresenter* CBenchmarkFile::ensurePresenter()
 {
     if (presenter_ || !context_ || !runs_)

@@ -29,9 +29,9 @@ public:
 
     void OnStartStop();
 
-    // The file system the test file goes to (the Linux one unless a test
-    // sets another before the first start).
-    void setFileSystem(BenchFileSystem* files) { files_ = files; }
+    // The file system the test file goes to: the main platform's; a page
+    // made without one uses the Linux file system. Not while a run goes.
+    void setFileSystem(BenchFileSystem* files);
 
     // For the tests and the screenshots.
     QPushButton* startButton() const { return start_; }

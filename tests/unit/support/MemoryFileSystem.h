@@ -4,7 +4,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <chrono>
 #include <map>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -30,6 +32,7 @@ public:
             std::vector<uint8_t>* data;
             int64_t writeAt(uint64_t o, const void* b, size_t l) override
             {
+                std::this_thread::sleep_for(std::chrono::microseconds(fs->writeMicrosecondsPerMB));
                 if (data->size() < o + l)
                     data->resize(o + l);
                 std::memcpy(data->data() + o, b, l);
@@ -39,6 +42,7 @@ public:
             {
                 if (fs->failReads)
                     return -EIO;
+                std::this_thread::sleep_for(std::chrono::microseconds(fs->readMicrosecondsPerMB));
                 std::memcpy(b, data->data() + o, l);
                 return int64_t(l);
             }
@@ -56,6 +60,9 @@ public:
     }
     bool mounted = true;
     bool failReads = false;
+    // The time a transfer of 1 MiB takes (a medium of a given speed).
+    int writeMicrosecondsPerMB = 0;
+    int readMicrosecondsPerMB = 0;
     uint64_t freeMB = 100;
     std::map<std::string, std::vector<uint8_t>> files;
 };
