@@ -9,6 +9,7 @@
 #include "core/settings/Settings.h"
 #include "platform/image/FaultyVolume.h"
 #include "platform/image/ImageVolume.h"
+#include "support/PageDrive.h"
 #include "support/UiFixtures.h"
 #include "ui/app/AppWindow.h"
 #include "ui/app/ColorLegend.h"
@@ -34,38 +35,8 @@
 
 using namespace qv;
 using namespace qv::ui;
-
-namespace {
-
-struct PageDrive {
-    explicit PageDrive(DeviceHandle volume, uint32_t sectors)
-    {
-        record.handle = std::move(volume);
-        record.listed = 1;
-        record.sectorCount = sectors;
-        status.deviceCount = 1;
-        context.status = &status;
-        context.settings = &settings;
-        context.device = &record;
-        std::strncpy(context.appTitle, "Quorvane", sizeof context.appTitle - 1);
-    }
-    RunStatus status;
-    Settings settings;
-    DeviceRecord record;
-    SharedContext context;
-    QObject host;
-    RunController runs{context, QtPost(&host)};
-};
-
-void acceptWarning(QWidget* dialog)
-{
-    if (auto* warning = qobject_cast<CWriteWarningDialog*>(dialog)) {
-        warning->checkBox()->setChecked(true);
-        warning->okButton()->click();
-    }
-}
-
-}  // namespace
+using qv::ui::test::PageDrive;
+using qv::ui::test::acceptWarning;
 
 class BenchmarkPagesTest : public QObject {
     Q_OBJECT

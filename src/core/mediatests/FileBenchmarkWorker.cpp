@@ -46,7 +46,7 @@ public:
         const uint64_t freeMB = freeBytes >> 20;
         path_ = folder + (folder.back() == '/' ? "" : "/") + kBenchFileName;
 
-        if (!enter(RUN_ACTIVE))
+        if (!status_.enterUnlessStopped(RUN_ACTIVE))
             return finish(0);
         TimerInit();
         buffer_.reset(static_cast<uint8_t*>(std::aligned_alloc(4096, kMiB)));
@@ -60,21 +60,11 @@ public:
             if (!measureSize(k, size))
                 return 0;
         }
-        enter(RUN_DONE);
+        status_.enterUnlessStopped(RUN_DONE);
         return finish(0);
     }
 
 private:
-    bool enter(int32_t value)
-    {
-        int32_t current = status_.state();
-        do {
-            if (current == RUN_STOP)
-                return false;
-        } while (!status_.runState.compare_exchange_weak(current, value, std::memory_order_relaxed));
-        return true;
-    }
-
     bool stopRequested() const { return status_.state() == RUN_STOP; }
 
     int finish(int64_t value)

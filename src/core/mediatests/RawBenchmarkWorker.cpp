@@ -54,7 +54,7 @@ public:
             return finish();
         }
         std::memset(buffer_.get(), 0, kBufferBytes);
-        if (!enter(RUN_ACTIVE))
+        if (!status_.enterUnlessStopped(RUN_ACTIVE))
             return finish();
         ReadSectorsAt(record_.handle, 0, 1, 512, buffer_.get());
         TimerInit();
@@ -64,7 +64,7 @@ public:
         if ((tests & kBenchReadTest) && !(readSegments() && readAccess()))
             return finish();
         if (!(tests & kBenchWriteTest)) {
-            enter(RUN_DONE);
+            status_.enterUnlessStopped(RUN_DONE);
             return finish();
         }
         if (stopRequested())
@@ -75,23 +75,11 @@ public:
             return finish();
         if (!(writeSegments() && writeAccess()))
             return finish();
-        enter(RUN_DONE);
+        status_.enterUnlessStopped(RUN_DONE);
         return finish();
     }
 
 private:
-    // Moves to a new state unless a stop was asked for meanwhile (a plain
-    // store would lose the request).
-    bool enter(int32_t value)
-    {
-        int32_t current = status_.state();
-        do {
-            if (current == RUN_STOP)
-                return false;
-        } while (!status_.runState.compare_exchange_weak(current, value, std::memory_order_relaxed));
-        return true;
-    }
-
     bool stopRequested() const { return status_.state() == RUN_STOP; }
 
     // "cannot read /dev/sdb (sector 6400): Input/output error"

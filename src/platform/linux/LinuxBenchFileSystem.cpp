@@ -1,6 +1,7 @@
 #include "platform/linux/LinuxBenchFileSystem.h"
 
 #include "core/device/Volume.h"
+#include "platform/image/FileIO.h"
 #include "platform/linux/MountInfo.h"
 
 #include <dirent.h>
@@ -53,18 +54,7 @@ public:
 
     int64_t writeAt(uint64_t offset, const void* buffer, size_t length) override
     {
-        size_t done = 0;
-        while (done < length) {
-            const ssize_t n = pwrite(fd_, static_cast<const char*>(buffer) + done, length - done, off_t(offset + done));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0)
-                return done ? int64_t(done) : -errno;
-            if (n == 0)
-                break;
-            done += size_t(n);
-        }
-        return int64_t(done);
+        return PwriteFull(fd_, buffer, length, offset);
     }
 
     int64_t readAt(uint64_t offset, void* buffer, size_t length) override
@@ -72,18 +62,7 @@ public:
         // Without O_DIRECT the pages just written would answer the read.
         if (!direct_ && offset == 0)
             posix_fadvise(fd_, 0, 0, POSIX_FADV_DONTNEED);
-        size_t done = 0;
-        while (done < length) {
-            const ssize_t n = pread(fd_, static_cast<char*>(buffer) + done, length - done, off_t(offset + done));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0)
-                return done ? int64_t(done) : -errno;
-            if (n == 0)
-                break;
-            done += size_t(n);
-        }
-        return int64_t(done);
+        return PreadFull(fd_, buffer, length, offset);
     }
 
     int flush() override { return fdatasync(fd_) == 0 ? 0 : errno; }

@@ -10,7 +10,6 @@
 #include "ui/app/Text.h"
 #include "ui/controls/FileSpeedChart.h"
 
-#include <QCoreApplication>
 #include <QPushButton>
 
 namespace qv::ui {
@@ -44,21 +43,6 @@ CBenchmarkFile::CBenchmarkFile(QWidget* parent) : TestPage(parent)
     applyPlacement();
 }
 
-CBenchmarkFile::~CBenchmarkFile()
-{
-    releaseResources();
-}
-
-void CBenchmarkFile::releaseResources()
-{
-    if (!presenter_ || !presenter_->active())
-        return;
-    if (presenter_->running())
-        presenter_->Stop();
-    while (presenter_->active())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
 void CBenchmarkFile::setFileSystem(BenchFileSystem* files)
 {
     if (presenter_ && presenter_->active())
@@ -77,10 +61,6 @@ FileBenchPresenter* CBenchmarkFile::ensurePresenter()
     }
     chart_->setContext(context_);
     presenter_ = std::make_unique<FileBenchPresenter>(*context_, *runs_, static_cast<FileBenchView&>(*this), *files_);
-    presenter_->onIdle = [this] {
-        if (runs_ && runs_->onIdle)
-            runs_->onIdle();
-    };
     return presenter_.get();
 }
 

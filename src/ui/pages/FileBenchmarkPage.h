@@ -22,10 +22,8 @@ class CBenchmarkFile : public TestPage, private FileBenchView {
     Q_OBJECT
 public:
     explicit CBenchmarkFile(QWidget* parent = nullptr);
-    ~CBenchmarkFile() override;
 
     void updateStartControls(bool haveDevices) override;
-    void releaseResources() override;
 
     void OnStartStop();
 

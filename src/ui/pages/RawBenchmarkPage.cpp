@@ -11,7 +11,6 @@
 #include "ui/controls/SpeedChart.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QFrame>
 #include <QPushButton>
 
@@ -78,22 +77,6 @@ CBenchmarkRaw::CBenchmarkRaw(QWidget* parent) : TestPage(parent)
     applyPlacement();
 }
 
-CBenchmarkRaw::~CBenchmarkRaw()
-{
-    releaseResources();
-}
-
-void CBenchmarkRaw::releaseResources()
-{
-    // Never leave the worker waiting on a page that is gone.
-    if (!presenter_ || !presenter_->active())
-        return;
-    if (presenter_->running())
-        presenter_->Stop();
-    while (presenter_->active())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
 CTransparentStatic* CBenchmarkRaw::makeLabel(int textId)
 {
     auto* label = new CTransparentStatic(this);
@@ -117,10 +100,6 @@ RawBenchPresenter* CBenchmarkRaw::ensurePresenter()
         return presenter_.get();
     chart_->setContext(context_);
     presenter_ = std::make_unique<RawBenchPresenter>(*context_, *runs_, static_cast<RawBenchView&>(*this));
-    presenter_->onIdle = [this] {
-        if (runs_ && runs_->onIdle)
-            runs_->onIdle();
-    };
     return presenter_.get();
 }
 

@@ -22,10 +22,8 @@ class CBenchmarkRaw : public TestPage, private RawBenchView {
     Q_OBJECT
 public:
     explicit CBenchmarkRaw(QWidget* parent = nullptr);
-    ~CBenchmarkRaw() override;
 
     void updateStartControls(bool haveDevices) override;
-    void releaseResources() override;
 
     void OnStartStop();
     void OnReadCheck();
