@@ -3,6 +3,7 @@
 #include "core/run/SharedContext.h"
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
@@ -17,7 +18,17 @@ std::atomic<Clock::rep> timerStart{0};
 
 bool usable(const DeviceHandle& handle)
 {
-    return handle && handle->isOpen();
+    if (handle && handle->isOpen())
+        return true;
+    errno = EBADF;
+    return false;
+}
+
+// Leaves the transfer's errno for a caller that names the failure.
+bool failed(int64_t result)
+{
+    errno = int(-result);
+    return false;
 }
 
 }  // namespace
@@ -36,7 +47,7 @@ bool ReadSectors(const DeviceHandle& handle, int32_t count, int32_t sectorSize, 
     const size_t length = size_t(count) * size_t(sectorSize);
     int64_t got = handle->readAt(handle->position(), buffer, length);
     if (got < 0)
-        return false;
+        return failed(got);
     handle->setPosition(handle->position() + uint64_t(got));
     return true;
 }
@@ -51,7 +62,7 @@ bool ReadSectorsAt(const DeviceHandle& handle, uint64_t sector, int32_t count, i
     handle->setPosition(offset);
     int64_t got = handle->readAt(offset, buffer, length);
     if (got < 0)
-        return false;
+        return failed(got);
     handle->setPosition(offset + uint64_t(got));
     return uint64_t(got) == length;
 }
@@ -63,7 +74,7 @@ bool WriteSectors(const DeviceHandle& handle, int32_t count, int32_t sectorSize,
     const size_t length = size_t(count) * size_t(sectorSize);
     int64_t put = handle->writeAt(handle->position(), buffer, length);
     if (put < 0)
-        return false;
+        return failed(put);
     handle->setPosition(handle->position() + uint64_t(put));
     return true;
 }

@@ -9,7 +9,9 @@ namespace qv {
 struct SharedContext;
 
 // Sector transfers through a drive's handle. Sector numbers are positions,
-// byte offsets their 64-bit product with the sector size.
+// byte offsets their 64-bit product with the sector size. A failed transfer
+// leaves its errno (EBADF for a closed handle); a short read leaves errno as
+// it was.
 int SeekToSector(const DeviceHandle& handle, uint32_t sector, int32_t sectorSize);
 bool ReadSectors(const DeviceHandle& handle, int32_t count, int32_t sectorSize, void* buffer);
 bool ReadSectorsAt(const DeviceHandle& handle, uint64_t sector, int32_t count, int32_t sectorSize,

@@ -35,6 +35,18 @@ struct RunStatus {
 
     int32_t state() const { return runState.load(std::memory_order_relaxed); }
     void setState(int32_t value) { runState.store(value, std::memory_order_relaxed); }
+    // The worker's move to a new state, unless the page has asked for a stop
+    // meanwhile: then the stop stays (a plain store would lose it) and the
+    // answer is false.
+    bool enterUnlessStopped(int32_t value)
+    {
+        int32_t current = state();
+        do {
+            if (current == RUN_STOP)
+                return false;
+        } while (!runState.compare_exchange_weak(current, value, std::memory_order_relaxed));
+        return true;
+    }
 };
 
 void DisableMainControls(RunStatus& status);

@@ -164,6 +164,25 @@ inline constexpr int kPropertyColumn = 40422;
 inline constexpr int kValueColumn = 40423;
 inline constexpr int kInfoOsLabel = 40424;
 inline constexpr int kInfoUsbDeviceLabel = 40425;
+// Low-level and file benchmarks.
+inline constexpr int kBenchAverageSpeed = 103;
+inline constexpr int kBenchCurrent = 104;
+inline constexpr int kFileWriteError = 156;
+inline constexpr int kFileReadError = 157;
+inline constexpr int kReadSpeedLegend = 178;
+inline constexpr int kWriteSpeedLegend = 179;
+inline constexpr int kStartTestTip = 193;
+inline constexpr int kMilliseconds = 233;
+inline constexpr int kBenchReadSpeed = 12901;
+inline constexpr int kBenchWriteSpeed = 12902;
+inline constexpr int kBenchMinimumSpeed = 12903;
+inline constexpr int kBenchMaximumSpeed = 12904;
+inline constexpr int kBenchAccessTime = 12905;
+inline constexpr int kNotMeasured = 40300;
+inline constexpr int kMountTheDrive = 40301;
+inline constexpr int kFailedFreeSpace = 40302;
+inline constexpr int kFailedMountLookup = 40303;
+inline constexpr int kFileSystemNotMounted = 40304;
 
 // Failure records: what failed, on what.
 inline constexpr int kFailedOpen = 40000;

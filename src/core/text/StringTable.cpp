@@ -10,6 +10,7 @@ namespace {
 // Each subsystem keeps its strings in a file of its own under strings/.
 constexpr StringEntry kEntries[] = {
 #include "core/text/strings/app.inc"
+#include "core/text/strings/benchmark.inc"
 #include "core/text/strings/device.inc"
 #include "core/text/strings/errorscan.inc"
 #include "core/text/strings/info.inc"

@@ -10,6 +10,7 @@ extern const Command kBackupCommand;
 extern const Command kRestoreCommand;
 extern const Command kInfoCommand;
 extern const Command kUsbCommand;
+extern const Command kBenchCommand;
 
 const std::vector<Command>& Commands()
 {
@@ -22,6 +23,7 @@ const std::vector<Command>& Commands()
         kRestoreCommand,
         kInfoCommand,
         kUsbCommand,
+        kBenchCommand,
     };
     return all;
 }

@@ -15,6 +15,7 @@
 #include "ui/app/TransparentStatic.h"
 #include "ui/pages/BackupRestorePage.h"
 #include "ui/pages/InfoPage.h"
+#include "ui/pages/FileBenchmarkPage.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -217,6 +218,8 @@ void MainDialog::initialise()
         page->setContext(&context_, runs_.get());
         if (auto* backup = qobject_cast<CBackupRestorePage*>(page))
             backup->setImageFiles(platform_.imageFiles.get());
+        if (auto* fileBench = qobject_cast<CBenchmarkFile*>(page))
+            fileBench->setFileSystem(platform_.benchFiles.get());
         pages_[slot.index] = page;
         pageStack_->addWidget(page);
     }

@@ -7,6 +7,8 @@
 #include "ui/pages/ErrorScanPage.h"
 #include "ui/pages/RecoveryPage.h"
 #include "ui/pages/InfoPage.h"
+#include "ui/pages/FileBenchmarkPage.h"
+#include "ui/pages/RawBenchmarkPage.h"
 
 namespace qv::ui {
 
@@ -29,8 +31,8 @@ TestPage* MakePage(PageIndex index, QWidget* parent)
     case kErasePage: return new CErasePage(parent);
     case kRecoveryPage: return new CRecoveryPage(parent);
     case kBackupPage: return new CBackupRestorePage(parent);
-    case kRawBenchmarkPage: return new TestPage(parent);
-    case kFileBenchmarkPage: return new TestPage(parent);
+    case kRawBenchmarkPage: return new CBenchmarkRaw(parent);
+    case kFileBenchmarkPage: return new CBenchmarkFile(parent);
     case kPageCount: break;
     }
     return nullptr;

@@ -4,6 +4,7 @@
 #include "platform/image/PosixImageFiles.h"
 #include "platform/linux/Formatter.h"
 #include "platform/linux/LinuxInfoSystem.h"
+#include "platform/linux/LinuxBenchFileSystem.h"
 #include "platform/linux/SystemDrives.h"
 #include "platform/udisks/UDisksService.h"
 #include "ui/app/DriveWatcher.h"
@@ -55,6 +56,7 @@ std::unique_ptr<MainPlatform> MakeMainPlatform(const MainOptions& options)
     platform->infoSystem = options.infoSystem ? options.infoSystem : [](std::function<std::string(int)> slotName) {
         return std::unique_ptr<InfoSystem>(std::make_unique<linux_platform::LinuxInfoSystem>(std::move(slotName)));
     };
+    platform->benchFiles = std::make_unique<linux_platform::LinuxBenchFileSystem>();
     return platform;
 }
 

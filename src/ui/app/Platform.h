@@ -3,6 +3,7 @@
 #include "core/device/DrivePlatform.h"
 #include "core/mediatests/ImageFiles.h"
 #include "core/info/InfoSystem.h"
+#include "core/mediatests/BenchFileSystem.h"
 
 #include <functional>
 #include <memory>
@@ -34,6 +35,8 @@ struct MainPlatform {
     // Where the backup page reads and writes its images.
     std::unique_ptr<ImageFiles> imageFiles;
     InfoSystemFactory infoSystem;
+    // Where the file benchmark finds a drive's mounted file system.
+    std::unique_ptr<BenchFileSystem> benchFiles;
 };
 
 // The Linux platform for the options, with their images attached.

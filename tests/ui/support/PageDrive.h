@@ -1,9 +1,7 @@
 #pragma once
 
-#include "core/run/RunController.h"
-#include "core/run/SharedContext.h"
-#include "core/settings/Settings.h"
-#include "ui/app/QtPost.h"
+// What the tests of the pages that write to a drive share beside the page
+// fixtures: answering the write warning, and image files with given bytes.
 #include "support/UiFixtures.h"
 #include "ui/app/WriteWarningDialog.h"
 
@@ -13,32 +11,7 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 
-#include <cstring>
-
 namespace qv::ui::test {
-
-// A drive for a page alone: context, status, settings, one record over a
-// volume, and a run controller.
-struct PageDrive {
-    PageDrive(DeviceHandle volume, uint32_t sectors)
-    {
-        record.handle = std::move(volume);
-        record.listed = 1;
-        record.sectorCount = sectors;
-        std::strncpy(record.productText, "USB Flash", sizeof record.productText - 1);
-        status.deviceCount = 1;
-        context.status = &status;
-        context.settings = &settings;
-        context.device = &record;
-        std::strncpy(context.appTitle, "Quorvane", sizeof context.appTitle - 1);
-    }
-    RunStatus status;
-    Settings settings;
-    DeviceRecord record;
-    SharedContext context;
-    QObject host;  // outlives the controller that posts to it
-    RunController runs{context, QtPost(&host)};
-};
 
 // A ModalCatcher handler that ticks the write warning's box and presses OK.
 inline void AcceptWarning(QWidget* dialog)
@@ -47,6 +20,10 @@ inline void AcceptWarning(QWidget* dialog)
         warning->checkBox()->setChecked(true);
         warning->okButton()->click();
     }
+}
+inline void acceptWarning(QWidget* dialog)
+{
+    AcceptWarning(dialog);
 }
 
 inline QByteArray FileBytes(const QString& path)

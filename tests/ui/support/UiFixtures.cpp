@@ -19,6 +19,7 @@ PageDrive::PageDrive(DeviceHandle volume, uint32_t sectors)
     context.settings = &settings;
     context.device = &record;
     std::strncpy(context.appTitle, "Quorvane", sizeof context.appTitle - 1);
+    std::strncpy(record.productText, "USB Flash", sizeof record.productText - 1);
 }
 
 ImageFolder::ImageFolder() = default;

@@ -1,0 +1,282 @@
+// The two benchmark pages over image drives: the write warning, a whole
+// run's figures, a failure's message, and the file benchmark's chart and
+// its message for a drive whose file system is not mounted.
+#include "../unit/support/MemoryFileSystem.h"
+#include "core/device/SectorIO.h"
+#include "core/mediatests/FileBenchmarkWorker.h"
+#include "core/mediatests/RawBenchmarkWorker.h"
+#include "core/run/RunController.h"
+#include "core/settings/Settings.h"
+#include "platform/image/FaultyVolume.h"
+#include "platform/image/ImageVolume.h"
+#include "support/PageDrive.h"
+#include "support/UiFixtures.h"
+#include "ui/app/AppWindow.h"
+#include "ui/app/ColorLegend.h"
+#include "ui/app/Language.h"
+#include "ui/app/MainDialog.h"
+#include "ui/app/NavigationBar.h"
+#include "ui/app/PageFactory.h"
+#include "ui/app/QtPost.h"
+#include "ui/app/Text.h"
+#include "ui/app/WriteWarningDialog.h"
+#include "ui/controls/FileSpeedChart.h"
+#include "ui/controls/SpeedChart.h"
+#include "ui/pages/FileBenchmarkPage.h"
+#include "ui/pages/RawBenchmarkPage.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QThread>
+#include <QPushButton>
+#include <QTest>
+#include <QTranslator>
+
+using namespace qv;
+using namespace qv::ui;
+using qv::ui::test::PageDrive;
+using qv::ui::test::acceptWarning;
+
+class BenchmarkPagesTest : public QObject {
+    Q_OBJECT
+private:
+    qv::ui::test::ImageFolder images_;
+
+    DeviceHandle image(const QString& name, qint64 bytes, FaultPlan plan = {})
+    {
+        auto volume = ImageVolume::open(images_.make(name, bytes).toStdString());
+        return std::make_shared<FaultyVolume>(volume, std::move(plan));
+    }
+
+private slots:
+    void initTestCase() { SetSettleDelayMs(0); }
+
+    void rawRunWithBothTestsAsksFirstAndEndsWithAverages()
+    {
+        PageDrive drive(image("raw.img", 25600 * 512), 25600);
+        drive.settings.testType = kBenchReadTest | kBenchWriteTest;
+        CBenchmarkRaw page;
+        page.setContext(&drive.context, &drive.runs);
+        page.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        QVERIFY(page.readBox()->isChecked() && page.writeBox()->isChecked());
+
+        qv::ui::test::ModalCatcher catcher(acceptWarning);
+        QTest::mouseClick(page.startButton(), Qt::LeftButton);
+        QCOMPARE(catcher.dialogs, 1);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
+
+        QCOMPARE(page.controlText(1027), Text(103));
+        QCOMPARE(page.controlText(1031), Text(103));
+        for (int id : {1005, 1007, 1011, 1012, 1013, 1015, 1019, 1014})
+            QVERIFY2(!page.controlText(id).isEmpty(), qPrintable(QString::number(id)));
+        QVERIFY(page.controlText(1005).endsWith(Text(202)));
+        QVERIFY(page.controlText(1012).endsWith(Text(233)));
+        QVERIFY(page.chart()->showData());
+        QCOMPARE(page.startButton()->text(), Text(111));
+        QVERIFY(page.readBox()->isEnabled() && page.writeBox()->isEnabled());
+        QCOMPARE(drive.record.readSampleCount, 200);
+        QCOMPARE(drive.record.writeSampleCount, 200);
+    }
+
+    void rawDeclinedWarningStartsNothingAndNoTestDisablesStart()
+    {
+        PageDrive drive(image("declined.img", 25600 * 512), 25600);
+        drive.settings.testType = kBenchWriteTest;
+        CBenchmarkRaw page;
+        page.setContext(&drive.context, &drive.runs);
+        page.show();
+        qv::ui::test::ModalCatcher catcher;  // rejects
+        QTest::mouseClick(page.startButton(), Qt::LeftButton);
+        QCOMPARE(catcher.dialogs, 1);
+        QVERIFY(!page.presenter()->active());
+        QCOMPARE(page.startButton()->text(), Text(111));
+        QVERIFY(!page.chart()->showData());
+
+        page.writeBox()->setChecked(false);
+        QCOMPARE(drive.settings.testType, 0);
+        QVERIFY(!page.startButton()->isEnabled());
+        page.readBox()->setChecked(true);
+        QVERIFY(page.startButton()->isEnabled());
+    }
+
+    void rawFailedReadShowsTheCancelMessageAndKeepsTheFigures()
+    {
+        FaultPlan plan;
+        plan.failingReads.push_back({40 * 128, 1});
+        PageDrive drive(image("failing.img", 25600 * 512, plan), 25600);
+        drive.settings.testType = kBenchReadTest;
+        CBenchmarkRaw page;
+        page.setContext(&drive.context, &drive.runs);
+        page.show();
+        qv::ui::test::ModalCatcher catcher;
+        QTest::mouseClick(page.startButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
+        QCOMPARE(catcher.texts.size(), 1);
+        QVERIFY(catcher.texts[0].startsWith(Text(209)));
+        QVERIFY(catcher.texts[0].contains(QStringLiteral("5120")));
+        QCOMPARE(page.controlText(1027), Text(104));
+        QVERIFY(!page.controlText(1011).isEmpty());
+        QCOMPARE(drive.record.readSampleCount, 40);
+    }
+
+    void fileRunDrawsBarsAndStopWaitsForTheWorker()
+    {
+        PageDrive drive(image("file.img", 1 << 20), 2048);
+        qv::test::MemoryFileSystem files;
+        files.freeMB = 7;
+        CBenchmarkFile page;
+        page.setContext(&drive.context, &drive.runs);
+        page.setFileSystem(&files);
+        page.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        QCOMPARE(drive.settings.fileSizesMB[5], 10);
+        QCOMPARE(page.readLegend()->legendText(), Text(178));
+
+        QTest::mouseClick(page.startButton(), Qt::LeftButton);
+        QCOMPARE(page.startButton()->text(), Text(112));
+        QTRY_VERIFY_WITH_TIMEOUT(drive.record.fileReadSpeeds[1] > 0, 30000);
+        QTest::mouseClick(page.startButton(), Qt::LeftButton);
+        QCOMPARE(page.startButton()->text(), Text(111));
+        QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
+        QVERIFY(page.startButton()->isEnabled());
+        QVERIFY(drive.record.fileWriteSpeeds[0] > 0);
+        QCOMPARE(drive.record.fileReadSpeeds[4], -1);
+        // Bars far beyond 1000 KB/s raised the scale.
+        QVERIFY(page.chart()->speedMaximum() > 1000);
+        QVERIFY(files.files.empty());
+    }
+
+    void fileBenchmarkOnAnUnmountedDriveAsksToMountIt()
+    {
+        PageDrive drive(image("plain.img", 1 << 20), 2048);
+        CBenchmarkFile page;  // the Linux file system: the image is in no loop device
+        page.setContext(&drive.context, &drive.runs);
+        page.show();
+        qv::ui::test::ModalCatcher catcher;
+        QTest::mouseClick(page.startButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
+        QCOMPARE(catcher.texts.size(), 1);
+        QVERIFY(catcher.texts[0].startsWith(Text(156)));
+        QVERIFY(catcher.texts[0].contains(Text(40301)));
+        QVERIFY(page.startButton()->isEnabled());
+    }
+};
+
+// A stick of a given speed: every transfer takes its length over the speed.
+class PacedVolume : public Volume {
+public:
+    PacedVolume(DeviceHandle inner, double readBytesPerSecond, double writeBytesPerSecond)
+        : inner_(std::move(inner)), read_(readBytesPerSecond), write_(writeBytesPerSecond)
+    {
+    }
+    int64_t readAt(uint64_t offset, void* buffer, size_t length) override
+    {
+        pace(length, read_);
+        return inner_->readAt(offset, buffer, length);
+    }
+    int64_t writeAt(uint64_t offset, const void* buffer, size_t length) override
+    {
+        pace(length, write_);
+        return inner_->writeAt(offset, buffer, length);
+    }
+    bool flush() override { return inner_->flush(); }
+    void close() override { inner_->close(); }
+    bool isOpen() const override { return inner_->isOpen(); }
+    std::shared_ptr<Volume> reopen() override
+    {
+        auto fresh = inner_->reopen();
+        return fresh ? std::make_shared<PacedVolume>(fresh, read_, write_) : nullptr;
+    }
+    ScsiResult scsi(const ScsiRequest& request) override { return inner_->scsi(request); }
+    std::string path() const override { return inner_->path(); }
+
+private:
+    static void pace(size_t length, double speed)
+    {
+        // Some unevenness, as a real stick shows.
+        const double jitter = 0.9 + 0.2 * double(std::rand() % 100) / 100;
+        QThread::usleep((unsigned long)(double(length) / speed * 1e6 * jitter));
+    }
+    DeviceHandle inner_;
+    double read_, write_;
+};
+
+// Not a test: with QUORVANE_SCREENSHOTS=DIR set (scripts/screenshots runs
+// it under Xvfb) the main window is photographed on both benchmark pages
+// after a run, in both languages.
+class BenchmarkScreenshots : public QObject {
+    Q_OBJECT
+private slots:
+    void pagesAfterARun_data()
+    {
+        QTest::addColumn<bool>("english");
+        QTest::newRow("ru") << false;
+        QTest::newRow("en") << true;
+    }
+    void pagesAfterARun()
+    {
+        const QString dir = qEnvironmentVariable("QUORVANE_SCREENSHOTS");
+        if (dir.isEmpty())
+            QSKIP("QUORVANE_SCREENSHOTS is not set");
+        QFETCH(bool, english);
+        QTranslator translator;
+        if (english)
+            QVERIFY(InstallEnglish(*qApp, translator, QStringLiteral(QUORVANE_TRANSLATIONS_DIR)));
+        SetSettleDelayMs(0);
+        qv::ui::test::ImageFolder images;
+        const QString path = images.make("stick.img", 48 << 20);
+        MemoryProfileStore store;
+        store.writeInt(kTestTypeKey, kBenchReadTest | kBenchWriteTest);
+        MainOptions options;
+        options.systemDrives = false;
+        options.images = {path.toStdString()};
+        AppWindow window(store, options);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        DeviceRecord* record = window.context().device;
+        QVERIFY(record);
+        // About 19 MB/s reads and 11 MB/s writes.
+        record->handle = std::make_shared<PacedVolume>(record->handle.get(), 19.5e6, 11.5e6);
+        const QString lang = english ? "en" : "ru";
+
+        QTest::mouseClick(window.navigationBar(), Qt::LeftButton, {},
+                          QPoint(40, kRawBenchmarkPage * CNavigationBar::kItemHeight + 28));
+        auto* raw = qobject_cast<CBenchmarkRaw*>(window.page(kRawBenchmarkPage));
+        QVERIFY(raw);
+        qv::ui::test::ModalCatcher catcher(acceptWarning);
+        QTest::mouseClick(raw->startButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!raw->presenter()->active(), 120000);
+        QTest::qWait(100);
+        QVERIFY(window.grab().save(QDir(dir).filePath("benchmark-raw-" + lang + ".png")));
+
+        QTest::mouseClick(window.navigationBar(), Qt::LeftButton, {},
+                          QPoint(40, kFileBenchmarkPage * CNavigationBar::kItemHeight + 28));
+        auto* file = qobject_cast<CBenchmarkFile*>(window.page(kFileBenchmarkPage));
+        QVERIFY(file);
+        // A mounted file system of about 9 MB/s writes and 18 MB/s reads.
+        qv::test::MemoryFileSystem files;
+        files.writeMicrosecondsPerMB = 110000;
+        files.readMicrosecondsPerMB = 55000;
+        file->setFileSystem(&files);
+        QTest::mouseClick(file->startButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!file->presenter()->active(), 180000);
+        QTest::qWait(100);
+        QVERIFY(window.grab().save(QDir(dir).filePath("benchmark-file-" + lang + ".png")));
+        if (english)
+            RemoveTranslation(*qApp, translator);
+    }
+};
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    if (!qEnvironmentVariableIsEmpty("QUORVANE_SCREENSHOTS")) {
+        BenchmarkScreenshots shots;
+        return QTest::qExec(&shots, argc, argv);
+    }
+    BenchmarkPagesTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_BenchmarkPages.moc"
