@@ -1,6 +1,8 @@
 #pragma once
 
+#include "core/device/DeviceRecord.h"
 #include "core/mediatests/RawBenchFigures.h"
+#include "core/mediatests/RawBenchmarkWorker.h"
 #include "core/run/RunPresenter.h"
 
 #include <functional>
@@ -40,6 +42,7 @@ public:
     const RawBenchTexts& texts() const { return figures_.texts(); }
 
 private:
+    bool writesToMedium() const override { return (context_.device->benchTests & kBenchWriteTest) != 0; }
     void onActive(int32_t operation, int64_t value) override;
     void onDone(int32_t operation, int64_t value) override;
     void pushTexts() override;
