@@ -66,6 +66,7 @@ const CommandSpec kSpec = {
     },
     true,
     "Exit codes: 0 saved, 2 bad arguments, 3 failed or stopped.\n",
+    false,
     "FILE",
 };
 

@@ -51,6 +51,7 @@ const CommandSpec kSpec = {
     true,
     "Exit codes: 0 written (and verified), 2 bad arguments, 3 failed, stopped,\n"
     "or the image is larger than the drive.\n",
+    false,
     "FILE",
 };
 

@@ -36,10 +36,10 @@ struct CommandSpec {
     std::vector<Option> options;
     bool needsDrive = true;
     const char* exitCodes = "Exit codes: 0 done, 1 done with faults found, 2 bad arguments, 3 failed or stopped.\n";
-    // A last argument after the drive that the command needs ("FILE").
-    const char* operand = nullptr;
     // Without needsDrive: a drive may still be named, and is then opened.
     bool driveOptional = false;
+    // A last argument after the drive that the command needs ("FILE").
+    const char* operand = nullptr;
 };
 
 // The --help text made from the spec.
