@@ -146,17 +146,35 @@ TEST(LengthRules, Mp3NeedsTwentyFrames)
     EXPECT_EQ(measureFile(bad, KIND_MP3).length, 0);
 }
 
-TEST(LengthRules, PdfEndsAtTheFirstEofFollowedByZeros)
+TEST(LengthRules, PdfEndsAfterTheEndOfLineOfItsLastEofMarker)
 {
     const Bytes pdf = Pdf(1500, 3);
     EXPECT_EQ(measureFile(pdf, KIND_PDF).length, int32_t(pdf.size()));
-    // With data after the last marker in its sector, the search goes on.
+    // Old data after the last marker: the trailer points back into the
+    // file, which ends there and does not take the next one.
     Bytes extended = pdf;
     extended.push_back('x');
     RecoveryMedium m(64);
     m.place(0, extended);
     m.place(10, Pdf(10));
-    EXPECT_EQ(measure(m, 0, KIND_PDF).length, int32_t(10 * 512 + Pdf(10).size()));
+    EXPECT_EQ(measure(m, 0, KIND_PDF).length, int32_t(pdf.size()));
+    // A lone LF or no end of line at all ends the file after its bytes.
+    for (const char* ending : {"%%EOF\n", "%%EOF"}) {
+        Bytes lf = Pdf(700);
+        lf.resize(lf.size() - 7);
+        put(lf, ending);
+        EXPECT_EQ(measureFile(lf, KIND_PDF).length, int32_t(lf.size())) << ending;
+    }
+    // Without a trailer to vouch for it, a marker with data after it is no
+    // end; the search stops at the next file's signature and drops the file.
+    Bytes bare;
+    put(bare, "%PDF-1.4\n");
+    put(bare, filler(600, 4));
+    put(bare, "\n%%EOF\r\nold data");
+    RecoveryMedium n(64);
+    n.place(0, bare);
+    n.place(5, Gif(100));
+    EXPECT_EQ(measure(n, 0, KIND_PDF).length, 0);
 }
 
 TEST(LengthRules, PdfEofRunningIntoTheNextSectorIsCheckedThere)
