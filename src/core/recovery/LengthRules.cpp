@@ -123,8 +123,21 @@ bool ownUnitsStartSectors(int32_t kind)
 bool Rule::foreign(const uint8_t* sector, uint64_t at)
 {
     const int32_t k = IdentifySignature(sector, kAllFormatsMask);
-    if (k == KIND_NONE || (k == kind && ownUnitsStartSectors(kind)))
+    if (k == KIND_NONE)
         return false;
+    // The kind's own signature where one of its units begins is its own; at
+    // any other sector start it begins another file (a stream behind a
+    // truncated one).
+    if (k == kind && ownUnitsStartSectors(kind) &&
+        (vouched || std::binary_search(units.begin(), units.end(), (at - first) * kSector)))
+        return false;
+    if (k == KIND_MPG) {
+        // Video start codes stand at sector starts in any MPEG video; only a
+        // pack header followed by the next start code begins a stream.
+        const uint64_t next = (sector[4] & 0xC0) == 0x40 ? 14 + (sector[13] & 7) : 12;
+        return sector[3] == 0xBA && ((sector[4] & 0xC0) == 0x40 || (sector[4] & 0xF0) == 0x20) &&
+               sector[next] == 0 && sector[next + 1] == 0 && sector[next + 2] == 1;
+    }
     if (k != KIND_MP3)
         return true;
     // Two bytes are a weak signature: compressed data holds them by chance.
@@ -153,6 +166,7 @@ uint64_t movLength(Rule& r)
             return o;
         if (!isAtomName(r.work + h + 4))
             return o;
+        r.units.push_back(o);
         const uint32_t size = be32(r.work + h);
         // Sizes 0 and 1 (to the end, 64-bit form) and below the header itself
         // give no next atom: the walk ends where it stands.
@@ -845,7 +859,7 @@ int32_t MeasureFileLength(SharedContext& context, uint64_t startSector, int32_t*
     // structure's own end may run over the files that follow a truncated
     // one. It never covers a sector that begins another file: a stream is
     // cut after its last whole unit before that sector, anything else is
-    // dropped.
+    // dropped (a movie's leading atoms hold no playable movie).
     const uint64_t foreign = rule.firstForeign(length);
     if (foreign == 0)
         return asLength(length);
@@ -859,7 +873,7 @@ int32_t MeasureFileLength(SharedContext& context, uint64_t startSector, int32_t*
     // The units before the cut, not the one that begins at it.
     if (units > 0)
         --units;
-    if (*kind == KIND_MP3 && units < 20)
+    if ((*kind == KIND_MP3 && units < 20) || *kind == KIND_MOV)
         return 0;
     return cut >= 2 && units > 0 ? asLength(cut) : 0;
 }
