@@ -839,8 +839,8 @@ uint64_t measure(Rule& rule, int32_t* kind)
     case KIND_PDF:
         return pdfLength(rule);
     case KIND_DOC:
-        // The allocation table accounts for every sector of the file.
-        rule.vouched = true;
+        // A truncated file's allocation table still claims every sector the
+        // whole file had: checked like a header's length.
         return docLength(rule, kind);
     default:
         return 0;

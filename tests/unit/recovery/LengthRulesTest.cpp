@@ -210,6 +210,8 @@ TEST(LengthRules, FileInTheLastSectorsIsDroppedWithOneReadError)
     m.place(63, Png(100).size() > 512 ? Bytes(Png(100).begin(), Png(100).begin() + 512) : Png(100));
     EXPECT_EQ(measure(m, 63, KIND_PNG).length, 0);
     EXPECT_EQ(m.record.readErrors, 1);
+    // It is no fault of the medium.
+    EXPECT_EQ(m.record.readsPastEnd, 1);
 }
 
 TEST(LengthRules, ReadErrorsAreCountedAndWalksReturnWhatTheyReached)
@@ -223,6 +225,7 @@ TEST(LengthRules, ReadErrorsAreCountedAndWalksReturnWhatTheyReached)
     const Measured got = measure(m, 0, KIND_MPG);
     EXPECT_EQ(got.length, 2 * 2018);
     EXPECT_EQ(m.record.readErrors, 1);
+    EXPECT_EQ(m.record.readsPastEnd, 0);
 }
 
 TEST(LengthRules, StopRequestEndsAStepwiseRule)
