@@ -101,12 +101,12 @@ struct Rule {
         uint8_t bytes[kSector];
         return reader.peek(sector, 1, bytes) && foreign(bytes, sector);
     }
-    // The first sector after the file's first one, below first + sectors,
-    // that begins another file; 0 when there is none.
+    // The first sector of the file's length after its first one (and on the
+    // medium) that begins another file; 0 when there is none.
     uint64_t firstForeign(uint64_t length)
     {
-        const uint64_t sectors = (length + kSector - 1) / kSector;
-        for (uint64_t s = first + 1; s < first + sectors; ++s)
+        const uint64_t end = std::min<uint64_t>(first + (length + kSector - 1) / kSector, context.device->sectorCount);
+        for (uint64_t s = first + 1; s < end; ++s)
             if (foreignAt(s))
                 return s;
         return 0;
@@ -554,13 +554,44 @@ uint64_t mp3Length(Rule& r)
     }
 }
 
+// How far the archive's members vouch for their bytes: the local headers
+// followed by their sizes from the start. All of it (complete) when they
+// chain to the central directory; up to a member whose sizes follow its
+// data (they are not known here); nothing when the chain breaks (a
+// truncated archive: its last member's size runs over what follows it).
+uint64_t zipMembers(Rule& r, bool* complete)
+{
+    *complete = false;
+    uint64_t o = 0;
+    for (;;) {
+        uint8_t h[30];
+        if (o > kMaxLength || !r.reader.peekBytes(r.first, o, sizeof h, h))
+            return 0;
+        const uint32_t signature = le32(h);
+        if (signature == 0x02014B50 || signature == 0x06054B50) {
+            *complete = true;
+            return o;
+        }
+        if (signature != 0x04034B50)
+            return 0;
+        const uint64_t header = 30 + uint64_t(le16(h + 26)) + le16(h + 28);
+        if (le16(h + 6) & 8)
+            return o + header;
+        o += header + le32(h + 18);
+    }
+}
+
 uint64_t zipLength(Rule& r)
 {
     // The end record names where the central directory begins, counted
     // from the archive's start, and its size: the first end record for
     // which both lead exactly back to it closes this archive. One that
     // does not belongs to another archive (stored inside this one, or
-    // behind a truncated start) and the search goes on past it.
+    // behind a truncated start) and the search goes on past it, but not
+    // past a sector that begins another file where the members do not
+    // vouch for the bytes.
+    bool complete;
+    const uint64_t members = zipMembers(r, &complete);
     uint64_t b = r.first;
     if (!r.read(b, 2))
         return 0;
@@ -583,6 +614,8 @@ uint64_t zipLength(Rule& r)
         if ((b - r.first) * kSector > kMaxLength)
             return 0;
         if (!r.read(b, 2))
+            return 0;
+        if (!complete && (b - r.first) * kSector >= members && r.foreign(r.work, b))
             return 0;
     }
 }

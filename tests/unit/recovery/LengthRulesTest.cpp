@@ -204,6 +204,19 @@ TEST(LengthRules, ZipCountsOnlyTheLowByteOfItsCommentLength)
     EXPECT_EQ(measureFile(plain, KIND_ZIP).length, int32_t(plain.size()));
 }
 
+TEST(LengthRules, TruncatedZipIsDroppedAtTheNextFileNotSearchedToTheMediumEnd)
+{
+    // The first member's data is cut off; a picture follows, and later an
+    // archive whose end record does not lead back to the first one's start.
+    const Bytes whole = Zip(filler(3000, 7));
+    RecoveryMedium m(64);
+    m.place(0, Bytes(whole.begin(), whole.begin() + 700));
+    m.place(2, Gif(100));
+    m.place(20, Zip(filler(500, 8)));
+    EXPECT_EQ(measure(m, 0, KIND_ZIP).length, 0);
+    EXPECT_EQ(m.record.readErrors, 0);
+}
+
 TEST(LengthRules, FileInTheLastSectorsIsDroppedWithOneReadError)
 {
     RecoveryMedium m(64);
