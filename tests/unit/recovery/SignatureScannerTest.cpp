@@ -272,6 +272,20 @@ TEST_F(SignatureScan, M2tsEndsAfterItsLastWholePacket)
     EXPECT_EQ(rows[0].length, 15 * 192);
 }
 
+TEST_F(SignatureScan, M2tsStreamsBackToBackComeBackApart)
+{
+    // 16 packets fill 6 sectors exactly: the second stream's first packet
+    // stands where the first one's next packet would.
+    RecoveryMedium m(100);
+    m.place(0, M2ts(16, 1));
+    m.place(6, M2ts(20, 2));
+    const auto rows = scan(m);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].length, 16 * 192);
+    EXPECT_EQ(rows[1].sector, 6u);
+    EXPECT_EQ(rows[1].length, 20 * 192);
+}
+
 TEST_F(SignatureScan, SignaturesInsideAnOpenM2tsStartNothing)
 {
     RecoveryMedium m(100);
