@@ -206,14 +206,16 @@ int runRecover(const std::vector<std::string>& argsIn)
     if (options.directoryMode)
         std::printf("files %d\n", list.rowCount());
     else
-        std::printf("files %d  total %" PRIu64 " bytes (%s)  read errors %d\n", record.foundCount,
-                    record.foundBytes, FormatSizeText(record.foundBytes).c_str(), record.readErrors);
+        std::printf("files %d  total %" PRIu64 " bytes (%s)  read errors %d  of them past the medium's end %d\n",
+                    record.foundCount, record.foundBytes, FormatSizeText(record.foundBytes).c_str(), record.readErrors,
+                    record.readsPastEnd);
     if (state != RUN_DONE) {
         std::fprintf(stderr, "quorvane-cli recover: the scan of %s failed: %s\n", volumePath.c_str(),
                      options.directoryMode ? "the boot sector could not be read" : "stopped");
         return kExitFailed;
     }
-    const int findings = record.readErrors > 0 ? kExitFindings : kExitOk;
+    // A length rule that reads past the medium's end finds no fault of the medium.
+    const int findings = record.readErrors > record.readsPastEnd ? kExitFindings : kExitOk;
     if (options.listOnly || list.rowCount() == 0)
         return findings;
 
