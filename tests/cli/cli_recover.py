@@ -2,18 +2,9 @@
 """The command-line tool's recovery on an image whose last sector begins a
 file: the read past the medium's end is counted, but the clean image ends
 without findings."""
-import os, subprocess, sys, tempfile
+import os, tempfile
 
-cli = sys.argv[1]
-env = dict(os.environ, QUORVANE_LANG="en")
-failed = []
-
-
-def check(what, ok):
-    print(("ok   " if ok else "FAIL ") + what)
-    if not ok:
-        failed.append(what)
-
+from clicheck import check, finish, run
 
 with tempfile.TemporaryDirectory() as folder:
     image = os.path.join(folder, "card.img")
@@ -23,10 +14,8 @@ with tempfile.TemporaryDirectory() as folder:
         # drive ends one sector before the file's end): its rule reads two.
         f.seek((1 << 20) - 1024)
         f.write(b"\x89PNG\r\n\x1a\n")
-    p = subprocess.run([cli, "recover", "--image", image, "--list-only"], capture_output=True, text=True,
-                       env=env, timeout=120)
+    p = run("recover", "--image", image, "--list-only")
     check("the read past the end is counted apart", "read errors 1  of them past the medium's end 1" in p.stdout)
     check("no findings: exit code 0", p.returncode == 0)
 
-print(f"{len(failed)} failed")
-sys.exit(1 if failed else 0)
+finish()
