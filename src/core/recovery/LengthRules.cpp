@@ -326,16 +326,18 @@ uint64_t tiffTypeSize(uint16_t type)
 // Image directories followed along the next-directory chain; a file with
 // more (or a loop) is measured by the first ones.
 constexpr int kMaxTiffDirectories = 1024;
-// Strip and tile arrays read whole to find their farthest element.
-constexpr uint64_t kMaxTiffArray = 1 << 20;
+// Strip and tile array elements read in all, so that a hostile chain of
+// huge arrays costs no more than a few megabytes of reads.
+constexpr uint64_t kMaxTiffElements = 1 << 20;
 
 // The farthest end of the strips or tiles whose offsets and byte counts
-// are the arrays of the two entries.
-bool tiffDataEnd(Rule& r, const uint8_t* offsets, const uint8_t* counts, uint64_t* end)
+// are the arrays of the two entries; *budget counts down the elements read.
+bool tiffDataEnd(Rule& r, const uint8_t* offsets, const uint8_t* counts, uint64_t* budget, uint64_t* end)
 {
     const uint64_t n = le32(offsets + 4);
-    if (n == 0 || n != le32(counts + 4) || n > kMaxTiffArray)
+    if (n == 0 || n != le32(counts + 4) || n > *budget)
         return true;
+    *budget -= n;
     auto load = [&](const uint8_t* entry, std::vector<uint64_t>* values) {
         const int size = le16(entry + 2) == 3 ? 2 : 4;
         std::vector<uint8_t> bytes(size_t(n) * size_t(size));
@@ -401,6 +403,7 @@ uint64_t tifLength(Rule& r)
     // Every directory of the chain (the pages of a multi-page file) and the
     // strips or tiles each points at, in whatever order they lie.
     std::vector<uint64_t> seen;
+    uint64_t budget = kMaxTiffElements;
     for (int d = 0; d < kMaxTiffDirectories && directory != 0; ++d) {
         if (std::find(seen.begin(), seen.end(), directory) != seen.end())
             break;
@@ -428,9 +431,9 @@ uint64_t tifLength(Rule& r)
             default: break;
             }
         }
-        if (strips[0] && strips[1] && !tiffDataEnd(r, strips[0], strips[1], &extent))
+        if (strips[0] && strips[1] && !tiffDataEnd(r, strips[0], strips[1], &budget, &extent))
             return 0;
-        if (tiles[0] && tiles[1] && !tiffDataEnd(r, tiles[0], tiles[1], &extent))
+        if (tiles[0] && tiles[1] && !tiffDataEnd(r, tiles[0], tiles[1], &budget, &extent))
             return 0;
         directory = le32(&table[size_t(entries) * 12]);
     }
