@@ -89,6 +89,9 @@ struct DeviceRecord {
     int32_t foundCount = 0;
     uint64_t foundBytes = 0;
     int32_t readErrors = 0;
+    // Of readErrors, the reads that reached past the medium's end (a file
+    // measured near the end): no fault of the medium.
+    int32_t readsPastEnd = 0;
 
     // Set when the drive left while a run was using this record: the handle
     // is closed and must never be reopened on the path (another stick may

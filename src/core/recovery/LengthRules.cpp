@@ -2,13 +2,16 @@
 
 #include "core/recovery/FileKind.h"
 #include "core/recovery/MediumReader.h"
+#include "core/recovery/FormatMask.h"
 #include "core/recovery/RecoveryProgress.h"
+#include "core/recovery/SignatureScanner.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 namespace qv {
 namespace {
@@ -65,19 +68,91 @@ bool isAtomName(const uint8_t* p)
     return false;
 }
 
+uint32_t mp3FrameSize(const uint8_t* h);
+
 // State of one rule call: the medium, the file's first sector and the two
-// 1,024-byte work buffers.
+// 1,024-byte work buffers; what the file's structure vouches for.
 struct Rule {
     SharedContext& context;
     uint64_t first;
+    int32_t kind;
     MediumReader reader;
     uint8_t work[1024] = {};
+    // The structure was followed to its own end (an end block, an end code,
+    // a central directory that points back to the start): every sector of
+    // the length is the file's, whatever signature it begins with.
+    bool vouched = false;
+    // Offsets where a whole unit of a stream begins (MP3 frames, MPEG packs
+    // and packets): a prefix ending at one is itself a playable file.
+    std::vector<uint64_t> units;
 
-    Rule(SharedContext& c, uint64_t f) : context(c), first(f), reader(c) {}
+    Rule(SharedContext& c, uint64_t f, int32_t k) : context(c), first(f), kind(k), reader(c) {}
 
     bool read(uint64_t sector, int count) { return reader.read(sector, count, work); }
     bool report(uint64_t sector) { return ReportPosition(context, sector); }
+    bool byteAt(uint64_t offset, uint8_t* out) { return reader.peekBytes(first, offset, 1, out); }
+
+    // Whether the 512 bytes begin another file that this one cannot hold at
+    // a sector start: any recognised signature but the units of this kind's
+    // own stream, an MP3 header only when twenty frames follow it.
+    bool foreign(const uint8_t* sector, uint64_t at);
+    bool foreignAt(uint64_t sector)
+    {
+        uint8_t bytes[kSector];
+        return reader.peek(sector, 1, bytes) && foreign(bytes, sector);
+    }
+    // The first sector of the file's length after its first one (and on the
+    // medium) that begins another file; 0 when there is none.
+    uint64_t firstForeign(uint64_t length)
+    {
+        const uint64_t end = std::min<uint64_t>(first + (length + kSector - 1) / kSector, context.device->sectorCount);
+        for (uint64_t s = first + 1; s < end; ++s)
+            if (foreignAt(s))
+                return s;
+        return 0;
+    }
 };
+
+// Kinds whose files are chains of units that begin with the kind's own
+// signature, so that it may stand at any sector start inside them.
+bool ownUnitsStartSectors(int32_t kind)
+{
+    return kind == KIND_MP3 || kind == KIND_MPG || kind == KIND_MOV || kind == KIND_ZIP || kind == KIND_RAR;
+}
+
+bool Rule::foreign(const uint8_t* sector, uint64_t at)
+{
+    const int32_t k = IdentifySignature(sector, kAllFormatsMask);
+    if (k == KIND_NONE)
+        return false;
+    // The kind's own signature where one of its units begins is its own; at
+    // any other sector start it begins another file (a stream behind a
+    // truncated one).
+    if (k == kind && ownUnitsStartSectors(kind) &&
+        (vouched || std::binary_search(units.begin(), units.end(), (at - first) * kSector)))
+        return false;
+    if (k == KIND_MPG) {
+        // Video start codes stand at sector starts in any MPEG video; only a
+        // pack header followed by the next start code begins a stream.
+        const uint64_t next = (sector[4] & 0xC0) == 0x40 ? 14 + (sector[13] & 7) : 12;
+        return sector[3] == 0xBA && ((sector[4] & 0xC0) == 0x40 || (sector[4] & 0xF0) == 0x20) &&
+               sector[next] == 0 && sector[next + 1] == 0 && sector[next + 2] == 1;
+    }
+    if (k != KIND_MP3)
+        return true;
+    // Two bytes are a weak signature: compressed data holds them by chance.
+    uint64_t o = 0;
+    for (int frames = 0; frames < 20; ++frames) {
+        uint8_t h[4];
+        if (!reader.peekBytes(at, o, sizeof h, h))
+            return false;
+        const uint32_t size = mp3FrameSize(h);
+        if (size == 0)
+            return false;
+        o += size;
+    }
+    return true;
+}
 
 uint64_t movLength(Rule& r)
 {
@@ -91,6 +166,7 @@ uint64_t movLength(Rule& r)
             return o;
         if (!isAtomName(r.work + h + 4))
             return o;
+        r.units.push_back(o);
         const uint32_t size = be32(r.work + h);
         // Sizes 0 and 1 (to the end, 64-bit form) and below the header itself
         // give no next atom: the walk ends where it stands.
@@ -115,18 +191,22 @@ uint64_t bmpLength(Rule& r)
 }
 
 // Steps from the file's first sector one sector at a time, reading count
-// sectors at each, until found(&offset) finds the end in the sector read;
-// gives up after limit sectors.
+// sectors at each, until found(base, &offset) finds the end in the sector
+// read (base: the sector's offset in the file);
+// gives up after limit sectors, and at a sector that begins another file
+// when stopAtForeign: a search that has not found its end there would
+// otherwise take that file (and all behind it) for its own.
 template <typename Found>
-uint64_t searchEnd(Rule& r, int count, uint64_t limit, Found found)
+uint64_t searchEnd(Rule& r, int count, uint64_t limit, bool stopAtForeign, Found found)
 {
     uint64_t b = r.first;
     if (!r.read(b, count))
         return 0;
     for (;;) {
         uint64_t end;
-        if (found(&end))
-            return (b - r.first) * kSector + end;
+        const uint64_t base = (b - r.first) * kSector;
+        if (found(base, &end))
+            return base + end;
         if (!r.report(b))
             return 0;
         ++b;
@@ -134,12 +214,15 @@ uint64_t searchEnd(Rule& r, int count, uint64_t limit, Found found)
             return 0;
         if (!r.read(b, count))
             return 0;
+        if (stopAtForeign && r.foreign(r.work, b))
+            return 0;
     }
 }
 
 uint64_t pngLength(Rule& r)
 {
-    return searchEnd(r, 2, kPictureSearchSectors, [&](uint64_t* end) {
+    r.vouched = true;
+    return searchEnd(r, 2, kPictureSearchSectors, true, [&](uint64_t, uint64_t* end) {
         uint64_t i;
         if (!findInSector(r.work, 'I', [&](uint64_t at) { return std::memcmp(r.work + at, "IEND", 4) == 0; }, &i))
             return false;
@@ -161,9 +244,58 @@ bool zerosFrom(const uint8_t* sector, uint64_t from)
     return zerosBetween(sector, from, kSector);
 }
 
+// Follows the GIF's blocks from the logical screen descriptor: extensions
+// and images with their colour tables and sub-block chains, to the trailer.
+// The length, or 0 when the blocks do not lead to a trailer within limit.
+uint64_t gifBlockWalk(Rule& r, uint64_t limit)
+{
+    uint8_t flags;
+    if (!r.byteAt(10, &flags))
+        return 0;
+    uint64_t o = 13 + (flags & 0x80 ? 3 * (uint64_t(2) << (flags & 7)) : 0);
+    auto subBlocks = [&]() {
+        for (;;) {
+            uint8_t n;
+            if (o >= limit || !r.byteAt(o, &n))
+                return false;
+            o += 1 + uint64_t(n);
+            if (n == 0)
+                return true;
+        }
+    };
+    for (;;) {
+        uint8_t block;
+        if (o >= limit || !r.byteAt(o, &block))
+            return 0;
+        if (block == 0x3B)
+            return o + 1;
+        if (block == 0x21) {
+            o += 2;
+        } else if (block == 0x2C) {
+            uint8_t local;
+            if (!r.byteAt(o + 9, &local))
+                return 0;
+            o += 10 + (local & 0x80 ? 3 * (uint64_t(2) << (local & 7)) : 0) + 1;
+        } else {
+            return 0;
+        }
+        if (!subBlocks())
+            return 0;
+    }
+}
+
 uint64_t gifLength(Rule& r)
 {
-    return searchEnd(r, 1, kPictureSearchSectors, [&](uint64_t* end) {
+    // The trailer the blocks lead to is the end, whatever bytes follow it.
+    const uint64_t walked = gifBlockWalk(r, kPictureSearchSectors * kSector);
+    if (walked != 0 && r.firstForeign(walked) == 0) {
+        r.vouched = true;
+        return walked;
+    }
+    // Blocks that cannot be followed: a trailer with a zero before it and
+    // zeros after it in its sector, looked for up to the next file.
+    r.vouched = true;
+    return searchEnd(r, 1, kPictureSearchSectors, true, [&](uint64_t, uint64_t* end) {
         uint64_t i;
         if (!findInSector(r.work, 0x3B,
                           [&](uint64_t at) { return (at == 0 || r.work[at - 1] == 0) && zerosFrom(r.work, at + 1); },
@@ -191,11 +323,46 @@ uint64_t tiffTypeSize(uint16_t type)
     return type < sizeof sizes ? sizes[type] : 0;
 }
 
+// Image directories followed along the next-directory chain; a file with
+// more (or a loop) is measured by the first ones.
+constexpr int kMaxTiffDirectories = 1024;
+// Strip and tile array elements read in all, so that a hostile chain of
+// huge arrays costs no more than a few megabytes of reads.
+constexpr uint64_t kMaxTiffElements = 1 << 20;
+
+// The farthest end of the strips or tiles whose offsets and byte counts
+// are the arrays of the two entries; *budget counts down the elements read.
+bool tiffDataEnd(Rule& r, const uint8_t* offsets, const uint8_t* counts, uint64_t* budget, uint64_t* end)
+{
+    const uint64_t n = le32(offsets + 4);
+    if (n == 0 || n != le32(counts + 4) || n > *budget)
+        return true;
+    *budget -= n;
+    auto load = [&](const uint8_t* entry, std::vector<uint64_t>* values) {
+        const int size = le16(entry + 2) == 3 ? 2 : 4;
+        std::vector<uint8_t> bytes(size_t(n) * size_t(size));
+        if (uint64_t(bytes.size()) <= 4)
+            std::memcpy(bytes.data(), entry + 8, bytes.size());
+        else if (!r.reader.readBytes(r.first, le32(entry + 8), bytes.size(), bytes.data()))
+            return false;
+        values->resize(size_t(n));
+        for (size_t i = 0; i < size_t(n); ++i)
+            (*values)[i] = size == 2 ? le16(&bytes[2 * i]) : le32(&bytes[4 * i]);
+        return true;
+    };
+    std::vector<uint64_t> at, bytes;
+    if (!load(offsets, &at) || !load(counts, &bytes))
+        return false;
+    for (size_t i = 0; i < at.size(); ++i)
+        *end = std::max(*end, at[i] + bytes[i]);
+    return true;
+}
+
 uint64_t tifLength(Rule& r)
 {
     if (!r.read(r.first, 2))
         return 0;
-    const uint64_t directory = le32(r.work + 4);
+    uint64_t directory = le32(r.work + 4);
     // The directory and its entries are read where they lie, however far
     // they reach past the first bytes.
     uint8_t count[2];
@@ -231,9 +398,49 @@ uint64_t tifLength(Rule& r)
             p += element;
         result = p;
     }
-    return result ? std::max(result, extent) : 0;
+    if (result == 0)
+        return 0;
+    // Every directory of the chain (the pages of a multi-page file) and the
+    // strips or tiles each points at, in whatever order they lie.
+    std::vector<uint64_t> seen;
+    uint64_t budget = kMaxTiffElements;
+    for (int d = 0; d < kMaxTiffDirectories && directory != 0; ++d) {
+        if (std::find(seen.begin(), seen.end(), directory) != seen.end())
+            break;
+        seen.push_back(directory);
+        uint8_t head[2];
+        if (!r.reader.peekBytes(r.first, directory, 2, head))
+            break;
+        const uint64_t entries = le16(head);
+        std::vector<uint8_t> table(size_t(entries) * 12 + 4);
+        if (entries == 0 || !r.reader.peekBytes(r.first, directory + 2, table.size(), table.data()))
+            break;
+        extent = std::max(extent, directory + 2 + table.size());
+        const uint8_t* strips[2] = {};
+        const uint8_t* tiles[2] = {};
+        for (uint64_t j = 0; j < entries; ++j) {
+            const uint8_t* entry = &table[size_t(j) * 12];
+            const uint64_t bytes = tiffTypeSize(le16(entry + 2)) * uint64_t(le32(entry + 4));
+            if (bytes > 4)
+                extent = std::max(extent, uint64_t(le32(entry + 8)) + bytes);
+            switch (le16(entry)) {
+            case 0x0111: strips[0] = entry; break;
+            case 0x0117: strips[1] = entry; break;
+            case 0x0144: tiles[0] = entry; break;
+            case 0x0145: tiles[1] = entry; break;
+            default: break;
+            }
+        }
+        if (strips[0] && strips[1] && !tiffDataEnd(r, strips[0], strips[1], &budget, &extent))
+            return 0;
+        if (tiles[0] && tiles[1] && !tiffDataEnd(r, tiles[0], tiles[1], &budget, &extent))
+            return 0;
+        directory = le32(&table[size_t(entries) * 12]);
+    }
+    return std::max(result, extent);
 }
 
+// Walks the program stream's pack headers and packets to its end code.
 uint64_t mpgLength(Rule& r)
 {
     if (!r.report(r.first))
@@ -248,10 +455,26 @@ uint64_t mpgLength(Rule& r)
         const uint8_t* h = r.work + o % kSector;
         if (h[0] != 0 || h[1] != 0 || h[2] != 1)
             return o;
-        if (h[3] == 0xBA)
-            o += h[12] == 0 && h[13] == 0 ? 12 : 14;
-        else
+        r.units.push_back(o);
+        if (h[3] == 0xBA) {
+            if ((h[4] & 0xC0) == 0x40)
+                o += 14 + (h[13] & 7);  // MPEG-2 pack header and its stuffing
+            else if ((h[4] & 0xF0) == 0x20)
+                o += 12;  // MPEG-1 pack header
+            else
+                o += h[12] == 0 && h[13] == 0 ? 12 : 14;
+        } else if (h[3] == 0xB9) {
+            // The end code is the stream's last four bytes.
+            r.vouched = true;
+            return o + 4;
+        } else if (h[3] > 0xB9) {
             o += 256u * h[4] + h[5] + 6;
+        } else {
+            // A video start code is no unit of a program stream: the stream
+            // ends before it (an elementary stream gives no file).
+            r.units.pop_back();
+            return o;
+        }
         if (!r.report(x))
             return 0;
     }
@@ -286,10 +509,24 @@ uint64_t wmaLength(Rule& r, int32_t* kind)
     return result;
 }
 
-uint64_t mp3Length(Rule& r)
+// The length of the MPEG audio frame whose header the 4 bytes are, or 0
+// when they are not one of the frames this rule follows.
+uint32_t mp3FrameSize(const uint8_t* h)
 {
     static constexpr uint32_t bitRates[16] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0};
     static constexpr uint32_t samplingRates[3] = {44100, 48000, 32000};
+    if (h[0] != 0xFF || (h[1] & 0xFE) != 0xFA)
+        return 0;
+    const uint8_t b = h[2];
+    const int rateIndex = (b >> 2) & 3;
+    if (rateIndex == 3)
+        return 0;
+    const uint32_t size = bitRates[b >> 4] * 144000 / samplingRates[rateIndex] + ((b >> 1) & 1);
+    return size > 1440 ? 0 : size;
+}
+
+uint64_t mp3Length(Rule& r)
+{
     if (!r.read(r.first, 2))
         return 0;
     uint64_t loaded = r.first;
@@ -308,13 +545,11 @@ uint64_t mp3Length(Rule& r)
         const uint8_t* h = r.work + o % kSector;
         if (h[0] != 0xFF || (h[1] & 0xFE) != 0xFA)
             return frames >= 20 ? o : 0;
-        const uint8_t b = h[2];
-        const int rateIndex = (b >> 2) & 3;
-        if (rateIndex == 3)
+        // A reserved sampling rate, a free or bad bit rate: no stream.
+        const uint32_t size = mp3FrameSize(h);
+        if (size == 0)
             return 0;
-        const uint32_t size = bitRates[b >> 4] * 144000 / samplingRates[rateIndex] + ((b >> 1) & 1);
-        if (size == 0 || size > 1440)
-            return 0;
+        r.units.push_back(o);
         ++frames;
         o += size;
         if (!r.report(x))
@@ -322,15 +557,70 @@ uint64_t mp3Length(Rule& r)
     }
 }
 
+// How far the archive's members vouch for their bytes: the local headers
+// followed by their sizes from the start. All of it (complete) when they
+// chain to the central directory; up to a member whose sizes follow its
+// data (they are not known here); nothing when the chain breaks (a
+// truncated archive: its last member's size runs over what follows it).
+uint64_t zipMembers(Rule& r, bool* complete)
+{
+    *complete = false;
+    uint64_t o = 0;
+    for (;;) {
+        uint8_t h[30];
+        if (o > kMaxLength || !r.reader.peekBytes(r.first, o, sizeof h, h))
+            return 0;
+        const uint32_t signature = le32(h);
+        if (signature == 0x02014B50 || signature == 0x06054B50) {
+            *complete = true;
+            return o;
+        }
+        if (signature != 0x04034B50)
+            return 0;
+        const uint64_t header = 30 + uint64_t(le16(h + 26)) + le16(h + 28);
+        if (le16(h + 6) & 8)
+            return o + header;
+        o += header + le32(h + 18);
+    }
+}
+
 uint64_t zipLength(Rule& r)
 {
-    return searchEnd(r, 2, UINT64_MAX, [&](uint64_t* end) {
-        uint64_t i;
-        if (!findInSector(r.work, 0x50, [&](uint64_t at) { return le32(r.work + at) == 0x06054B50; }, &i))
-            return false;
-        *end = i + 22 + r.work[i + 20];
-        return true;
-    });
+    // The end record names where the central directory begins, counted
+    // from the archive's start, and its size: the first end record for
+    // which both lead exactly back to it closes this archive. One that
+    // does not belongs to another archive (stored inside this one, or
+    // behind a truncated start) and the search goes on past it, but not
+    // past a sector that begins another file where the members do not
+    // vouch for the bytes.
+    bool complete;
+    const uint64_t members = zipMembers(r, &complete);
+    uint64_t b = r.first;
+    if (!r.read(b, 2))
+        return 0;
+    for (;;) {
+        const uint64_t base = (b - r.first) * kSector;
+        uint64_t i = 0;
+        auto closes = [&](uint64_t at) {
+            if (le32(r.work + at) != 0x06054B50)
+                return false;
+            const uint64_t directorySize = le32(r.work + at + 12), directoryStart = le32(r.work + at + 16);
+            return directoryStart + directorySize == base + at;
+        };
+        if (findInSector(r.work, 0x50, closes, &i)) {
+            r.vouched = true;
+            return base + i + 22 + r.work[i + 20];
+        }
+        if (!r.report(b))
+            return 0;
+        ++b;
+        if ((b - r.first) * kSector > kMaxLength)
+            return 0;
+        if (!r.read(b, 2))
+            return 0;
+        if (!complete && (b - r.first) * kSector >= members && r.foreign(r.work, b))
+            return 0;
+    }
 }
 
 uint64_t rarLength(Rule& r)
@@ -368,27 +658,121 @@ uint64_t rarLength(Rule& r)
         // flagged as long; elsewhere those bytes belong to what follows.
         const uint16_t flags = le16(block + 3);
         const bool sized = block[2] == 0x74 || (flags & 0x8000);
+        r.units.push_back(o);
+        // The end-of-archive block closes the archive: what follows is not
+        // its own (another archive's marker even reads as a block).
+        if (block[2] == 0x7B) {
+            r.vouched = true;
+            return o + z;
+        }
         o += z + (sized ? uint64_t(le32(block + 7)) : 0);
         if (!r.report(x))
             return 0;
     }
 }
 
+bool pdfSpace(uint8_t c)
+{
+    return c == ' ' || c == '\r' || c == '\n' || c == '\t' || c == '\f';
+}
+
+bool digit(uint8_t c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// Whether the bytes at p (n of them) begin "N G obj" after white space.
+bool beginsObject(const uint8_t* p, size_t n)
+{
+    size_t i = 0;
+    while (i < n && pdfSpace(p[i]))
+        ++i;
+    for (int number = 0; number < 2; ++number) {
+        const size_t from = i;
+        while (i < n && digit(p[i]))
+            ++i;
+        if (i == from || i >= n || !pdfSpace(p[i]))
+            return false;
+        while (i < n && pdfSpace(p[i]))
+            ++i;
+    }
+    return i + 3 <= n && std::memcmp(p + i, "obj", 3) == 0;
+}
+
+// Whether what follows an end-of-file marker at offset at carries the file
+// on: an incremental update's objects, cross-reference section or trailer,
+// or a comment.
+bool pdfGoesOn(Rule& r, uint64_t at)
+{
+    uint8_t next[48];
+    if (!r.reader.peekBytes(r.first, at, sizeof next, next))
+        return false;
+    size_t i = 0;
+    while (i < sizeof next && pdfSpace(next[i]))
+        ++i;
+    if (i == sizeof next)
+        return false;
+    const uint8_t* p = next + i;
+    const size_t n = sizeof next - i;
+    return p[0] == '%' || (n >= 4 && std::memcmp(p, "xref", 4) == 0) ||
+           (n >= 7 && std::memcmp(p, "trailer", 7) == 0) || beginsObject(p, n);
+}
+
+// Whether the "startxref" before the marker at offset k names, within the
+// file, a cross-reference section or stream: the trailer belongs to a file
+// that starts where this one does.
+bool pdfTrailerHolds(Rule& r, uint64_t k)
+{
+    uint8_t before[64];
+    const uint64_t from = k > sizeof before ? k - sizeof before : 0;
+    const size_t n = size_t(k - from);
+    if (n < 12 || !r.reader.peekBytes(r.first, from, n, before))
+        return false;
+    size_t key = n;
+    for (size_t i = 0; i + 9 <= n; ++i)
+        if (std::memcmp(before + i, "startxref", 9) == 0)
+            key = i;
+    if (key == n)
+        return false;
+    size_t i = key + 9;
+    while (i < n && pdfSpace(before[i]))
+        ++i;
+    uint64_t target = 0;
+    const size_t digits = i;
+    while (i < n && digit(before[i]) && i - digits < 12)
+        target = target * 10 + uint64_t(before[i++] - '0');
+    if (i == digits || target >= from + key)
+        return false;
+    uint8_t section[32];
+    if (!r.reader.peekBytes(r.first, target, sizeof section, section))
+        return false;
+    return std::memcmp(section, "xref", 4) == 0 || beginsObject(section, sizeof section);
+}
+
 uint64_t pdfLength(Rule& r)
 {
-    return searchEnd(r, 2, UINT64_MAX, [&](uint64_t* end) {
+    // A marker ends the file after its end of line (CR, LF or CR LF) when
+    // nothing of the file follows it: neither an incremental update nor a
+    // linearised file's next part. Zeros to the end of its sector make it
+    // the end as they always did; old data there does when the trailer
+    // before the marker points back into this file.
+    r.vouched = true;
+    return searchEnd(r, 2, UINT64_MAX, true, [&](uint64_t base, uint64_t* end) {
         uint64_t k;
-        // The bytes after the end up to the end of the sector holding the
-        // file's last byte must be zero; an end that runs into the second
-        // sector read is checked there, not waved through.
         auto ends = [&](uint64_t at) {
-            return std::memcmp(r.work + at, "%EOF", 4) == 0 &&
-                   zerosBetween(r.work, at + 6, at + 5 < kSector ? kSector : 2 * kSector);
+            if (std::memcmp(r.work + at, "%EOF", 4) != 0)
+                return false;
+            uint64_t e = at + 4;
+            if (r.work[e] == '\r')
+                ++e;
+            if (r.work[e] == '\n')
+                ++e;
+            *end = e;
+            if (pdfGoesOn(r, base + e))
+                return false;
+            return zerosBetween(r.work, e, e <= kSector ? kSector : 2 * kSector) || pdfTrailerHolds(r, base + at);
         };
-        if (!findInSector(r.work, '%', ends, &k))
-            return false;
-        *end = k + 6;
-        return true;
+        return findInSector(r.work, '%', ends, &k);
     });
 }
 
@@ -460,40 +844,74 @@ uint32_t Crc32(const uint8_t* bytes, size_t length, uint32_t crc)
     return ~crc;
 }
 
-int32_t MeasureFileLength(SharedContext& context, uint64_t startSector, int32_t* kind)
+namespace {
+
+uint64_t measure(Rule& rule, int32_t* kind)
 {
-    Rule rule(context, startSector);
     switch (*kind) {
     case KIND_MOV:
-        return asLength(movLength(rule));
+        return movLength(rule);
     case KIND_AVI:
     case KIND_WAV:
-        return asLength(riffLength(rule));
+        return riffLength(rule);
     case KIND_PNG:
-        return asLength(pngLength(rule));
+        return pngLength(rule);
     case KIND_GIF:
-        return asLength(gifLength(rule));
+        return gifLength(rule);
     case KIND_BMP:
-        return asLength(bmpLength(rule));
+        return bmpLength(rule);
     case KIND_TIF:
-        return asLength(tifLength(rule));
+        return tifLength(rule);
     case KIND_MPG:
-        return asLength(mpgLength(rule));
+        return mpgLength(rule);
     case KIND_WMA:
-        return asLength(wmaLength(rule, kind));
+        return wmaLength(rule, kind);
     case KIND_MP3:
-        return asLength(mp3Length(rule));
+        return mp3Length(rule);
     case KIND_ZIP:
-        return asLength(zipLength(rule));
+        return zipLength(rule);
     case KIND_RAR:
-        return asLength(rarLength(rule));
+        return rarLength(rule);
     case KIND_PDF:
-        return asLength(pdfLength(rule));
+        return pdfLength(rule);
     case KIND_DOC:
-        return asLength(docLength(rule, kind));
+        // A truncated file's allocation table still claims every sector the
+        // whole file had: checked like a header's length.
+        return docLength(rule, kind);
     default:
         return 0;
     }
+}
+
+}  // namespace
+
+int32_t MeasureFileLength(SharedContext& context, uint64_t startSector, int32_t* kind)
+{
+    Rule rule(context, startSector, *kind);
+    const uint64_t length = measure(rule, kind);
+    if (length < 2 || length > kMaxLength || rule.vouched)
+        return asLength(length);
+    // A length taken from a header or a walk that did not reach the
+    // structure's own end may run over the files that follow a truncated
+    // one. It never covers a sector that begins another file: a stream is
+    // cut after its last whole unit before that sector, anything else is
+    // dropped (a movie's leading atoms hold no playable movie).
+    const uint64_t foreign = rule.firstForeign(length);
+    if (foreign == 0)
+        return asLength(length);
+    const uint64_t limit = (foreign - startSector) * kSector;
+    uint64_t cut = 0, units = 0;
+    for (uint64_t unit : rule.units)
+        if (unit <= limit) {
+            cut = unit;
+            ++units;
+        }
+    // The units before the cut, not the one that begins at it.
+    if (units > 0)
+        --units;
+    if ((*kind == KIND_MP3 && units < 20) || *kind == KIND_MOV)
+        return 0;
+    return cut >= 2 && units > 0 ? asLength(cut) : 0;
 }
 
 }  // namespace qv

@@ -83,6 +83,11 @@ struct OpenFile {
     uint64_t markerOffset = 2;
     uint64_t segmentLength = 0;
     bool huffman = false;
+    // JPEG: where the entropy-coded data of the current scan begins (0: the
+    // chain is not in a scan), and whether the structure was lost (a marker
+    // expected where none stands, a byte pair no scan may hold).
+    uint64_t scanData = 0;
+    bool lost = false;
     // M2TS: bytes of 192-byte packets checked so far.
     uint64_t packetBytes = 0;
 
@@ -91,10 +96,32 @@ struct OpenFile {
         markerOffset = 2;
         segmentLength = 0;
         huffman = false;
+        scanData = 0;
+        lost = false;
         packetBytes = 0;
     }
 };
 
+// Takes the marker at file offset `at` (p points at its 0xFF) into the chain.
+void takeMarker(OpenFile& file, uint64_t at, const uint8_t* p)
+{
+    const uint8_t m = p[1];
+    file.markerOffset = at;
+    file.segmentLength = m >= 0xD0 && m <= 0xD9 ? 2 : 256u * p[2] + p[3] + 2;
+    if (m == 0xC4)
+        file.huffman = true;
+    // A start of scan: its entropy-coded data follows the segment.
+    if (!file.lost)
+        file.scanData = m == 0xDA ? at + file.segmentLength : 0;
+}
+
+// Follows the marker chain and the scans of an open JPEG through sector s.
+// Inside a scan 0xFF is followed only by a stuffed zero, a restart marker or
+// fill; the first other marker ends the scan: the end of image then ends the
+// file whatever bytes follow it on the medium, any other marker continues the
+// chain (tables, the next scan of a progressive file). Where the structure is
+// lost (no marker where the chain expects one, a pair no scan may hold) only
+// an end pair with zeros after it in its sector ends the file.
 void searchJpegEnd(OpenFile& file, uint64_t s, const uint8_t* b, uint8_t previousLast)
 {
     const uint64_t base = (s - file.first) * kSector;
@@ -111,19 +138,45 @@ void searchJpegEnd(OpenFile& file, uint64_t s, const uint8_t* b, uint8_t previou
     for (const uint8_t* p = b; p < last && (p = static_cast<const uint8_t*>(std::memchr(p, 0xFF, size_t(last - p))));
          ++p) {
         const uint64_t i = uint64_t(p - b);
-        if (base + i == file.markerOffset + file.segmentLength) {
-            const uint8_t m = b[i + 1];
-            file.markerOffset = base + i;
-            file.segmentLength = m >= 0xD0 && m <= 0xD9 ? 2 : 256u * b[i + 2] + b[i + 3] + 2;
-            if (m == 0xC4)
-                file.huffman = true;
+        const uint64_t at = base + i;
+        const uint8_t m = p[1];
+        if (!file.lost && file.scanData != 0 && at >= file.scanData) {
+            if (m == 0x00 || (m >= 0xD0 && m <= 0xD7)) {
+                ++p;
+                continue;
+            }
+            if (m == 0xFF)
+                continue;
+            if (m == 0xD9 && file.huffman) {
+                file.end = at + 2;
+                return;
+            }
+            if (m >= 0xC0) {
+                takeMarker(file, at, p);
+                continue;
+            }
+            file.lost = true;
         }
-        if (i < kSector - 1 && b[i + 1] == 0xD9 && file.huffman) {
-            end = base + i + 2;
+        const bool expected = at == file.markerOffset + file.segmentLength;
+        if (expected)
+            takeMarker(file, at, p);
+        if (!file.lost) {
+            if (expected && m == 0xD9 && file.huffman) {
+                file.end = at + 2;
+                return;
+            }
+            continue;
+        }
+        if (i < kSector - 1 && m == 0xD9 && file.huffman) {
+            end = at + 2;
             pairEnd = i + 2;
             break;
         }
     }
+    // Outside a scan the chain expects a marker after each segment.
+    const uint64_t next = file.markerOffset + file.segmentLength;
+    if (!file.lost && file.scanData == 0 && next >= base && next < base + kSector && b[next - base] != 0xFF)
+        file.lost = true;
     if (end != 0)
         for (uint64_t i = pairEnd; i < kSector; ++i)
             if (b[i] != 0) {
@@ -135,9 +188,12 @@ void searchJpegEnd(OpenFile& file, uint64_t s, const uint8_t* b, uint8_t previou
 
 void checkPackets(OpenFile& file, uint64_t s, const uint8_t* b)
 {
+    // The stream ends after its last whole packet whose sync byte holds.
     for (uint64_t o = file.packetBytes % kSector; o < kSector; o += 192) {
-        if (b[o + 4] != 0x47)
+        if (b[o + 4] != 0x47) {
             file.end = (s - file.first) * kSector + o;
+            return;
+        }
         file.packetBytes += 192;
     }
 }
@@ -194,6 +250,7 @@ int Scanner::run()
     record_.foundCount = 0;
     record_.foundBytes = 0;
     record_.readErrors = 0;
+    record_.readsPastEnd = 0;
     record_.position = 0;
     record_.total = record_.sectorCount;
     TimerStart();
@@ -212,7 +269,12 @@ int Scanner::run()
         }
         const uint8_t* sector = buffer_.sector(s);
         const int32_t k = IdentifySignature(sector, mask_);
-        if (k != 0 && file_.kind != KIND_MTS) {
+        if (k == KIND_MTS && file_.kind == KIND_MTS && file_.packetBytes == (s - file_.first) * kSector) {
+            // A stream's first packet where the open stream's next packet
+            // would begin: the open one ends there (one stream's packets
+            // never carry a first packet's zero time stamp).
+            file_.end = file_.packetBytes;
+        } else if (k != 0 && file_.kind != KIND_MTS) {
             if (file_.kind != 0)
                 emit((s - file_.first) * kSector);
             file_ = OpenFile{};
@@ -220,7 +282,9 @@ int Scanner::run()
             file_.first = s;
         }
 
-        if (file_.kind == KIND_JPG) {
+        if (file_.end != 0) {
+            // Ended above.
+        } else if (file_.kind == KIND_JPG) {
             searchJpegEnd(file_, s, sector, previousLast);
         } else if (file_.kind == KIND_MTS) {
             checkPackets(file_, s, sector);

@@ -123,6 +123,7 @@ int recover(CommandRun& run)
                             {"found", list.rowCount()},
                             {"bytes", record.foundBytes},
                             {"read_errors", record.readErrors},
+                            {"reads_past_end", record.readsPastEnd},
                             {"saved", saved}};
         report["outcome"] = OutcomeName(outcome);
         report["failure"] = failure;
@@ -137,8 +138,9 @@ int recover(CommandRun& run)
         if (directoryMode)
             std::printf("files %d\n", list.rowCount());
         else
-            std::printf("files %d  total %" PRIu64 " bytes (%s)  read errors %d\n", record.foundCount,
-                        record.foundBytes, FormatSizeText(record.foundBytes).c_str(), record.readErrors);
+            std::printf("files %d  total %" PRIu64 " bytes (%s)  read errors %d  of them past the medium's end %d\n",
+                        record.foundCount, record.foundBytes, FormatSizeText(record.foundBytes).c_str(),
+                        record.readErrors, record.readsPastEnd);
     }
     if (outcome != RunOutcome::Completed) {
         std::string failure = FailureText(context.status->failure);
@@ -147,7 +149,8 @@ int recover(CommandRun& run)
         run.note("the scan of " + volumePath + " failed: " + failure);
         return finish(outcome, ExitCodeFor(outcome, false), failure, 0);
     }
-    const bool faults = record.readErrors > 0;
+    // A length rule that reads past the medium's end finds no fault of the medium.
+    const bool faults = record.readErrors > record.readsPastEnd;
     if (listOnly || list.rowCount() == 0)
         return finish(outcome, ExitCodeFor(outcome, faults), "", 0);
 

@@ -146,17 +146,35 @@ TEST(LengthRules, Mp3NeedsTwentyFrames)
     EXPECT_EQ(measureFile(bad, KIND_MP3).length, 0);
 }
 
-TEST(LengthRules, PdfEndsAtTheFirstEofFollowedByZeros)
+TEST(LengthRules, PdfEndsAfterTheEndOfLineOfItsLastEofMarker)
 {
     const Bytes pdf = Pdf(1500, 3);
     EXPECT_EQ(measureFile(pdf, KIND_PDF).length, int32_t(pdf.size()));
-    // With data after the last marker in its sector, the search goes on.
+    // Old data after the last marker: the trailer points back into the
+    // file, which ends there and does not take the next one.
     Bytes extended = pdf;
     extended.push_back('x');
     RecoveryMedium m(64);
     m.place(0, extended);
     m.place(10, Pdf(10));
-    EXPECT_EQ(measure(m, 0, KIND_PDF).length, int32_t(10 * 512 + Pdf(10).size()));
+    EXPECT_EQ(measure(m, 0, KIND_PDF).length, int32_t(pdf.size()));
+    // A lone LF or no end of line at all ends the file after its bytes.
+    for (const char* ending : {"%%EOF\n", "%%EOF"}) {
+        Bytes lf = Pdf(700);
+        lf.resize(lf.size() - 7);
+        put(lf, ending);
+        EXPECT_EQ(measureFile(lf, KIND_PDF).length, int32_t(lf.size())) << ending;
+    }
+    // Without a trailer to vouch for it, a marker with data after it is no
+    // end; the search stops at the next file's signature and drops the file.
+    Bytes bare;
+    put(bare, "%PDF-1.4\n");
+    put(bare, filler(600, 4));
+    put(bare, "\n%%EOF\r\nold data");
+    RecoveryMedium n(64);
+    n.place(0, bare);
+    n.place(5, Gif(100));
+    EXPECT_EQ(measure(n, 0, KIND_PDF).length, 0);
 }
 
 TEST(LengthRules, PdfEofRunningIntoTheNextSectorIsCheckedThere)
@@ -186,12 +204,27 @@ TEST(LengthRules, ZipCountsOnlyTheLowByteOfItsCommentLength)
     EXPECT_EQ(measureFile(plain, KIND_ZIP).length, int32_t(plain.size()));
 }
 
+TEST(LengthRules, TruncatedZipIsDroppedAtTheNextFileNotSearchedToTheMediumEnd)
+{
+    // The first member's data is cut off; a picture follows, and later an
+    // archive whose end record does not lead back to the first one's start.
+    const Bytes whole = Zip(filler(3000, 7));
+    RecoveryMedium m(64);
+    m.place(0, Bytes(whole.begin(), whole.begin() + 700));
+    m.place(2, Gif(100));
+    m.place(20, Zip(filler(500, 8)));
+    EXPECT_EQ(measure(m, 0, KIND_ZIP).length, 0);
+    EXPECT_EQ(m.record.readErrors, 0);
+}
+
 TEST(LengthRules, FileInTheLastSectorsIsDroppedWithOneReadError)
 {
     RecoveryMedium m(64);
     m.place(63, Png(100).size() > 512 ? Bytes(Png(100).begin(), Png(100).begin() + 512) : Png(100));
     EXPECT_EQ(measure(m, 63, KIND_PNG).length, 0);
     EXPECT_EQ(m.record.readErrors, 1);
+    // It is no fault of the medium.
+    EXPECT_EQ(m.record.readsPastEnd, 1);
 }
 
 TEST(LengthRules, ReadErrorsAreCountedAndWalksReturnWhatTheyReached)
@@ -205,6 +238,7 @@ TEST(LengthRules, ReadErrorsAreCountedAndWalksReturnWhatTheyReached)
     const Measured got = measure(m, 0, KIND_MPG);
     EXPECT_EQ(got.length, 2 * 2018);
     EXPECT_EQ(m.record.readErrors, 1);
+    EXPECT_EQ(m.record.readsPastEnd, 0);
 }
 
 TEST(LengthRules, StopRequestEndsAStepwiseRule)

@@ -150,25 +150,48 @@ TEST_F(SignatureScan, JpegWithoutHuffmanTableIsCutOffAtTheNextSignature)
     EXPECT_TRUE(scan(alone).empty());
 }
 
-TEST_F(SignatureScan, JpegEndNeedsZerosAfterItInItsSector)
+TEST_F(SignatureScan, JpegEndsAtItsEndOfImageWhateverFollowsButNotAtAPairInsideASegment)
 {
+    // The end of image after the scan ends the file though old data fills
+    // the rest of its sector.
     RecoveryMedium m(100);
     Bytes jpeg = Jpeg(1000);
-    const size_t firstEnd = jpeg.size();
-    put(jpeg, {0x01, 0x02});  // data after the first end marker
-    jpeg.resize(3 * 512 + 100, 0x33);
-    put(jpeg, {0xFF, 0xD9});
-    m.place(0, jpeg);
-    const auto rows = scan(m);
+    const size_t size = jpeg.size();
+    Bytes old = jpeg;
+    put(old, {0x01, 0x02});
+    old.resize(3 * 512, 0x33);
+    m.place(0, old);
+    auto rows = scan(m);
     ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].length, int32_t(jpeg.size()));
-    EXPECT_NE(size_t(rows[0].length), firstEnd);
+    EXPECT_EQ(rows[0].length, int32_t(size));
+    // A pair in a comment segment, followed by data, ends nothing; neither
+    // does one in the scan data of a file whose structure is lost (a byte
+    // pair no scan holds) unless zeros follow it.
+    Bytes commented;
+    put(commented, {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10});
+    put(commented, std::string("JFIF\0", 5));
+    put(commented, {0x01, 0x01, 0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00});
+    put(commented, {0xFF, 0xC4, 0x00, 0x14, 0x00});
+    put(commented, Bytes(16, 1));
+    put(commented, {0x00});
+    put(commented, {0xFF, 0xFE, 0x00, 0x06, 0xFF, 0xD9, 0x41, 0x42});
+    put(commented, {0xFF, 0xDA, 0x00, 0x08, 0x01, 0x01, 0x00, 0x00, 0x3F, 0x00});
+    put(commented, filler(700, 5));
+    put(commented, {0xFF, 0x12, 0x07, 0xFF, 0xD9, 0x09});  // lost, then a pair with data after it
+    commented.resize(3 * 512 + 100, 0x33);
+    put(commented, {0xFF, 0xD9});
+    RecoveryMedium n(100);
+    n.place(0, commented);
+    rows = scan(n);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].length, int32_t(commented.size()));
 }
 
 TEST_F(SignatureScan, JpegEndMarkerSplitOverASectorBoundary)
 {
     RecoveryMedium m(100);
     Bytes jpeg = Jpeg(10);
+    jpeg.resize(jpeg.size() - 2);  // its own end of image comes later
     jpeg.resize(2 * 512 - 1, 0x44);
     jpeg.push_back(0xFF);
     jpeg.push_back(0xD9);
@@ -231,22 +254,36 @@ TEST_F(SignatureScan, JpegCheckAtTheEndOfTheChunkReadsTheNextSector)
     EXPECT_EQ(rows[0].length, int32_t(jpeg.size()));
 }
 
-TEST_F(SignatureScan, M2tsEndsAtTheLastBadPacketOfItsSector)
+TEST_F(SignatureScan, M2tsEndsAfterItsLastWholePacket)
 {
     // 12 packets end at 2,304 = sector 4 + 256; slots at 256 and 448 of
-    // sector 4 both fail: the end is at 4 × 512 + 448.
+    // sector 4 both fail: the stream ends at the first.
     RecoveryMedium m(100);
     m.place(0, M2ts(12));
     auto rows = scan(m);
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].kind, KIND_MTS);
-    EXPECT_EQ(rows[0].length, 4 * 512 + 448);
+    EXPECT_EQ(rows[0].length, 12 * 192);
     // 15 packets end at 2,880 = sector 5 + 320, the last slot: exact.
     RecoveryMedium n(100);
     n.place(0, M2ts(15));
     rows = scan(n);
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].length, 15 * 192);
+}
+
+TEST_F(SignatureScan, M2tsStreamsBackToBackComeBackApart)
+{
+    // 16 packets fill 6 sectors exactly: the second stream's first packet
+    // stands where the first one's next packet would.
+    RecoveryMedium m(100);
+    m.place(0, M2ts(16, 1));
+    m.place(6, M2ts(20, 2));
+    const auto rows = scan(m);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].length, 16 * 192);
+    EXPECT_EQ(rows[1].sector, 6u);
+    EXPECT_EQ(rows[1].length, 20 * 192);
 }
 
 TEST_F(SignatureScan, SignaturesInsideAnOpenM2tsStartNothing)
