@@ -12,6 +12,7 @@ constexpr StringEntry kEntries[] = {
 #include "core/text/strings/app.inc"
 #include "core/text/strings/device.inc"
 #include "core/text/strings/errorscan.inc"
+#include "core/text/strings/probe.inc"
 #include "core/text/strings/recovery.inc"
 };
 
