@@ -5,7 +5,9 @@
 #include "core/mediatests/SectorPattern.h"
 #include "core/run/RunState.h"
 #include "core/run/SharedContext.h"
+#include "core/text/StringIds.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -48,6 +50,7 @@ public:
         a_ = allocateChunk();
         b_ = allocateChunk();
         if (!a_ || !b_) {
+            status_.failure.set(str::kFailedMemory, record_.handle ? record_.handle->path() : std::string(), ENOMEM);
             status_.setState(RUN_FAILED);
             report(SCAN_ENDED_EARLY);
             return 0;

@@ -14,6 +14,7 @@ constexpr StringEntry kEntries[] = {
 #include "core/text/strings/errorscan.inc"
 #include "core/text/strings/probe.inc"
 #include "core/text/strings/recovery.inc"
+#include "core/text/strings/run.inc"
 };
 
 const std::vector<StringEntry>& sortedEntries()

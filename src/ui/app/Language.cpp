@@ -1,5 +1,6 @@
 #include "ui/app/Language.h"
 
+#include "core/text/Language.h"
 #include "core/text/StringTable.h"
 
 #include <QCoreApplication>
@@ -15,23 +16,13 @@ bool englishInUse = false;
 bool WantEnglishFrom(const QString& quorvaneLang, const QString& language, const QString& lcAll,
                      const QString& lcMessages, const QString& lang)
 {
-    if (!quorvaneLang.isEmpty())
-        return quorvaneLang.startsWith(QLatin1String("en"), Qt::CaseInsensitive);
-    for (const QString& value : {language, lcAll, lcMessages, lang}) {
-        if (value.isEmpty())
-            continue;
-        // LANGUAGE is a priority list ("en_GB:ru"); its first entry counts.
-        const QString first = value.section(QLatin1Char(':'), 0, 0);
-        return first.startsWith(QLatin1String("en"), Qt::CaseInsensitive);
-    }
-    return false;
+    return qv::WantEnglishFrom(quorvaneLang.toStdString(), language.toStdString(), lcAll.toStdString(),
+                               lcMessages.toStdString(), lang.toStdString());
 }
 
 bool WantEnglish()
 {
-    return WantEnglishFrom(qEnvironmentVariable("QUORVANE_LANG"), qEnvironmentVariable("LANGUAGE"),
-                           qEnvironmentVariable("LC_ALL"), qEnvironmentVariable("LC_MESSAGES"),
-                           qEnvironmentVariable("LANG"));
+    return qv::WantEnglish();
 }
 
 bool InstallEnglish(QCoreApplication& app, QTranslator& translator, const QString& dir)

@@ -1,22 +1,21 @@
 #include "ui/app/MainDialog.h"
+#include "core/text/StringIds.h"
 
-#include "platform/linux/SystemDrives.h"
 #include "ui/app/AboutDialog.h"
 #include "ui/app/DrawGradient.h"
-#include "ui/app/DriveWatcher.h"
 #include "ui/app/FileDialog.h"
 #include "ui/app/FormatDialog.h"
 #include "ui/app/Icons.h"
 #include "ui/app/Language.h"
 #include "ui/app/MessageBox.h"
 #include "ui/app/NavigationBar.h"
+#include "ui/app/QtPost.h"
 #include "ui/app/TestPage.h"
 #include "ui/app/Text.h"
 #include "ui/app/TransparentStatic.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -39,19 +38,15 @@ constexpr QSize kInitialSize(800, 580);
 
 }  // namespace
 
-MainDialog::MainDialog(ProfileStore& store, MainOptions options, QWidget* parent)
-    : QDialog(parent, Qt::Window), store_(store), options_(std::move(options))
+MainDialog::MainDialog(ProfileStore& store, MainPlatform& platform, QWidget* parent)
+    : QDialog(parent, Qt::Window), store_(store), platform_(platform)
 {
     setWindowIcon(ResourceIcon(128));
     context_.settings = &settings_;
     context_.status = &status_;
-    if (options_.systemDrives) {
-        systemDrives_ = linux_platform::MakeSystemDriveProvider();
-        source_.addProvider(systemDrives_.get());
-    }
-    source_.addProvider(&images_);
-    for (const std::string& path : options_.images)
-        images_.attach(path);
+    if (platform_.systemDrives)
+        source_.addProvider(platform_.systemDrives.get());
+    source_.addProvider(platform_.images.get());
 
     buildWidgets();
     buildMenus();
@@ -60,14 +55,17 @@ MainDialog::MainDialog(ProfileStore& store, MainOptions options, QWidget* parent
 
 MainDialog::~MainDialog()
 {
-    // A worker never outlives the records it works on. It may be waiting in
-    // a report on this thread, so the events are served until it has ended
-    // rather than joined blindly.
-    if (runs_) {
-        runs_->requestStop();
-        while (runs_->thread().running())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    // The pages go first, while the run controller they use still lives; a
+    // page's run still going is stopped and its worker joined then. The
+    // controller itself stops and joins any other worker, releasing it from
+    // a report it waits in, so no event loop is needed here.
+    pagesCreated_ = false;
+    for (TestPage*& page : pages_) {
+        delete page;
+        page = nullptr;
     }
+    watcher_.reset();
+    runs_.reset();
 }
 
 void MainDialog::buildWidgets()
@@ -85,8 +83,8 @@ void MainDialog::buildWidgets()
     separator_ = new QFrame(this);
     separator_->setFrameShape(QFrame::VLine);
     separator_->setFrameShadow(QFrame::Sunken);
-    formatButton_ = new QPushButton(Text(10203), this);
-    snapshotButton_ = new QPushButton(Text(10204), this);
+    formatButton_ = new QPushButton(Text(str::kFormatButton), this);
+    snapshotButton_ = new QPushButton(Text(str::kSnapshotButton), this);
     for (QPushButton* button : {refreshButton_, formatButton_, snapshotButton_}) {
         button->setAutoDefault(false);
         button->setDefault(false);
@@ -154,56 +152,54 @@ void MainDialog::buildWidgets()
 
 void MainDialog::buildMenus()
 {
-    QMenu* file = menuBar_->addMenu(Text(10205));
-    file->addAction(Text(32774), this, &MainDialog::saveSnapshot);
+    QMenu* file = menuBar_->addMenu(Text(str::kFileMenu));
+    file->addAction(Text(str::kSnapshotItem), this, &MainDialog::saveSnapshot);
     file->addSeparator();
-    file->addAction(Text(10208), this, &MainDialog::attachImageFromMenu);
-    QAction* detach = file->addAction(Text(10209), this, &MainDialog::detachSelectedImage);
+    file->addAction(Text(str::kAttachImageItem), this, &MainDialog::attachImageFromMenu);
+    QAction* detach = file->addAction(Text(str::kDetachImageItem), this, &MainDialog::detachSelectedImage);
     connect(file, &QMenu::aboutToShow, this, [this, detach] {
         const int selected = drives_->selectedDrive();
         detach->setEnabled(!status_.busy && selected >= 0 && drives_->record(selected).listed &&
                            source_.slotName(selected).rfind("img", 0) == 0);
     });
     file->addSeparator();
-    QAction* exit = file->addAction(Text(32775), this, &QWidget::close);
+    QAction* exit = file->addAction(Text(str::kExitItem), this, &QWidget::close);
     exit->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
 
-    QMenu* service = menuBar_->addMenu(Text(10206));
-    QAction* format = service->addAction(Text(32776), this, &MainDialog::formatDrive);
+    QMenu* service = menuBar_->addMenu(Text(str::kServiceMenu));
+    QAction* format = service->addAction(Text(str::kFormatItem), this, &MainDialog::formatDrive);
     // The menu item is available exactly when the button is.
     connect(service, &QMenu::aboutToShow, this, [this, format] { format->setEnabled(formatButton_->isEnabled()); });
     service->addSeparator();
     // The language list is built by the language selection; until then the
     // menu names the language in use.
-    QMenu* language = service->addMenu(Text(32777));
+    QMenu* language = service->addMenu(Text(str::kLanguageMenu));
     QAction* current = language->addAction(EnglishInUse() ? QStringLiteral("English") : QStringLiteral("Русский"));
     current->setCheckable(true);
     current->setChecked(true);
     current->setEnabled(false);
 
-    QMenu* help = menuBar_->addMenu(Text(10207));
-    QAction* manual = help->addAction(Text(32778));
+    QMenu* help = menuBar_->addMenu(Text(str::kHelpMenu));
+    QAction* manual = help->addAction(Text(str::kManualItem));
     // The manual comes with its own change; the item is there to be found.
     manual->setEnabled(false);
     help->addSeparator();
-    help->addAction(Text(32779), this, &MainDialog::showAbout);
+    help->addAction(Text(str::kAboutItem), this, &MainDialog::showAbout);
 }
 
 void MainDialog::initialise()
 {
-    std::strncpy(context_.appTitle, LoadText(155).c_str(), sizeof context_.appTitle - 1);
+    std::strncpy(context_.appTitle, LoadText(str::kProductName).c_str(), sizeof context_.appTitle - 1);
     LoadSettings(settings_, store_);
-    setWindowTitle(Text(10201));
+    setWindowTitle(Text(str::kWindowTitle));
 
-    deviceLabel_->SetLabelText(Text(10202));
+    deviceLabel_->SetLabelText(Text(str::kDeviceLabel));
     deviceLabel_->SetBold(true);
     deviceLabel_->SetTransparent();
 
     selector_ = std::make_unique<ComboDeviceSelector>(selectorBox_, ResourceIcon(178));
     drives_ = std::make_unique<DriveList>(context_, source_, *selector_, static_cast<DriveListHooks*>(this));
-    runs_ = std::make_unique<RunController>(context_, [this](std::function<void()> fn) {
-        QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection);
-    });
+    runs_ = std::make_unique<RunController>(context_, QtPost(this));
     runs_->onIdle = [this] { drives_->RunEnded(); };
 
     if (!IsDeviceScanDisabled(store_)) {
@@ -241,16 +237,16 @@ void MainDialog::initialise()
     status_.formatButton = formatControl_.get();
     status_.refreshButton = refreshControl_.get();
 
-    refreshButton_->setToolTip(Text(182));
-    snapshotButton_->setToolTip(Text(181));
-    formatButton_->setToolTip(Text(183));
+    refreshButton_->setToolTip(Text(str::kRefreshTip));
+    snapshotButton_->setToolTip(Text(str::kSaveSnapshotTip));
+    formatButton_->setToolTip(Text(str::kFormatTip));
 
     showPage(kInformationPage);
     status_.busy = 0;
     initialised_ = true;
 
-    if (options_.systemDrives)
-        watcher_ = std::make_unique<DriveWatcher>(source_, *drives_);
+    if (platform_.watchDrives)
+        watcher_ = platform_.watchDrives(source_, *drives_);
 }
 
 void MainDialog::notePermissionSkips()
@@ -261,7 +257,7 @@ void MainDialog::notePermissionSkips()
         const SlotVerdict& verdict = drives_->verdict(slot);
         if (verdict.verdict == DriveVerdict::OpenFailed && (verdict.error == EACCES || verdict.error == EPERM)) {
             permissionNoted_ = true;
-            statusText_->setText(Text(10211));
+            statusText_->setText(Text(str::kPermissionNote));
             statusText_->setVisible(true);
             return;
         }
@@ -308,20 +304,20 @@ bool MainDialog::attachImage(const QString& path)
 {
     const QFileInfo info(path);
     if (!info.isFile()) {
-        ShowMessage(this, MessageKind::Error, TextWith(10212, path, QString::fromLocal8Bit(std::strerror(ENOENT))));
+        ShowMessage(this, MessageKind::Error, TextWith(str::kCannotOpenImage, path, QString::fromLocal8Bit(std::strerror(ENOENT))));
         return false;
     }
-    const std::string name = images_.attach(info.absoluteFilePath().toStdString());
-    const int slot = source_.arrive(images_.candidate(name));
+    const std::string name = platform_.images->attach(info.absoluteFilePath().toStdString());
+    const int slot = source_.arrive(platform_.images->candidate(name));
     if (slot < 0)
         return false;
     drives_->AddDrive(slot);
     if (!drives_->record(slot).listed) {
         const int error = drives_->verdict(slot).error;
         ShowMessage(this, MessageKind::Error,
-                    TextWith(10212, path, QString::fromLocal8Bit(std::strerror(error ? error : EINVAL))));
+                    TextWith(str::kCannotOpenImage, path, QString::fromLocal8Bit(std::strerror(error ? error : EINVAL))));
         source_.depart(name);
-        images_.detach(name);
+        platform_.images->detach(name);
         return false;
     }
     return true;
@@ -330,7 +326,7 @@ bool MainDialog::attachImage(const QString& path)
 bool MainDialog::detachImage(const std::string& name)
 {
     const int slot = source_.slotOf(name);
-    if (slot < 0 || !images_.detach(name))
+    if (slot < 0 || !platform_.images->detach(name))
         return false;
     drives_->RemoveDrive(slot);
     source_.depart(name);
@@ -340,7 +336,7 @@ bool MainDialog::detachImage(const std::string& name)
 void MainDialog::attachImageFromMenu()
 {
     QString path;
-    if (ShowFileDialog(this, Text(10210), path, false))
+    if (ShowFileDialog(this, Text(str::kImageFilter), path, false))
         attachImage(path);
 }
 
@@ -363,7 +359,7 @@ void MainDialog::formatDrive()
     if (old)
         old->close();
     const QString path = old ? QString::fromStdString(old->path()) : QString();
-    CFormatDialog dialog(selectorBox_->currentText(), path, this);
+    CFormatDialog dialog(selectorBox_->currentText(), path, *platform_.formatter, this);
     dialog.exec();
     // Reopened whatever became of the format; a failed reopen leaves no
     // handle and the next operation on the drive fails.
@@ -378,7 +374,7 @@ void MainDialog::saveSnapshot()
     QString path = QStringLiteral("Quorvane_%1.png").arg(device && device->listed ? QString(device->productText).trimmed()
                                                                                   : QString());
     const QPixmap picture = grab();
-    if (ShowFileDialog(this, Text(10213), path, true))
+    if (ShowFileDialog(this, Text(str::kPngFilter), path, true))
         picture.save(path, "PNG");
 }
 
@@ -423,7 +419,7 @@ void MainDialog::closeEvent(QCloseEvent* event)
     // refused until it is gone, not only while it reports RUN_ACTIVE.
     if (status_.state() == RUN_ACTIVE || runs_->active()) {
         event->ignore();
-        ShowMessage(this, MessageKind::Warning, Text(235), QString::fromUtf8(context_.appTitle));
+        ShowMessage(this, MessageKind::Warning, Text(str::kTestRunningCannotClose), QString::fromUtf8(context_.appTitle));
         return;
     }
     watcher_.reset();

@@ -4,8 +4,8 @@
 #include "core/device/SlotDriveSource.h"
 #include "core/run/RunController.h"
 #include "core/settings/Settings.h"
-#include "platform/image/ImageCandidates.h"
 #include "ui/app/PageFactory.h"
+#include "ui/app/Platform.h"
 #include "ui/app/WidgetAdapters.h"
 
 #include <QDialog>
@@ -26,15 +26,7 @@ namespace qv::ui {
 
 class CNavigationBar;
 class CTransparentStatic;
-class DriveWatcher;
 class TestPage;
-
-struct MainOptions {
-    // Image files attached as drives (--image).
-    std::vector<std::string> images;
-    // The kernel's disks and their arrivals; off in the window tests.
-    bool systemDrives = true;
-};
 
 // The main window: device selector and main buttons over the navigation
 // bar and the page area. Owns the pages, the drive records, the shared
@@ -42,7 +34,8 @@ struct MainOptions {
 class MainDialog : public QDialog, private DriveListHooks {
     Q_OBJECT
 public:
-    MainDialog(ProfileStore& store, MainOptions options, QWidget* parent = nullptr);
+    // platform outlives the window.
+    MainDialog(ProfileStore& store, MainPlatform& platform, QWidget* parent = nullptr);
     ~MainDialog() override;
 
     // Shows the page with that navigation index and hides the others.
@@ -102,12 +95,10 @@ private:
     void updatePageControls(bool haveDevices) override;
 
     ProfileStore& store_;
-    MainOptions options_;
+    MainPlatform& platform_;
     Settings settings_;
     RunStatus status_;
     SharedContext context_;
-    ImageCandidates images_;
-    std::unique_ptr<CandidateProvider> systemDrives_;
     SlotDriveSource source_;
 
     QMenuBar* menuBar_ = nullptr;
@@ -128,7 +119,7 @@ private:
     std::unique_ptr<WidgetControl> refreshControl_;
     std::unique_ptr<DriveList> drives_;
     std::unique_ptr<RunController> runs_;
-    std::unique_ptr<DriveWatcher> watcher_;
+    std::unique_ptr<DriveEvents> watcher_;
 
     std::array<TestPage*, kPageCount> pages_{};
     int currentPage_ = -1;

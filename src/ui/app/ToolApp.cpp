@@ -1,7 +1,7 @@
 #include "ui/app/ToolApp.h"
 
 #include "ui/app/Language.h"
-#include "ui/app/MainDialog.h"
+#include "ui/app/AppWindow.h"
 #include "ui/app/QtProfileStore.h"
 
 #include <QCommandLineParser>
@@ -48,7 +48,7 @@ int ToolApp::run()
     options.systemDrives = !parser.isSet(noSystem);
 
     QtProfileStore store;
-    MainDialog window(store, options);
+    AppWindow window(store, options);
     connect(&window, &MainDialog::settingsSaved, this, [&store] { store.sync(); });
     window.show();
     window.raise();
