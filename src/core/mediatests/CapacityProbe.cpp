@@ -2,6 +2,7 @@
 
 #include "core/run/RunState.h"
 #include "core/run/SharedContext.h"
+#include "core/text/StringIds.h"
 #include "core/text/StringTable.h"
 
 #include <algorithm>
@@ -169,8 +170,10 @@ void CapacityProbe::advance(uint64_t sectors)
 CapacityProbe::Io CapacityProbe::transfer(bool writing, uint64_t sector, uint64_t count, uint8_t* buffer)
 {
     const DeviceHandle volume = handle_.get();
+    const int action = writing ? str::kFailedWrite : str::kFailedRead;
     if (!volume || !volume->isOpen()) {
         result_.error = ENODEV;
+        result_.failedAction = action;
         return Io::Gone;
     }
     const size_t length = size_t(count * kSector);
@@ -184,6 +187,7 @@ CapacityProbe::Io CapacityProbe::transfer(bool writing, uint64_t sector, uint64_
     const int error = moved < 0 ? int(-moved) : EIO;
     if (error == ENODEV || error == ENXIO || error == EBADF || error == ENOMEDIUM || !volume->isOpen()) {
         result_.error = error;
+        result_.failedAction = action;
         return Io::Gone;
     }
     return Io::Failed;
@@ -204,6 +208,7 @@ CapacityProbe::End CapacityProbe::writeSpans(Round& round)
     Buffer buffer = allocate(kChunkSectors);
     if (!buffer) {
         result_.error = ENOMEM;
+        result_.failedAction = str::kFailedMemory;
         return End::Gone;
     }
     round.seen.assign(round.sectors(), SEEN_NOTHING);
@@ -254,6 +259,7 @@ CapacityProbe::End CapacityProbe::flushCache(const Round& round)
     Buffer buffer = allocate(kChunkSectors);
     if (!buffer) {
         result_.error = ENOMEM;
+        result_.failedAction = str::kFailedMemory;
         return End::Gone;
     }
     if (options_.destructive)
@@ -296,6 +302,7 @@ CapacityProbe::End CapacityProbe::readSpans(Round& round)
     Buffer buffer = allocate(kChunkSectors);
     if (!buffer) {
         result_.error = ENOMEM;
+        result_.failedAction = str::kFailedMemory;
         return End::Gone;
     }
     const auto judge = [&](uint64_t sector, uint64_t index, const uint8_t* data) {
@@ -502,8 +509,10 @@ ProbeResult CapacityProbe::run()
             judgeLost(first);
         }
     }
-    if (!result_.completed && !result_.stopped && result_.error == 0)
+    if (!result_.completed && !result_.stopped && result_.error == 0) {
         result_.error = EIO;
+        result_.failedAction = str::kFailedRead;
+    }
     keepUnrestoredRanges();
     if (hooks_.progress)
         hooks_.progress(done_, done_);
@@ -536,6 +545,7 @@ int CapacityProbeWorker(SharedContext& context, const ProbeOptions& options, Pro
         return 0;
     }
     if (!result.completed) {
+        status.failure.set(result.failedAction, result.failedOn, result.error);
         status.setState(RUN_FAILED);
         report(PROBE_ENDED_EARLY);
         return 0;
@@ -568,9 +578,9 @@ std::string ProbeVerdict(const ProbeResult& result)
 {
     char text[256];
     if (result.fault == ProbeFault::None)
-        std::snprintf(text, sizeof text, LoadText(40602).c_str(), ProbeSizeText(result.claimedSectors).c_str());
+        std::snprintf(text, sizeof text, LoadText(str::kProbeVerdictHonest).c_str(), ProbeSizeText(result.claimedSectors).c_str());
     else
-        std::snprintf(text, sizeof text, LoadText(40601).c_str(), ProbeSizeText(result.realSectors).c_str(),
+        std::snprintf(text, sizeof text, LoadText(str::kProbeVerdictFake).c_str(), ProbeSizeText(result.realSectors).c_str(),
                       ProbeSizeText(result.claimedSectors).c_str());
     return text;
 }
@@ -579,9 +589,9 @@ std::string ProbeFaultText(ProbeFault fault)
 {
     switch (fault) {
     case ProbeFault::WrapAround:
-        return LoadText(40603);
+        return LoadText(str::kProbeFaultWrap);
     case ProbeFault::LostWrites:
-        return LoadText(40604);
+        return LoadText(str::kProbeFaultLost);
     case ProbeFault::None:
         break;
     }

@@ -12,6 +12,18 @@ namespace qv {
 
 struct SharedContext;
 
+namespace str {
+inline constexpr int kProbeVerdictFake = 40601;
+inline constexpr int kProbeVerdictHonest = 40602;
+inline constexpr int kProbeFaultWrap = 40603;
+inline constexpr int kProbeFaultLost = 40604;
+inline constexpr int kProbeTitle = 40605;
+inline constexpr int kProbeFailed = 40606;
+inline constexpr int kProbeNotRestored = 40607;
+inline constexpr int kProbeRestored = 40608;
+inline constexpr int kProbeWritesNote = 40609;
+}  // namespace str
+
 // The operation the capacity probe's reports name.
 inline constexpr int32_t OP_CAPACITY_PROBE = 17;
 
@@ -56,6 +68,7 @@ struct ProbeResult {
     bool completed = false;  // a verdict was reached
     bool stopped = false;
     int error = 0;           // errno of the transfer that ended the probe
+    int failedAction = 0;    // str::kFailedRead, kFailedWrite or kFailedMemory
     std::string failedOn;    // the drive it failed on
     uint64_t claimedSectors = 0;
     uint64_t realSectors = 0;  // usable sectors from sector 0, exact to the sector

@@ -5,6 +5,7 @@ namespace qv::cli {
 extern const Command kListCommand;
 extern const Command kErrorScanCommand;
 extern const Command kRecoverCommand;
+extern const Command kProbeCommand;
 
 const std::vector<Command>& Commands()
 {
@@ -12,6 +13,7 @@ const std::vector<Command>& Commands()
         kListCommand,
         kErrorScanCommand,
         kRecoverCommand,
+        kProbeCommand,
     };
     return all;
 }

@@ -1,8 +1,10 @@
 #include "core/mediatests/CapacityProbe.h"
+#include "core/mediatests/CapacityProbePresenter.h"
 #include "core/run/SharedContext.h"
 #include "core/text/StringTable.h"
 #include "platform/image/FaultyVolume.h"
 #include "platform/image/ImageVolume.h"
+#include "support/ScanRig.h"
 
 #include <gtest/gtest.h>
 
@@ -312,6 +314,84 @@ TEST_F(CapacityProbeTest, WorkerReportsItsProgressAndHonoursAStop)
     EXPECT_TRUE(result.stopped);
     EXPECT_EQ(sink.phases.back(), std::make_pair(int32_t(RUN_STOP), int64_t(PROBE_ENDED_EARLY)));
     EXPECT_TRUE(medium.unchanged());
+}
+
+class ProbeTextsView : public CapacityProbeView {
+public:
+    void showTexts(const ProbeTexts& t) override { texts = t; }
+    void showRunState(bool running, bool) override { this->running = running; }
+    void showFailure(const std::string& message, const std::string& detail) override
+    {
+        failures.push_back(message + " / " + detail);
+    }
+    ProbeTexts texts;
+    bool running = false;
+    std::vector<std::string> failures;
+};
+
+// The presenter over the run protocol: the verdict when the probe ends; after
+// a stop (idle at once), what the worker wrote back once it has ended; after
+// the drive left, the failure and the sectors left overwritten.
+TEST_F(CapacityProbeTest, PresenterShowsTheVerdictAndWhatWasWrittenBack)
+{
+    const uint64_t claimed = 3000000;
+    Medium medium(claimed);
+    DeviceRecord record;
+    record.listed = 1;
+    record.sectorCount = uint32_t(claimed);
+    FaultPlan plan;
+    plan.lostWritesFrom = 800000;
+    record.handle = std::make_shared<FaultyVolume>(ImageVolume::open(medium.path()), plan);
+    EventQueue queue;
+    RunStatus status;
+    FakeControl selector, format, refresh;
+    status.deviceCount = 1;
+    status.deviceSelector = &selector;
+    status.formatButton = &format;
+    status.refreshButton = &refresh;
+    SharedContext context;
+    context.device = &record;
+    context.status = &status;
+    RunController runs(context, queue.poster());
+    ManualClock clock;
+    ProbeTextsView view;
+    CapacityProbePresenter presenter(context, runs, view, clock.clock());
+
+    ASSERT_TRUE(presenter.Start(small()));
+    queue.runUntil([&] { return !presenter.active(); });
+    EXPECT_EQ(presenter.outcome(), RunOutcome::Completed);
+    EXPECT_EQ(view.texts.verdict, "real capacity 410 MB of the 1.5 GB it claims");
+    EXPECT_EQ(view.texts.fault, "data written beyond the real size are lost");
+    EXPECT_EQ(view.texts.restore, "every overwritten sector was written back");
+    EXPECT_EQ(view.texts.percent, "100 %");
+    EXPECT_TRUE(medium.unchanged());
+
+    int progress = 0;
+    runs.onReport = [&](int32_t, int64_t value) {
+        if (value == PROBE_PROGRESS && ++progress == 60)
+            queue.post([&] {
+                presenter.Stop();
+                EXPECT_FALSE(view.running);
+            });
+    };
+    ASSERT_TRUE(presenter.Start(small()));
+    queue.runUntil([&] { return !presenter.active(); });
+    EXPECT_EQ(presenter.outcome(), RunOutcome::Stopped);
+    EXPECT_TRUE(presenter.result().stopped);
+    EXPECT_EQ(view.texts.verdict, "");
+    EXPECT_EQ(view.texts.restore, "every overwritten sector was written back");
+    EXPECT_TRUE(medium.unchanged());
+
+    runs.onReport = [&](int32_t, int64_t value) {
+        if (value == PROBE_PROGRESS && ++progress == 120)
+            record.handle->close();
+    };
+    ASSERT_TRUE(presenter.Start(small()));
+    queue.runUntil([&] { return !presenter.active(); });
+    EXPECT_EQ(presenter.outcome(), RunOutcome::Failed);
+    ASSERT_EQ(view.failures.size(), 1u);
+    EXPECT_NE(view.failures[0].find(medium.path()), std::string::npos) << view.failures[0];
+    EXPECT_NE(view.texts.restore.find("sectors could not be written back"), std::string::npos);
 }
 
 }  // namespace
