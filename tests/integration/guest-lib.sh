@@ -17,3 +17,25 @@ disk_with_serial() {
         [[ $(cat "$u/serial" 2>/dev/null) == "$1" ]] && { echo "${b##*/}"; return; }
     done
 }
+
+# Host side: exits 77 (a skip) where the emulated-USB guest kit is missing.
+need_usbvm_kit() {  # need_usbvm_kit RUN
+    local cache=${USBVM_CACHE:-${XDG_CACHE_HOME:+$XDG_CACHE_HOME/usbvm}}
+    cache=${cache:-/var/cache/usbvm}
+    if [[ ! -x $1 || ! -e $cache/current ]] || ! command -v qemu-system-x86_64 >/dev/null; then
+        echo "SKIP: the emulated-USB guest kit is not set up"
+        exit 77
+    fi
+}
+
+# Host side: sets the array shares to the --share options for WORK and for
+# the folder of TOOL where that lies in one of the guest's own folders.
+usbvm_shares() {  # usbvm_shares WORK TOOL
+    local dir
+    dir=$(dirname "$(readlink -f "$2")")
+    shares=(--share "$1")
+    case $dir/ in
+    /tmp/* | /var/tmp/* | /run/* | /dev/shm/*)
+        [[ $1/ == "$dir"/* ]] && shares=(--share "$dir") || shares+=(--share "$dir") ;;
+    esac
+}

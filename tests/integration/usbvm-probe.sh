@@ -62,12 +62,7 @@ fi
 run=$1 cli=$2 work=$3
 self=$(readlink -f "$0")
 plugin=$(dirname "$self")/wrap-plugin.py
-cache=${USBVM_CACHE:-${XDG_CACHE_HOME:+$XDG_CACHE_HOME/usbvm}}
-cache=${cache:-/var/cache/usbvm}
-if [[ ! -x $run || ! -e $cache/current ]] || ! command -v qemu-system-x86_64 >/dev/null; then
-    echo "SKIP: the emulated-USB guest kit is not set up"
-    exit 77
-fi
+need_usbvm_kit "$run"
 if ! command -v nbdkit >/dev/null || ! nbdkit python --version >/dev/null 2>&1; then
     echo "SKIP: nbdkit with its python plugin is missing (scripts/setup)"
     exit 77
@@ -77,12 +72,7 @@ work=$(readlink -f "$work")
 cp "$self" "$work/usbvm-probe.sh"
 cp "$(dirname "$self")/guest-lib.sh" "$work/guest-lib.sh"
 self=$work/usbvm-probe.sh
-shares=(--share "$work")
-clidir=$(dirname "$(readlink -f "$cli")")
-case $clidir/ in
-/tmp/* | /var/tmp/* | /run/* | /dev/shm/*)
-    [[ $work/ == "$clidir"/* ]] && shares=(--share "$clidir") || shares+=(--share "$clidir") ;;
-esac
+usbvm_shares "$work" "$cli"
 
 # Random bytes over both media, so that any sector left changed shows.
 rm -f "$work"/p*.img "$work/wrap.sock"

@@ -54,9 +54,16 @@ struct AlignedFree {
 };
 using Buffer = std::unique_ptr<uint8_t, AlignedFree>;
 
-Buffer allocate(uint64_t sectors)
+// A transfer buffer of kChunkSectors; null, with the failure noted, when
+// there is no memory.
+Buffer chunkBuffer(ProbeResult& result)
 {
-    return Buffer(static_cast<uint8_t*>(std::aligned_alloc(4096, sectors * kSector)));
+    Buffer buffer(static_cast<uint8_t*>(std::aligned_alloc(4096, kChunkSectors * kSector)));
+    if (!buffer) {
+        result.error = ENOMEM;
+        result.failedAction = str::kFailedMemory;
+    }
+    return buffer;
 }
 
 // What the read-back of a probe showed.
@@ -203,47 +210,17 @@ CapacityProbe::Io CapacityProbe::write(uint64_t sector, uint64_t count, const ui
     return transfer(true, sector, count, const_cast<uint8_t*>(buffer));
 }
 
-CapacityProbe::End CapacityProbe::writeSpans(Round& round)
+// Calls piece(first, count, index) over the round's probes in pieces of at
+// most kChunkSectors (index: of the first in span order); ends at a drive
+// that is gone or a stop.
+template <typename Piece>
+CapacityProbe::End CapacityProbe::eachPiece(const Round& round, Piece piece)
 {
-    Buffer buffer = allocate(kChunkSectors);
-    if (!buffer) {
-        result_.error = ENOMEM;
-        result_.failedAction = str::kFailedMemory;
-        return End::Gone;
-    }
-    round.seen.assign(round.sectors(), SEEN_NOTHING);
-    round.named.assign(round.seen.size(), 0);
     uint64_t index = 0;
     for (const ProbeRange& span : round.spans) {
         for (uint64_t at = span.first; at < span.first + span.count;) {
             const uint64_t count = std::min(kChunkSectors, span.first + span.count - at);
-            // Sector by sector where a whole piece cannot be saved or written,
-            // so that one bad sector costs only itself.
-            const auto piece = [&](uint64_t first, uint64_t sectors) -> Io {
-                uint8_t* data = buffer.get() + (first - at) * kSector;
-                if (!options_.destructive) {
-                    const Io saved = read(first, sectors, data);
-                    if (saved != Io::Ok)
-                        return saved;
-                    round.undo.push_back({first, sectors, std::vector<uint8_t>(data, data + sectors * kSector)});
-                    result_.savedSectors += sectors;
-                }
-                for (uint64_t i = 0; i < sectors; ++i)
-                    FillProbeSector(round.tag, first + i, data + i * kSector);
-                result_.probeSectors += sectors;
-                return write(first, sectors, data);
-            };
-            Io io = piece(at, count);
-            if (io == Io::Failed && count > 1) {
-                for (uint64_t i = 0; i < count && io != Io::Gone; ++i) {
-                    io = piece(at + i, 1);
-                    if (io == Io::Failed)
-                        round.seen[index + i] = SEEN_LOST;
-                }
-            } else if (io == Io::Failed) {
-                round.seen[index] = SEEN_LOST;
-            }
-            if (io == Io::Gone)
+            if (piece(at, count, index) == Io::Gone)
                 return End::Gone;
             at += count;
             index += count;
@@ -254,14 +231,49 @@ CapacityProbe::End CapacityProbe::writeSpans(Round& round)
     return End::Done;
 }
 
+CapacityProbe::End CapacityProbe::writeSpans(Round& round)
+{
+    Buffer buffer = chunkBuffer(result_);
+    if (!buffer)
+        return End::Gone;
+    round.seen.assign(round.sectors(), SEEN_NOTHING);
+    round.named.assign(round.seen.size(), 0);
+    return eachPiece(round, [&](uint64_t at, uint64_t count, uint64_t index) {
+        // Sector by sector where a whole piece cannot be saved or written,
+        // so that one bad sector costs only itself.
+        const auto piece = [&](uint64_t first, uint64_t sectors) -> Io {
+            uint8_t* data = buffer.get() + (first - at) * kSector;
+            if (!options_.destructive) {
+                const Io saved = read(first, sectors, data);
+                if (saved != Io::Ok)
+                    return saved;
+                round.undo.push_back({first, sectors, std::vector<uint8_t>(data, data + sectors * kSector)});
+                result_.savedSectors += sectors;
+            }
+            for (uint64_t i = 0; i < sectors; ++i)
+                FillProbeSector(round.tag, first + i, data + i * kSector);
+            result_.probeSectors += sectors;
+            return write(first, sectors, data);
+        };
+        Io io = piece(at, count);
+        if (io == Io::Failed && count > 1) {
+            for (uint64_t i = 0; i < count && io != Io::Gone; ++i) {
+                io = piece(at + i, 1);
+                if (io == Io::Failed)
+                    round.seen[index + i] = SEEN_LOST;
+            }
+        } else if (io == Io::Failed) {
+            round.seen[index] = SEEN_LOST;
+        }
+        return io;
+    });
+}
+
 CapacityProbe::End CapacityProbe::flushCache(const Round& round)
 {
-    Buffer buffer = allocate(kChunkSectors);
-    if (!buffer) {
-        result_.error = ENOMEM;
-        result_.failedAction = str::kFailedMemory;
+    Buffer buffer = chunkBuffer(result_);
+    if (!buffer)
         return End::Gone;
-    }
     if (options_.destructive)
         std::memset(buffer.get(), 0, kChunkSectors * kSector);
     uint64_t budget = options_.flushBytes / kSector;
@@ -299,12 +311,9 @@ CapacityProbe::End CapacityProbe::flushCache(const Round& round)
 
 CapacityProbe::End CapacityProbe::readSpans(Round& round)
 {
-    Buffer buffer = allocate(kChunkSectors);
-    if (!buffer) {
-        result_.error = ENOMEM;
-        result_.failedAction = str::kFailedMemory;
+    Buffer buffer = chunkBuffer(result_);
+    if (!buffer)
         return End::Gone;
-    }
     const auto judge = [&](uint64_t sector, uint64_t index, const uint8_t* data) {
         if (round.seen[index] == SEEN_LOST)
             return;  // never written
@@ -318,32 +327,22 @@ CapacityProbe::End CapacityProbe::readSpans(Round& round)
             round.named[index] = *named;
         }
     };
-    uint64_t index = 0;
-    for (const ProbeRange& span : round.spans) {
-        for (uint64_t at = span.first; at < span.first + span.count;) {
-            const uint64_t count = std::min(kChunkSectors, span.first + span.count - at);
-            Io io = read(at, count, buffer.get());
-            if (io == Io::Ok) {
-                for (uint64_t i = 0; i < count; ++i)
-                    judge(at + i, index + i, buffer.get() + i * kSector);
-            } else {
-                for (uint64_t i = 0; i < count && io != Io::Gone; ++i) {
-                    io = count > 1 ? read(at + i, 1, buffer.get()) : io;
-                    if (io == Io::Ok)
-                        judge(at + i, index + i, buffer.get());
-                    else
-                        round.seen[index + i] = SEEN_LOST;
-                }
-            }
-            if (io == Io::Gone)
-                return End::Gone;
-            at += count;
-            index += count;
-            if (stop())
-                return End::Stopped;
+    return eachPiece(round, [&](uint64_t at, uint64_t count, uint64_t index) {
+        Io io = read(at, count, buffer.get());
+        if (io == Io::Ok) {
+            for (uint64_t i = 0; i < count; ++i)
+                judge(at + i, index + i, buffer.get() + i * kSector);
+            return io;
         }
-    }
-    return End::Done;
+        for (uint64_t i = 0; i < count && io != Io::Gone; ++i) {
+            io = count > 1 ? read(at + i, 1, buffer.get()) : io;
+            if (io == Io::Ok)
+                judge(at + i, index + i, buffer.get());
+            else
+                round.seen[index + i] = SEEN_LOST;
+        }
+        return io;
+    });
 }
 
 void CapacityProbe::restore(Round& round)

@@ -111,6 +111,8 @@ private:
     enum class End { Done, Stopped, Gone };
 
     End runRound(Round& round);
+    template <typename Piece>
+    End eachPiece(const Round& round, Piece piece);
     End writeSpans(Round& round);
     End flushCache(const Round& round);
     End readSpans(Round& round);

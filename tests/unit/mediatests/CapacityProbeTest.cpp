@@ -259,6 +259,14 @@ TEST_F(CapacityProbeTest, DriveLeavingMidProbeIsAFailureNamingWhatStaysOverwritt
     EXPECT_FALSE(medium.unchanged());
 }
 
+// A listed drive record over the medium behind the plan.
+void attach(DeviceRecord& record, const Medium& medium, uint64_t claimed, const FaultPlan& plan)
+{
+    record.listed = 1;
+    record.sectorCount = uint32_t(claimed);
+    record.handle = std::make_shared<FaultyVolume>(ImageVolume::open(medium.path()), plan);
+}
+
 // The worker on a drive record: progress through the record, a stop from
 // the page mid-run, the overwritten sectors back.
 class ReportingSink : public ProgressSink {
@@ -285,11 +293,9 @@ TEST_F(CapacityProbeTest, WorkerReportsItsProgressAndHonoursAStop)
     const uint64_t claimed = 3000000;
     Medium medium(claimed);
     DeviceRecord record;
-    record.listed = 1;
-    record.sectorCount = uint32_t(claimed);
     FaultPlan plan;
     plan.wrapSectors = 500000;
-    record.handle = std::make_shared<FaultyVolume>(ImageVolume::open(medium.path()), plan);
+    attach(record, medium, claimed, plan);
     RunStatus status;
     ReportingSink sink(status);
     status.progressWindow = &sink;
@@ -337,11 +343,9 @@ TEST_F(CapacityProbeTest, PresenterShowsTheVerdictAndWhatWasWrittenBack)
     const uint64_t claimed = 3000000;
     Medium medium(claimed);
     DeviceRecord record;
-    record.listed = 1;
-    record.sectorCount = uint32_t(claimed);
     FaultPlan plan;
     plan.lostWritesFrom = 800000;
-    record.handle = std::make_shared<FaultyVolume>(ImageVolume::open(medium.path()), plan);
+    attach(record, medium, claimed, plan);
     EventQueue queue;
     RunStatus status;
     FakeControl selector, format, refresh;
