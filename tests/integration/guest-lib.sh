@@ -18,8 +18,9 @@ disk_with_serial() {
     done
 }
 
-# Host side: exits 77 (a skip) where the emulated-USB guest kit is missing.
-need_usbvm_kit() {  # need_usbvm_kit RUN
+# On the host: exits 77 (skipped) unless the guest kit behind the run
+# script $1 is set up.
+require_usbvm_kit() {
     local cache=${USBVM_CACHE:-${XDG_CACHE_HOME:+$XDG_CACHE_HOME/usbvm}}
     cache=${cache:-/var/cache/usbvm}
     if [[ ! -x $1 || ! -e $cache/current ]] || ! command -v qemu-system-x86_64 >/dev/null; then
@@ -28,8 +29,8 @@ need_usbvm_kit() {  # need_usbvm_kit RUN
     fi
 }
 
-# Host side: sets the array shares to the --share options for WORK and for
-# the folder of TOOL where that lies in one of the guest's own folders.
+# On the host: sets the array shares to the --share options for WORK and
+# for the folder of TOOL where that lies in one of the guest's own folders.
 usbvm_shares() {  # usbvm_shares WORK TOOL
     local dir
     dir=$(dirname "$(readlink -f "$2")")

@@ -62,7 +62,7 @@ fi
 run=$1 cli=$2 work=$3
 self=$(readlink -f "$0")
 plugin=$(dirname "$self")/wrap-plugin.py
-need_usbvm_kit "$run"
+require_usbvm_kit "$run"
 if ! command -v nbdkit >/dev/null || ! nbdkit python --version >/dev/null 2>&1; then
     echo "SKIP: nbdkit with its python plugin is missing (scripts/setup)"
     exit 77

@@ -13,6 +13,7 @@
 #include "ui/app/TestPage.h"
 #include "ui/app/Text.h"
 #include "ui/app/TransparentStatic.h"
+#include "ui/pages/InfoPage.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -180,9 +181,9 @@ void MainDialog::buildMenus()
     current->setEnabled(false);
 
     QMenu* help = menuBar_->addMenu(Text(str::kHelpMenu));
-    QAction* manual = help->addAction(Text(str::kManualItem));
+    manualAction_ = help->addAction(Text(str::kManualItem));
     // The manual comes with its own change; the item is there to be found.
-    manual->setEnabled(false);
+    manualAction_->setEnabled(false);
     help->addSeparator();
     help->addAction(Text(str::kAboutItem), this, &MainDialog::showAbout);
 }
@@ -217,6 +218,13 @@ void MainDialog::initialise()
         pageStack_->addWidget(page);
     }
     pagesCreated_ = true;
+    if (auto* info = qobject_cast<CInfoPage*>(pages_[kInformationPage])) {
+        if (platform_.infoSystem)
+            infoSystem_ = platform_.infoSystem([this](int driveIndex) { return source_.slotName(driveIndex); });
+        info->setInfoSystem(infoSystem_.get(), &store_);
+        // F1 on the page opens the manual as the menu item does.
+        connect(info, &CInfoPage::manualRequested, manualAction_, &QAction::trigger);
+    }
     updatePageAvailability();
 
     resize(kInitialSize);
