@@ -22,7 +22,7 @@ if [[ ${1:-} == guest ]]; then
     cli=$2 checker=$3
     S=$(disk_with_serial ES0001) Z=$(disk_with_serial ES0002) R=$(disk_with_serial ES0003)
     [[ -n $S && -n $Z && -n $R ]] && ok "three sticks found" || { bad "sticks: '$S' '$Z' '$R'"; finish; }
-    export LANG=C
+    export QUORVANE_LANG=en
 
     out=$("$cli" errorscan "$S" --write --yes 2>&1); rc=$?
     echo "$out" | sed 's/^/    | /'
