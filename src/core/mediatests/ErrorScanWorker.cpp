@@ -1,6 +1,7 @@
 #include "core/mediatests/ErrorScanWorker.h"
 
 #include "core/device/SectorIO.h"
+#include "core/mediatests/SideThread.h"
 #include "core/mediatests/SectorPattern.h"
 #include "core/run/RunState.h"
 #include "core/run/SharedContext.h"
@@ -12,6 +13,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 
 namespace qv {
 namespace {
@@ -46,7 +48,8 @@ public:
     int run()
     {
         a_ = allocateChunk();
-        if (!a_) {
+        b_ = allocateChunk();
+        if (!a_ || !b_) {
             status_.failure.set(str::kFailedMemory, record_.handle ? record_.handle->path() : std::string(), ENOMEM);
             status_.setState(RUN_FAILED);
             report(SCAN_ENDED_EARLY);
@@ -143,29 +146,61 @@ private:
         return true;
     }
 
+    // Chunk k is compared on a side thread while chunk k + 1 is read. The
+    // next read starts only once the report of a chunk has returned, so no
+    // read is in flight while the page handles a report (it may close the
+    // drive then). A chunk's differing bytes and its mark land after its
+    // report and before the next one; every count, mark and report is the
+    // one a plain read-compare loop makes.
     bool readTest(uint64_t n)
     {
+        SideThread comparer;
+        uint8_t* buffers[2] = {a_.get(), b_.get()};
+        int current = 0;
+        struct Chunk {
+            uint64_t first = 0;
+            int m = 0;
+            bool ok = false;
+            uint64_t differing = 0;
+        };
+        std::optional<Chunk> compared;
+        const auto settle = [&] {
+            if (!compared)
+                return;
+            comparer.wait();
+            addSaturated(record_.errorCounters[2], compared->differing);
+            if (record_.readMap)
+                record_.readMap->MarkRange(int64_t(compared->first) + compared->m - 1,
+                                           !compared->ok ? 2 : compared->differing > 0 ? 3 : 1);
+            compared.reset();
+        };
         while (record_.position < n) {
-            const int m = chunkLength(n, record_.position);
+            const uint64_t first = record_.position;
+            const int m = chunkLength(n, first);
+            uint8_t* data = buffers[current];
             // A short read counts as a failed read: the sectors were not had.
-            const bool ok = ReadSectorsAt(record_.handle, record_.position, m, kSectorSize, a_.get());
-            uint64_t d = 0;
-            // Only data that were really read are compared.
-            if (writeTest_ && ok) {
-                d = CountPatternDifferences(record_.position, m, a_.get());
-                addSaturated(record_.errorCounters[2], d);
-            }
-            if (stopRequested())
+            const bool ok = ReadSectorsAt(record_.handle, first, m, kSectorSize, data);
+            settle();
+            if (status_.state() == RUN_STOP) {
+                if (writeTest_ && ok)
+                    addSaturated(record_.errorCounters[2], CountPatternDifferences(first, m, data));
+                report(SCAN_ENDED_EARLY);
                 return false;
-            int state = d > 0 ? 3 : 1;
-            if (!ok) {
-                ++record_.errorCounters[1];
-                state = 2;
             }
-            mark(record_.readMap, m, state);
+            if (!ok)
+                ++record_.errorCounters[1];
             report(SCAN_READ_CHUNK);
             record_.position += uint64_t(m);
+            compared = Chunk{first, m, ok, 0};
+            // Only data that were really read are compared, and only after
+            // a write test.
+            if (writeTest_ && ok) {
+                Chunk* chunk = &*compared;
+                comparer.run([chunk, data] { chunk->differing = CountPatternDifferences(chunk->first, chunk->m, data); });
+            }
+            current ^= 1;
         }
+        settle();
         if (!enter(RUN_DONE))
             return false;
         report(SCAN_READ_CHUNK);
@@ -184,8 +219,10 @@ private:
     RunStatus& status_;
     const bool writeTest_;
     const bool readTest_;
-    // The one transfer buffer; the expected data are compared in place.
+    // Transfer buffers: the write test uses the first; the read test reads
+    // into one while the chunk in the other is compared in place.
     ChunkBuffer a_;
+    ChunkBuffer b_;
 };
 
 }  // namespace

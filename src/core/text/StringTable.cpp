@@ -14,6 +14,7 @@ constexpr StringEntry kEntries[] = {
 #include "core/text/strings/device.inc"
 #include "core/text/strings/errorscan.inc"
 #include "core/text/strings/info.inc"
+#include "core/text/strings/probe.inc"
 #include "core/text/strings/recovery.inc"
 #include "core/text/strings/recoverypage.inc"
 #include "core/text/strings/run.inc"

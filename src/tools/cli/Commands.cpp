@@ -11,6 +11,7 @@ extern const Command kRestoreCommand;
 extern const Command kInfoCommand;
 extern const Command kUsbCommand;
 extern const Command kBenchCommand;
+extern const Command kProbeCommand;
 
 const std::vector<Command>& Commands()
 {
@@ -24,6 +25,7 @@ const std::vector<Command>& Commands()
         kInfoCommand,
         kUsbCommand,
         kBenchCommand,
+        kProbeCommand,
     };
     return all;
 }

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "core/mediatests/CapacityProbe.h"
+#include "core/run/ProgressMeter.h"
+#include "core/run/RunPresenter.h"
+
+#include <memory>
+#include <string>
+
+namespace qv {
+
+// The texts a view of the probe shows: progress while it runs, then the
+// verdict, the kind of fault and what became of the overwritten sectors.
+struct ProbeTexts {
+    std::string percent, elapsed, remaining;
+    int bar = 0;
+    std::string verdict;  // "real capacity 3.9 GB of the 64 GB it claims"
+    std::string fault;    // the kind of fault; empty for none
+    std::string restore;  // whether every overwritten sector went back
+};
+
+class CapacityProbeView : public RunView {
+public:
+    virtual void showTexts(const ProbeTexts& texts) = 0;
+};
+
+// The capacity probe without widgets: runs CapacityProbeWorker, turns its
+// reports into texts and keeps its result.
+class CapacityProbePresenter : public RunPresenter {
+public:
+    CapacityProbePresenter(SharedContext& context, RunController& runs, CapacityProbeView& view,
+                           RunClock clock = RunClock::System());
+    ~CapacityProbePresenter() override;
+
+    bool Start(const ProbeOptions& options);
+
+    // The worker's result; whole once the run is over (active() false).
+    const ProbeResult& result() const { return *result_; }
+    const ProbeTexts& texts() const { return texts_; }
+    // Milliseconds from the start to the worker's end.
+    uint64_t elapsedMs() const { return elapsedMs_; }
+
+protected:
+    void onActive(int32_t operation, int64_t value) override;
+    void onDone(int32_t operation, int64_t value) override;
+    void pushTexts() override;
+    int failureTextId() const override;
+    void workerEnded() override;
+
+private:
+    CapacityProbeView& probeView_;
+    ProgressMeter meter_;
+    // Written by the worker, read here only in its reports and after it ended.
+    std::shared_ptr<ProbeResult> result_;
+    ProbeTexts texts_;
+    uint64_t startTick_ = 0;
+    uint64_t elapsedMs_ = 0;
+    bool destructive_ = false;
+};
+
+// "every overwritten sector was written back", "N sectors could not be
+// written back...", or empty for a destructive run.
+std::string ProbeRestoreText(const ProbeResult& result, bool destructive);
+
+}  // namespace qv
