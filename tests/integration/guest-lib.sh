@@ -29,15 +29,3 @@ for k in sys.argv[2:]:
     v = v[int(k)] if isinstance(v, list) else v.get(k) if isinstance(v, dict) else None
 print(v if isinstance(v, str) else json.dumps(v))' "$@"
 }
-
-# On the host: sets the array shares to the --share options for WORK and
-# for the folder of TOOL where that lies in one of the guest's own folders.
-usbvm_shares() {  # usbvm_shares WORK TOOL
-    local dir
-    dir=$(dirname "$(readlink -f "$2")")
-    shares=(--share "$1")
-    case $dir/ in
-    /tmp/* | /var/tmp/* | /run/* | /dev/shm/*)
-        [[ $1/ == "$dir"/* ]] && shares=(--share "$dir") || shares+=(--share "$dir") ;;
-    esac
-}

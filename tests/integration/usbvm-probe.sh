@@ -62,17 +62,16 @@ fi
 run=$1 cli=$2 work=$3
 self=$(readlink -f "$0")
 plugin=$(dirname "$self")/wrap-plugin.py
-require_usbvm_kit "$run"
+. "$(dirname "$self")/host-lib.sh"
+require_guest_kit "$run"
 if ! command -v nbdkit >/dev/null || ! nbdkit python --version >/dev/null 2>&1; then
     echo "SKIP: nbdkit with its python plugin is missing (scripts/setup)"
     exit 77
 fi
 mkdir -p "$work"
 work=$(readlink -f "$work")
-cp "$self" "$work/usbvm-probe.sh"
-cp "$(dirname "$self")/guest-lib.sh" "$work/guest-lib.sh"
-self=$work/usbvm-probe.sh
-usbvm_shares "$work" "$cli"
+self=$(stage_guest_script "$self" "$work")
+guest_shares "$work" "$(dirname "$(readlink -f "$cli")")"
 
 # Random bytes over both media, so that any sector left changed shows.
 rm -f "$work"/p*.img "$work/wrap.sock"

@@ -45,6 +45,7 @@ protected:
     void onDone(int32_t operation, int64_t value) override;
     void pushTexts() override;
     int failureTextId() const override;
+    bool writesToMedium() const override { return true; }
     void workerEnded() override;
 
 private:
