@@ -13,6 +13,8 @@ constexpr StringEntry kEntries[] = {
 #include "core/text/strings/device.inc"
 #include "core/text/strings/errorscan.inc"
 #include "core/text/strings/recovery.inc"
+#include "core/text/strings/sectorviewer.inc"
+#include "core/text/strings/shell.inc"
 };
 
 const std::vector<StringEntry>& sortedEntries()
@@ -63,6 +65,12 @@ std::string EnglishText(int id)
 {
     const StringEntry* e = find(id);
     return e ? e->english : "";
+}
+
+std::string GermanText(int id)
+{
+    const StringEntry* e = find(id);
+    return e && e->german ? e->german : "";
 }
 
 std::string LoadText(int id)

@@ -7,11 +7,14 @@
 namespace qv {
 
 // One entry of the program's string table: the built-in Russian text and
-// its English translation (from which the translation file is generated).
+// its translations (from which the translation files are generated). An
+// entry written with three fields has no German text yet; the build's
+// translation check names it.
 struct StringEntry {
     int id;
     const char* russian;
     const char* english;
+    const char* german = nullptr;
 };
 
 // Every entry, sorted by id.
@@ -21,9 +24,10 @@ std::span<const StringEntry> StringTable();
 // translator) when there is one, else the built-in text; empty when missing.
 std::string LoadText(int id);
 
-// The built-in (Russian) text, or the English one, without any provider.
+// The built-in (Russian) text, or a translation, without any provider.
 std::string BuiltinText(int id);
 std::string EnglishText(int id);
+std::string GermanText(int id);
 
 // Installs the function LoadText consults first; an empty function removes
 // it. The provider returns an empty string for ids it does not know.
