@@ -9,6 +9,7 @@
 #include "ui/app/Icons.h"
 #include "ui/app/Language.h"
 #include "ui/app/MessageBox.h"
+#include "ui/app/QtProfileStore.h"
 #include "ui/app/NavigationBar.h"
 #include "ui/app/TestPage.h"
 #include "ui/app/Text.h"
@@ -173,13 +174,13 @@ void MainDialog::buildMenus()
     // The menu item is available exactly when the button is.
     connect(service, &QMenu::aboutToShow, this, [this, format] { format->setEnabled(formatButton_->isEnabled()); });
     service->addSeparator();
-    // The language list is built by the language selection; until then the
-    // menu names the language in use.
-    QMenu* language = service->addMenu(Text(32777));
-    QAction* current = language->addAction(EnglishInUse() ? QStringLiteral("English") : QStringLiteral("Русский"));
-    current->setCheckable(true);
-    current->setChecked(true);
-    current->setEnabled(false);
+    // Built once: a language chosen later is checked after the restart.
+    languageMenu_ = service->addMenu(Text(32777));
+    BuildLanguageMenu(options_.languages, languageMenu_);
+    connect(languageMenu_, &QMenu::triggered, this, [this](QAction* item) {
+        if (item->data().isValid())
+            onLanguageCommand(item->data().toInt());
+    });
 
     QMenu* help = menuBar_->addMenu(Text(10207));
     QAction* manual = help->addAction(Text(32778));
@@ -380,6 +381,23 @@ void MainDialog::saveSnapshot()
     const QPixmap picture = grab();
     if (ShowFileDialog(this, Text(10213), path, true))
         picture.save(path, "PNG");
+}
+
+void MainDialog::onLanguageCommand(int commandId)
+{
+    if (!options_.languages || !options_.languages->ChooseLanguage(commandId, store_))
+        return;
+    // The program started again reads the choice from the settings file.
+    if (auto* settingsFile = dynamic_cast<QtProfileStore*>(&store_))
+        settingsFile->sync();
+    // The radio check stays on the language the windows were built in.
+    for (QAction* item : languageMenu_->actions())
+        item->setChecked(item->property(kLanguageInUseProperty).toBool());
+    if (!AskYesNo(this, Text(176), QString::fromUtf8(context_.appTitle)))
+        return;
+    close();
+    if (options_.restart)
+        options_.restart();
 }
 
 void MainDialog::showAbout()

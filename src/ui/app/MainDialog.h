@@ -11,6 +11,7 @@
 #include <QDialog>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,9 +19,14 @@
 class QComboBox;
 class QFrame;
 class QLabel;
+class QMenu;
 class QMenuBar;
 class QPushButton;
 class QStackedLayout;
+
+namespace qv {
+class LanguageLibrary;
+}
 
 namespace qv::ui {
 
@@ -34,6 +40,11 @@ struct MainOptions {
     std::vector<std::string> images;
     // The kernel's disks and their arrivals; off in the window tests.
     bool systemDrives = true;
+    // The application's language library (none: the menu offers the
+    // program's own language alone) and how the program starts again after
+    // a language was chosen.
+    LanguageLibrary* languages = nullptr;
+    std::function<void()> restart;
 };
 
 // The main window: device selector and main buttons over the navigation
@@ -74,6 +85,12 @@ public:
     // Format through our own dialog: close the handle, format, reopen, refresh.
     void formatDrive();
 
+    // A language sub-menu item: writes the setting, loads the language and
+    // offers to restart; Yes closes the window (unless a run refuses it)
+    // and starts the program again all the same.
+    void onLanguageCommand(int commandId);
+    QMenu* languageMenu() const { return languageMenu_; }
+
 signals:
     // The close handler accepted and saved the settings.
     void settingsSaved();
@@ -111,6 +128,7 @@ private:
     SlotDriveSource source_;
 
     QMenuBar* menuBar_ = nullptr;
+    QMenu* languageMenu_ = nullptr;
     CTransparentStatic* deviceLabel_ = nullptr;
     QComboBox* selectorBox_ = nullptr;
     QPushButton* refreshButton_ = nullptr;
