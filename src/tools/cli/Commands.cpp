@@ -5,6 +5,7 @@ namespace qv::cli {
 extern const Command kListCommand;
 extern const Command kErrorScanCommand;
 extern const Command kRecoverCommand;
+extern const Command kSectorCommand;
 
 const std::vector<Command>& Commands()
 {
@@ -12,6 +13,7 @@ const std::vector<Command>& Commands()
         kListCommand,
         kErrorScanCommand,
         kRecoverCommand,
+        kSectorCommand,
     };
     return all;
 }
