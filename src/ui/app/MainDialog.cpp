@@ -14,6 +14,7 @@
 #include "ui/app/TestPage.h"
 #include "ui/app/Text.h"
 #include "ui/app/TransparentStatic.h"
+#include "ui/pages/SectorViewerPage.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -181,6 +182,8 @@ void MainDialog::buildMenus()
         if (item->data().isValid())
             onLanguageCommand(item->data().toInt());
     });
+    service->addSeparator();
+    service->addAction(Text(40500), this, &MainDialog::openSectorViewer);
 
     QMenu* help = menuBar_->addMenu(Text(10207));
     QAction* manual = help->addAction(Text(32778));
@@ -398,6 +401,19 @@ void MainDialog::onLanguageCommand(int commandId)
     close();
     if (options_.restart)
         options_.restart();
+}
+
+void MainDialog::openSectorViewer()
+{
+    if (!sectorViewer_) {
+        sectorViewer_ = new CSectorViewerWindow(this);
+        sectorViewer_->page()->setContext(&context_, runs_.get());
+    }
+    // Each opening takes the ranges of the drive selected now.
+    sectorViewer_->page()->initialisePage();
+    sectorViewer_->show();
+    sectorViewer_->raise();
+    sectorViewer_->activateWindow();
 }
 
 void MainDialog::showAbout()

@@ -31,6 +31,7 @@ class LanguageLibrary;
 namespace qv::ui {
 
 class CNavigationBar;
+class CSectorViewerWindow;
 class CTransparentStatic;
 class DriveWatcher;
 class TestPage;
@@ -91,6 +92,10 @@ public:
     void onLanguageCommand(int commandId);
     QMenu* languageMenu() const { return languageMenu_; }
 
+    // Opens the sector viewer on the selected drive (Service menu).
+    void openSectorViewer();
+    CSectorViewerWindow* sectorViewer() const { return sectorViewer_; }
+
 signals:
     // The close handler accepted and saved the settings.
     void settingsSaved();
@@ -129,6 +134,7 @@ private:
 
     QMenuBar* menuBar_ = nullptr;
     QMenu* languageMenu_ = nullptr;
+    CSectorViewerWindow* sectorViewer_ = nullptr;
     CTransparentStatic* deviceLabel_ = nullptr;
     QComboBox* selectorBox_ = nullptr;
     QPushButton* refreshButton_ = nullptr;
