@@ -10,6 +10,7 @@
 #include "ui/app/Language.h"
 #include "ui/app/MessageBox.h"
 #include "ui/app/QtProfileStore.h"
+#include "ui/app/Snapshot.h"
 #include "ui/app/NavigationBar.h"
 #include "ui/app/TestPage.h"
 #include "ui/app/Text.h"
@@ -245,6 +246,7 @@ void MainDialog::initialise()
     status_.formatButton = formatControl_.get();
     status_.refreshButton = refreshControl_.get();
 
+    snapshotButton_->setEnabled(PngWriterAvailable());
     refreshButton_->setToolTip(Text(182));
     snapshotButton_->setToolTip(Text(181));
     formatButton_->setToolTip(Text(183));
@@ -378,12 +380,12 @@ void MainDialog::formatDrive()
 
 void MainDialog::saveSnapshot()
 {
+    // The product field holds up to 32 characters without a terminator.
     const DeviceRecord* device = context_.device;
-    QString path = QStringLiteral("Quorvane_%1.png").arg(device && device->listed ? QString(device->productText).trimmed()
-                                                                                  : QString());
-    const QPixmap picture = grab();
-    if (ShowFileDialog(this, Text(10213), path, true))
-        picture.save(path, "PNG");
+    QString product;
+    if (device && device->listed)
+        product = QString::fromLatin1(device->productText, int(qstrnlen(device->productText, sizeof device->productText)));
+    SaveSnapshot(this, product);
 }
 
 void MainDialog::onLanguageCommand(int commandId)
