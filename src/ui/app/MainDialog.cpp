@@ -8,6 +8,7 @@
 #include "ui/app/FormatDialog.h"
 #include "ui/app/Icons.h"
 #include "ui/app/Language.h"
+#include "ui/app/Manual.h"
 #include "ui/app/MessageBox.h"
 #include "ui/app/QtProfileStore.h"
 #include "ui/app/Snapshot.h"
@@ -187,9 +188,11 @@ void MainDialog::buildMenus()
     service->addAction(Text(40500), this, &MainDialog::openSectorViewer);
 
     QMenu* help = menuBar_->addMenu(Text(10207));
-    QAction* manual = help->addAction(Text(32778));
-    // The manual comes with its own change; the item is there to be found.
-    manual->setEnabled(false);
+    QAction* manual = help->addAction(Text(32778), this, &MainDialog::openManual);
+    // F1 anywhere in the window, the pages included.
+    manual->setShortcut(QKeySequence(Qt::Key_F1));
+    manual->setShortcutContext(Qt::WindowShortcut);
+    addAction(manual);
     help->addSeparator();
     help->addAction(Text(32779), this, &MainDialog::showAbout);
 }
@@ -416,6 +419,11 @@ void MainDialog::openSectorViewer()
     sectorViewer_->show();
     sectorViewer_->raise();
     sectorViewer_->activateWindow();
+}
+
+void MainDialog::openManual()
+{
+    OpenManual(this, options_.languages ? options_.languages->currentLanguage : kRussian);
 }
 
 void MainDialog::showAbout()

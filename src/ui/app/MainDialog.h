@@ -114,6 +114,7 @@ private:
     void attachImageFromMenu();
     void detachSelectedImage();
     void showAbout();
+    void openManual();
     // Says once, under the pages, that disks were skipped for lack of
     // permission and how to get it.
     void notePermissionSkips();
