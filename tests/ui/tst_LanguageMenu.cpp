@@ -4,9 +4,15 @@
 #include "support/UiFixtures.h"
 #include "ui/app/Language.h"
 #include "ui/app/MainDialog.h"
+#include "ui/app/Snapshot.h"
+#include "ui/pages/SectorViewerPage.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QFile>
 #include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
 #include <QMessageBox>
 #include <QTest>
 
@@ -119,5 +125,82 @@ private slots:
     }
 };
 
-QTEST_MAIN(LanguageMenuTest)
+// Not a test: with QUORVANE_SCREENSHOTS=DIR set (scripts/screenshots runs
+// it under Xvfb) the main window in German, its language menu and the
+// sector viewer are photographed through the program's own snapshot code.
+class LanguageScreenshots : public QObject {
+    Q_OBJECT
+private slots:
+    void germanWindowMenuAndSectorViewer()
+    {
+        const QString dir = qEnvironmentVariable("QUORVANE_SCREENSHOTS");
+        test::ImageFolder images;
+        const QString path = images.make("stick.img", 64 << 20);
+        {
+            // Something worth looking at in sector 0.
+            QFile image(path);
+            QVERIFY(image.open(QIODevice::ReadWrite));
+            QByteArray boot(512, '\0');
+            boot.replace(0, 11, QByteArray("\xEB\x58\x90MSDOS5.0", 11));
+            boot.replace(0x47, 11, "QUORVANE   ");
+            boot.replace(0x52, 8, "FAT32   ");
+            boot.replace(0x1B4, 28, "Missing operating system.\r\n");
+            boot[510] = char(0x55);
+            boot[511] = char(0xAA);
+            image.write(boot);
+        }
+        QtTranslationLoader loader(*QCoreApplication::instance());
+        LanguageLibrary library(loader, {QUORVANE_TRANSLATIONS_DIR}, "quorvane", kRussian, LocaleEnvironment{});
+        MemoryProfileStore store;
+        store.writeInt(kLanguageIdKey, kGerman);
+        library.LoadPreferredLanguage(store);
+        MainOptions options;
+        options.systemDrives = false;
+        options.images = {path.toStdString()};
+        options.languages = &library;
+        MainDialog window(store, options);
+        window.move(40, 40);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTest::qWait(300);
+        QVERIFY(CaptureWindowToFile(dir + "/main-window-de.png", "png", &window));
+
+        // The Service menu with its Language sub-menu open.
+        QMenu* service = window.languageMenu()->menuAction()->associatedObjects().isEmpty()
+                             ? nullptr
+                             : qobject_cast<QMenu*>(window.languageMenu()->menuAction()->associatedObjects().first());
+        QVERIFY(service);
+        const QPoint under = window.menuBar()->mapToGlobal(
+            window.menuBar()->actionGeometry(service->menuAction()).bottomLeft());
+        service->popup(under);
+        QTest::qWait(200);
+        service->setActiveAction(window.languageMenu()->menuAction());
+        QTest::qWait(600);
+        QScreen* screen = window.screen();
+        const QRect area = window.frameGeometry().united(window.languageMenu()->geometry()).adjusted(-4, -4, 4, 4);
+        QVERIFY(screen->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+                    .save(dir + "/language-menu-de.png"));
+        window.languageMenu()->hide();
+        service->hide();
+
+        window.openSectorViewer();
+        CSectorViewerWindow* viewer = window.sectorViewer();
+        viewer->move(120, 80);
+        QVERIFY(QTest::qWaitForWindowExposed(viewer));
+        viewer->page()->OnRead();
+        QTest::qWait(300);
+        QVERIFY(CaptureWindowToFile(dir + "/sector-viewer-de.png", "png", viewer));
+    }
+};
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    if (!qEnvironmentVariableIsEmpty("QUORVANE_SCREENSHOTS")) {
+        LanguageScreenshots shots;
+        return QTest::qExec(&shots, argc, argv);
+    }
+    LanguageMenuTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_LanguageMenu.moc"
