@@ -19,6 +19,20 @@
 using namespace qv;
 using namespace qv::ui;
 
+namespace {
+
+// The built translations, with Russian chosen unless a setting says more.
+struct BuiltLanguages {
+    explicit BuiltLanguages(MemoryProfileStore& store)
+    {
+        library.LoadPreferredLanguage(store);
+    }
+    QtTranslationLoader loader{*QCoreApplication::instance()};
+    LanguageLibrary library{loader, {QUORVANE_TRANSLATIONS_DIR}, "quorvane", kRussian, LocaleEnvironment{}};
+};
+
+}  // namespace
+
 class LanguageMenuTest : public QObject {
     Q_OBJECT
 private:
@@ -65,13 +79,11 @@ private slots:
 
     void menuListsTheInstalledLanguagesWithTheOneInUseChecked()
     {
-        QtTranslationLoader loader(*QCoreApplication::instance());
-        LanguageLibrary library(loader, {QUORVANE_TRANSLATIONS_DIR}, "quorvane", kRussian, LocaleEnvironment{});
         MemoryProfileStore store;
         store.writeInt(kLanguageIdKey, kGerman);
-        library.LoadPreferredLanguage(store);
+        BuiltLanguages languages(store);
         int restarts = 0;
-        MainDialog window(store, options(&library, &restarts));
+        MainDialog window(store, options(&languages.library, &restarts));
         QString checked;
         QCOMPARE(items(window.languageMenu(), &checked), (QStringList{"Русский", "Deutsch", "English"}));
         QCOMPARE(checked, QString("Deutsch"));
@@ -80,12 +92,10 @@ private slots:
 
     void choosingTheLanguageInUseStillAsksAndNoKeepsTheWindow()
     {
-        QtTranslationLoader loader(*QCoreApplication::instance());
-        LanguageLibrary library(loader, {QUORVANE_TRANSLATIONS_DIR}, "quorvane", kRussian, LocaleEnvironment{});
         MemoryProfileStore store;
-        library.LoadPreferredLanguage(store);
+        BuiltLanguages languages(store);
         int restarts = 0;
-        MainDialog window(store, options(&library, &restarts));
+        MainDialog window(store, options(&languages.library, &restarts));
         window.show();
         {
             test::ModalCatcher catcher;
@@ -100,12 +110,10 @@ private slots:
 
     void yesDuringARunKeepsTheWindowOpenAndStartsTheProgramAgain()
     {
-        QtTranslationLoader loader(*QCoreApplication::instance());
-        LanguageLibrary library(loader, {QUORVANE_TRANSLATIONS_DIR}, "quorvane", kRussian, LocaleEnvironment{});
         MemoryProfileStore store;
-        library.LoadPreferredLanguage(store);
+        BuiltLanguages languages(store);
         int restarts = 0;
-        MainDialog window(store, options(&library, &restarts));
+        MainDialog window(store, options(&languages.library, &restarts));
         window.show();
         window.status().setState(RUN_ACTIVE);
         {
@@ -149,15 +157,13 @@ private slots:
             boot[511] = char(0xAA);
             image.write(boot);
         }
-        QtTranslationLoader loader(*QCoreApplication::instance());
-        LanguageLibrary library(loader, {QUORVANE_TRANSLATIONS_DIR}, "quorvane", kRussian, LocaleEnvironment{});
         MemoryProfileStore store;
         store.writeInt(kLanguageIdKey, kGerman);
-        library.LoadPreferredLanguage(store);
+        BuiltLanguages languages(store);
         MainOptions options;
         options.systemDrives = false;
         options.images = {path.toStdString()};
-        options.languages = &library;
+        options.languages = &languages.library;
         MainDialog window(store, options);
         window.move(40, 40);
         window.show();

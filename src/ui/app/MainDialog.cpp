@@ -401,7 +401,8 @@ void MainDialog::onLanguageCommand(int commandId)
     // The radio check stays on the language the windows were built in.
     for (QAction* item : languageMenu_->actions())
         item->setChecked(item->property(kLanguageInUseProperty).toBool());
-    if (!AskYesNo(this, Text(176), QString::fromUtf8(context_.appTitle)))
+    // Both texts from the language just loaded.
+    if (!AskYesNo(this, Text(176), Text(155)))
         return;
     close();
     if (options_.restart)
