@@ -10,6 +10,7 @@
 #include "core/run/SharedContext.h"
 #include "core/settings/Settings.h"
 #include "platform/linux/SystemDrives.h"
+#include "ui/app/QtPost.h"
 #include "ui/pages/ErrorScanPage.h"
 
 #include <QApplication>
@@ -45,8 +46,10 @@ int main(int argc, char** argv)
     context.settings = &settings;
     context.device = &record;
 
+    QObject host;
+    qv::RunController runs(context, qv::ui::QtPost(&host));
     qv::ui::CErrorScanPage page;
-    page.setContext(&context, nullptr);
+    page.setContext(&context, &runs);
     page.resize(700, 500);
     page.show();
     QTimer::singleShot(0, [&] {

@@ -5,7 +5,7 @@
 #include "core/settings/Settings.h"
 #include "core/text/StringTable.h"
 #include "ui/app/FormatDialog.h"
-#include "ui/app/MainDialog.h"
+#include "ui/app/AppWindow.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -53,7 +53,7 @@ private slots:
     {
         MemoryProfileStore store;
         MainOptions options;
-        MainDialog window(store, options);
+        AppWindow window(store, options);
         window.show();
         QComboBox* selector = window.deviceSelector();
         QTRY_COMPARE_WITH_TIMEOUT(positionOf(selector, "Boot"), 0, 10000);
@@ -93,7 +93,7 @@ private slots:
     void formatWritesTheChosenFileSystemOntoTheStick()
     {
         MemoryProfileStore store;
-        MainDialog window(store, MainOptions{});
+        AppWindow window(store, MainOptions{});
         window.show();
         QTRY_VERIFY_WITH_TIMEOUT(window.context().device && window.context().device->listed, 10000);
         const QString node = QString::fromStdString(window.context().device->handle->path());

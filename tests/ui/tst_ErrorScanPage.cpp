@@ -5,14 +5,16 @@
 #include "core/device/SectorIO.h"
 #include "core/mediatests/ErrorScanWorker.h"
 #include "core/settings/Settings.h"
+#include "core/text/StringIds.h"
 #include "core/text/StringTable.h"
 #include "platform/image/FaultyVolume.h"
 #include "platform/image/ImageVolume.h"
 #include "support/UiFixtures.h"
 #include "ui/app/Language.h"
-#include "ui/app/MainDialog.h"
+#include "ui/app/AppWindow.h"
 #include "ui/app/NavigationBar.h"
 #include "ui/app/PageFactory.h"
+#include "ui/app/QtPost.h"
 #include "ui/app/Text.h"
 #include "ui/app/WriteWarningDialog.h"
 #include "ui/controls/BlockMap.h"
@@ -27,6 +29,9 @@
 #include <QSpinBox>
 #include <QTest>
 #include <QTreeWidget>
+
+#include <cerrno>
+#include <cstring>
 
 using namespace qv;
 using namespace qv::ui;
@@ -50,6 +55,8 @@ struct PageDrive {
     Settings settings;
     DeviceRecord record;
     SharedContext context;
+    QObject host;  // outlives the controller that posts to it
+    RunController runs{context, QtPost(&host)};
 };
 
 void acceptWarning(QWidget* dialog)
@@ -92,7 +99,7 @@ private slots:
         drive.settings.scanTestType = kScanReadTest | kScanWriteTest;
         drive.settings.passes = 1;
         CErrorScanPage page;
-        page.setContext(&drive.context, nullptr);
+        page.setContext(&drive.context, &drive.runs);
         page.resize(700, 500);
         page.show();
         QVERIFY(QTest::qWaitForWindowExposed(&page));
@@ -136,7 +143,7 @@ private slots:
         PageDrive drive(faultyImage("declined.img", {}), 16384);
         drive.settings.scanTestType = kScanReadTest | kScanWriteTest;
         CErrorScanPage page;
-        page.setContext(&drive.context, nullptr);
+        page.setContext(&drive.context, &drive.runs);
         page.show();
         test::ModalCatcher catcher;  // rejects
         QTest::mouseClick(page.startButton(), Qt::LeftButton);
@@ -151,7 +158,7 @@ private slots:
         PageDrive drive(faultyImage("stop.img", {}), 16384);
         drive.settings.scanTestType = kScanReadTest;
         CErrorScanPage page;
-        page.setContext(&drive.context, nullptr);
+        page.setContext(&drive.context, &drive.runs);
         page.show();
         page.passesEdit()->setValue(100000);
         QTest::mouseClick(page.startButton(), Qt::LeftButton);
@@ -176,7 +183,7 @@ private slots:
         PageDrive drive(faultyImage("closed.img", {}), 16384);
         drive.settings.scanTestType = kScanReadTest;
         auto* page = new CErrorScanPage;
-        page->setContext(&drive.context, nullptr);
+        page->setContext(&drive.context, &drive.runs);
         page->show();
         page->passesEdit()->setValue(100000);
         QTest::mouseClick(page->startButton(), Qt::LeftButton);
@@ -186,12 +193,34 @@ private slots:
         QCOMPARE(drive.status.state(), int32_t(RUN_STOP));
     }
 
+    void failedRunShowsWhatFailedOnASecondLine()
+    {
+        PageDrive drive(faultyImage("failed.img", {}), 16384);
+        drive.settings.scanTestType = kScanReadTest;
+        CErrorScanPage page;
+        page.setContext(&drive.context, &drive.runs);
+        page.show();
+        page.presenter()->setWorker([](SharedContext& context, int32_t) {
+            context.status->failure.set(str::kFailedRead, "/dev/sdz1", EIO);
+            context.status->setState(RUN_FAILED);
+            context.status->progressWindow->report(OP_ERROR_SCAN, SCAN_ENDED_EARLY);
+            return 0;
+        });
+        test::ModalCatcher catcher;
+        QTest::mouseClick(page.startButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
+        QCOMPARE(catcher.texts, QStringList{Text(str::kTestCancelled) + "\n" + Text(str::kFailedRead) +
+                                            " /dev/sdz1: " + QString::fromLocal8Bit(std::strerror(EIO))});
+        QCOMPARE(page.presenter()->outcome(), RunOutcome::Failed);
+        QVERIFY(page.startButton()->isEnabled());
+    }
+
     void checkBoxesSetTheirBitsOfTheTestType()
     {
         PageDrive drive(faultyImage("bits.img", {}), 16384);
         drive.settings.scanTestType = kScanReadTest;
         CErrorScanPage page;
-        page.setContext(&drive.context, nullptr);
+        page.setContext(&drive.context, &drive.runs);
         page.show();
         QVERIFY(!page.writeTestBox()->isChecked());
         page.writeTestBox()->setChecked(true);
@@ -251,7 +280,7 @@ private slots:
         MainOptions options;
         options.systemDrives = false;
         options.images = {path.toStdString()};
-        MainDialog window(store, options);
+        AppWindow window(store, options);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         window.showPage(kErrorScanPage);
@@ -300,7 +329,7 @@ private slots:
         MainOptions options;
         options.systemDrives = false;
         options.images = {path.toStdString()};
-        MainDialog window(store, options);
+        AppWindow window(store, options);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         // The attached image behind a fault plan: a bad stretch, a failing

@@ -49,7 +49,8 @@ private:
     // Formats image with the dialog and returns whether the tool succeeded.
     bool formatWithDialog(const QString& image, const QString& fileSystem, const QString& label)
     {
-        CFormatDialog dialog(QStringLiteral("img1"), image);
+        linux_platform::LinuxFormatter formatter;
+        CFormatDialog dialog(QStringLiteral("img1"), image, formatter);
         const int index = dialog.fileSystemBox()->findText(fileSystem);
         if (index < 0)
             return false;
@@ -132,7 +133,8 @@ private slots:
         // A folder is no volume: the tool refuses and says why.
         const QString image = images_.path("folder");
         QVERIFY(QDir().mkpath(image));
-        CFormatDialog dialog(QStringLiteral("img1"), image);
+        linux_platform::LinuxFormatter formatter;
+        CFormatDialog dialog(QStringLiteral("img1"), image, formatter);
         dialog.fileSystemBox()->setCurrentIndex(dialog.fileSystemBox()->findText("FAT32"));
         QSignalSpy finished(&dialog, &CFormatDialog::formatFinished);
         test::ModalCatcher catcher;

@@ -3,7 +3,7 @@
 #include "core/text/StringTable.h"
 #include "support/UiFixtures.h"
 #include "ui/app/Language.h"
-#include "ui/app/MainDialog.h"
+#include "ui/app/AppWindow.h"
 #include "ui/app/Snapshot.h"
 #include "ui/pages/SectorViewerPage.h"
 
@@ -71,7 +71,7 @@ private slots:
     {
         MemoryProfileStore store;
         int restarts = 0;
-        MainDialog window(store, options(nullptr, &restarts));
+        AppWindow window(store, options(nullptr, &restarts));
         QString checked;
         QCOMPARE(items(window.languageMenu(), &checked), QStringList{"Русский"});
         QCOMPARE(checked, QString("Русский"));
@@ -83,7 +83,7 @@ private slots:
         store.writeInt(kLanguageIdKey, kGerman);
         BuiltLanguages languages(store);
         int restarts = 0;
-        MainDialog window(store, options(&languages.library, &restarts));
+        AppWindow window(store, options(&languages.library, &restarts));
         QString checked;
         QCOMPARE(items(window.languageMenu(), &checked), (QStringList{"Русский", "Deutsch", "English"}));
         QCOMPARE(checked, QString("Deutsch"));
@@ -95,7 +95,7 @@ private slots:
         MemoryProfileStore store;
         BuiltLanguages languages(store);
         int restarts = 0;
-        MainDialog window(store, options(&languages.library, &restarts));
+        AppWindow window(store, options(&languages.library, &restarts));
         window.show();
         {
             test::ModalCatcher catcher;
@@ -113,7 +113,7 @@ private slots:
         MemoryProfileStore store;
         BuiltLanguages languages(store);
         int restarts = 0;
-        MainDialog window(store, options(&languages.library, &restarts));
+        AppWindow window(store, options(&languages.library, &restarts));
         window.show();
         window.status().setState(RUN_ACTIVE);
         {
@@ -164,7 +164,7 @@ private slots:
         options.systemDrives = false;
         options.images = {path.toStdString()};
         options.languages = &languages.library;
-        MainDialog window(store, options);
+        AppWindow window(store, options);
         window.move(40, 40);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));

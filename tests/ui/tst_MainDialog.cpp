@@ -3,9 +3,8 @@
 #include "core/text/StringTable.h"
 #include "support/UiFixtures.h"
 #include "ui/app/FormatDialog.h"
-#include "ui/app/MainDialog.h"
+#include "ui/app/AppWindow.h"
 #include "ui/app/NavigationBar.h"
-#include "ui/app/QtProgressSink.h"
 #include "ui/app/TestPage.h"
 
 #include <QComboBox>
@@ -24,19 +23,13 @@ namespace {
 // A page of the run protocol whose worker reports until it is stopped.
 class ReportingPage : public RunPage {
 public:
-    explicit ReportingPage(QObject* receiver)
-        : sink_(receiver, [this](int32_t, int64_t) -> int64_t {
-              ++reports;
-              return 1;
-          })
+    int64_t OnProgress(int32_t, int64_t) override
     {
+        ++reports;
+        return 1;
     }
-    ProgressSink& progressSink() override { return sink_; }
     void restoreIdleControls() override {}
     std::atomic<int> reports{0};
-
-private:
-    QtProgressSink sink_;
 };
 
 void reportUntilStopped(SharedContext& context)
@@ -82,7 +75,7 @@ private slots:
     void startsWithBothDrivesAndTheInformationPage()
     {
         MemoryProfileStore store;
-        MainDialog window(store, twoImages());
+        AppWindow window(store, twoImages());
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCOMPARE(window.deviceSelector()->count(), 2);
@@ -107,7 +100,7 @@ private slots:
     {
         MemoryProfileStore store;
         store.writeInt(kDisableDeviceScanKey, 1);
-        MainDialog window(store, twoImages());
+        AppWindow window(store, twoImages());
         window.show();
         QCOMPARE(window.deviceSelector()->count(), 0);
         QVERIFY(!window.formatButton()->isEnabled());
@@ -118,7 +111,7 @@ private slots:
     void navigationClickShowsThatPageOnly()
     {
         MemoryProfileStore store;
-        MainDialog window(store, twoImages());
+        AppWindow window(store, twoImages());
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QTest::mouseClick(window.navigationBar(), Qt::LeftButton, {}, QPoint(20, 3 * 56 + 20));
@@ -135,7 +128,7 @@ private slots:
     void shrinkingStopsAtTheInitialSize()
     {
         MemoryProfileStore store;
-        MainDialog window(store, twoImages());
+        AppWindow window(store, twoImages());
         window.show();
         const QSize initial = window.initialSize();
         window.resize(initial.width() - 200, initial.height() - 100);
@@ -160,7 +153,7 @@ private slots:
     void removedSelectedDriveSelectsTheFirstRemaining()
     {
         MemoryProfileStore store;
-        MainDialog window(store, twoImages());
+        AppWindow window(store, twoImages());
         window.show();
         QComboBox* selector = window.deviceSelector();
         selector->setCurrentIndex(1);
@@ -179,7 +172,7 @@ private slots:
     void lastDriveRemovedShowsNoDevices()
     {
         MemoryProfileStore store;
-        MainDialog window(store, twoImages());
+        AppWindow window(store, twoImages());
         window.show();
         QVERIFY(window.detachImage("img1"));
         QVERIFY(window.detachImage("img2"));
@@ -200,7 +193,7 @@ private slots:
     void attachingAMissingImageSaysWhatFailed()
     {
         MemoryProfileStore store;
-        MainDialog window(store, twoImages());
+        AppWindow window(store, twoImages());
         window.show();
         test::ModalCatcher catcher;
         QVERIFY(!window.attachImage(images_.path("missing.img")));
@@ -212,7 +205,7 @@ private slots:
     void enterDoesNothingAndEscapeCloses()
     {
         MemoryProfileStore store;
-        MainDialog window(store, twoImages());
+        AppWindow window(store, twoImages());
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QTest::keyClick(&window, Qt::Key_Return);
@@ -227,7 +220,7 @@ private slots:
     void closeIsRefusedWhileARunIsActive()
     {
         MemoryProfileStore store;
-        MainDialog window(store, twoImages());
+        AppWindow window(store, twoImages());
         window.show();
         QSignalSpy saved(&window, &MainDialog::settingsSaved);
         window.status().setState(RUN_ACTIVE);
@@ -249,10 +242,9 @@ private slots:
     void closeWaitsUntilTheWorkerHasEnded()
     {
         MemoryProfileStore store;
-        MainDialog window(store, twoImages());
+        AppWindow window(store, twoImages());
         window.show();
-        QObject receiver;
-        ReportingPage page(&receiver);
+        ReportingPage page;
         std::atomic<bool> release{false};
         QVERIFY(window.runs().start(page, [&](SharedContext& context) {
             // Stopped already, but the thread has not returned yet.
@@ -277,10 +269,9 @@ private slots:
     void destroyingTheWindowDuringARunServesTheWorkersReports()
     {
         MemoryProfileStore store;
-        auto* window = new MainDialog(store, twoImages());
+        auto* window = new AppWindow(store, twoImages());
         window->show();
-        QObject receiver;
-        ReportingPage page(&receiver);
+        ReportingPage page;
         QVERIFY(window->runs().start(page, reportUntilStopped));
         QTRY_VERIFY(page.reports > 10);
         // The worker is waiting in a report on this thread most of the time;
@@ -297,7 +288,7 @@ private slots:
         MemoryProfileStore store;
         store.writeInt(kReadColorKey, 0x0000FF);
         {
-            MainDialog window(store, twoImages());
+            AppWindow window(store, twoImages());
             window.show();
             QCOMPARE(window.settings().readColor, 0x0000FFu);
             QCOMPARE(window.settings().eraseType, 0);
@@ -308,7 +299,7 @@ private slots:
         QCOMPARE(store.readInt(kEraseTypeKey).value_or(-1), 1);
         QCOMPARE(store.readInt(kReadColorKey).value_or(-1), 0x0000FF);
         QVERIFY(!store.contains(kWriteColorKey));
-        MainDialog again(store, twoImages());
+        AppWindow again(store, twoImages());
         QCOMPARE(again.settings().eraseType, 1);
         QCOMPARE(again.settings().recoveryMode, 2);
     }
@@ -316,7 +307,7 @@ private slots:
     void formatClosesTheHandleAndReopensIt()
     {
         MemoryProfileStore store;
-        MainDialog window(store, twoImages());
+        AppWindow window(store, twoImages());
         window.show();
         DeviceRecord* record = window.context().device;
         QVERIFY(record && record->handle);

@@ -2,7 +2,7 @@
 // errors and the page without a drive.
 #include "core/text/StringTable.h"
 #include "support/UiFixtures.h"
-#include "ui/app/MainDialog.h"
+#include "ui/app/AppWindow.h"
 #include "ui/pages/SectorViewerPage.h"
 
 #include <QFile>
@@ -52,7 +52,7 @@ private slots:
     void sliderEndsShowTheFirstAndLastSectors()
     {
         MemoryProfileStore store;
-        MainDialog window(store, withImage(image_));
+        AppWindow window(store, withImage(image_));
         window.openSectorViewer();
         CSectorViewerPage* page = window.sectorViewer()->page();
         const uint32_t count = window.context().device->sectorCount;
@@ -76,7 +76,7 @@ private slots:
     void typedNumbersReadThatSectorAndMoveTheSlider()
     {
         MemoryProfileStore store;
-        MainDialog window(store, withImage(image_));
+        AppWindow window(store, withImage(image_));
         window.openSectorViewer();
         CSectorViewerPage* page = window.sectorViewer()->page();
         test::ModalCatcher catcher;
@@ -104,7 +104,7 @@ private slots:
     void withoutADriveTheControlsAreDisabled()
     {
         MemoryProfileStore store;
-        MainDialog window(store, withImage(QString()));
+        AppWindow window(store, withImage(QString()));
         window.openSectorViewer();
         CSectorViewerPage* page = window.sectorViewer()->page();
         QVERIFY(!page->readButton()->isEnabled());

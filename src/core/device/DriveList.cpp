@@ -1,4 +1,5 @@
 #include "core/device/DriveList.h"
+#include "core/text/StringIds.h"
 
 #include "core/device/Scsi.h"
 #include "core/text/StringTable.h"
@@ -39,7 +40,7 @@ std::string DriveText(const std::string& slotName, const char* productText, uint
     if (m == 0)
         return {};
     const bool gigabytes = m > 1000;
-    const std::string unit = LoadText(gigabytes ? 206 : 201);
+    const std::string unit = LoadText(gigabytes ? str::kGigabytes : str::kMegabytes);
     // The product field is 32 characters, NUL-terminated only when shorter.
     const std::string product(productText, strnlen(productText, 32));
     char text[160];
@@ -253,7 +254,7 @@ void DriveList::UpdateSelectorState()
         // The no-devices item is the selector's only item, however often
         // this runs.
         selector_.reset();
-        selector_.append(LoadText(180));
+        selector_.append(LoadText(str::kNoDevices));
         selector_.setCurrent(0);
         if (hooks_)
             hooks_->clearVolumeInfo();

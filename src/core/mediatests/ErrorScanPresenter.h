@@ -1,13 +1,14 @@
 #pragma once
 
-#include "core/run/SharedContext.h"
-#include "core/run/WorkerThread.h"
+#include "core/run/RunPresenter.h"
 
 #include <cstdint>
 #include <functional>
 #include <string>
 
 namespace qv {
+
+class BlockMapSink;
 
 // Images of the log lines.
 enum LogImage : int {
@@ -26,40 +27,34 @@ struct ErrorScanTexts {
 };
 
 // What the presenter asks of the page (or of the command-line tool).
-class ErrorScanView {
+class ErrorScanView : public RunView {
 public:
-    virtual ~ErrorScanView() = default;
     virtual void showTexts(const ErrorScanTexts& texts) = 0;
     virtual void appendLog(const std::string& time, const std::string& text, int image) = 0;
     virtual void clearLog() = 0;
-    // running: the start button reads Stop and the test boxes are disabled.
-    // startEnabled: false while a stopped worker has not ended yet.
-    virtual void showRunState(bool running, bool startEnabled) = 0;
-    // The failure message box.
-    virtual void showFailure(const std::string& message) = 0;
 };
 
-// Time sources, replaceable by tests.
-struct ErrorScanClock {
-    std::function<double()> elapsedSeconds;  // since the last restart
-    std::function<void()> restart;
-    std::function<uint64_t()> tickMs;        // display pacing, durations
-    std::function<std::string()> timeOfDay;  // "[%H:%M:%S]"
-    static ErrorScanClock System();
+// The figures of a whole scan, summed over its passes.
+struct ErrorScanResult {
+    int32_t passes = 0;      // asked for
+    int32_t passesDone = 0;  // completed
+    int32_t testType = 0;
+    int64_t writeErrors = 0;     // chunks that failed to write
+    int64_t readErrors = 0;      // chunks that failed to read
+    int64_t differingBytes = 0;  // bytes read back unlike the pattern
+    double writeSpeed = 0;       // MB/s of the last write test
+    double readSpeed = 0;        // MB/s of the last read test
 };
 
 // The error scan page without its widgets: runs the passes, turns the
-// worker's reports into texts and log lines, and returns to idle. Lives on
-// the owner (GUI) thread; OnProgress must be called there, through a sink
-// that blocks the worker until it returns.
-class ErrorScanPresenter {
+// worker's reports into texts and log lines, and returns to idle.
+class ErrorScanPresenter : public RunPresenter {
 public:
-    ErrorScanPresenter(SharedContext& context, ErrorScanView& view, BlockMapSink& writeMap,
-                       BlockMapSink& readMap, WorkerThread::Post post,
-                       ErrorScanClock clock = ErrorScanClock::System());
+    ErrorScanPresenter(SharedContext& context, RunController& runs, ErrorScanView& view, BlockMapSink& writeMap,
+                       BlockMapSink& readMap, RunClock clock = RunClock::System());
+    // Joins a worker still running before the maps it marks may go.
+    ~ErrorScanPresenter() override;
 
-    // The sink that carries the worker's reports to the owner thread.
-    void setProgressSink(ProgressSink* sink) { filter_.inner = sink; }
     // The function that runs one pass on the worker thread (ErrorScanWorker
     // unless a test scripts the reports).
     using PassWorker = std::function<int(SharedContext&, int32_t)>;
@@ -68,65 +63,40 @@ public:
     // Starts a scan (after the write warning was accepted). Refused while a
     // previous worker has not ended or no drive is selected.
     bool Start(int32_t passesValue, int32_t testType);
-    // The user's stop: RUN_STOP and back to idle.
-    void Stop();
-    bool running() const { return running_; }
-    // True until the worker of the last pass has ended and the idle restore
-    // (reopen of the drive) is done.
-    bool active() const { return running_ || thread_.running() || finishPending_; }
 
-    int64_t OnProgress(int32_t operation, int64_t phase);
-
-    void StartPass();
-    void FinishScan();
     void ResetScanDisplay();
     void AddLogLine(const std::string& text, int image);
 
     const ErrorScanTexts& texts() const { return texts_; }
+    const ErrorScanResult& result() const { return result_; }
     int32_t passes() const { return passes_; }
     int32_t passesLeft() const { return passesLeft_; }
 
-    // Runs once a scan is wholly over (worker ended, drive reopened).
-    std::function<void()> onIdle;
-
 private:
-    void refresh(int64_t phase);
-    void testCompleted(int64_t phase);
-    void logStage(bool writeStage);
-    void logPhaseSummary(int speedText);
-    void threadEnded();
-    void completeIdle();
+    void onActive(int32_t operation, int64_t phase) override;
+    void onDone(int32_t operation, int64_t phase) override;
+    void pushTexts() override;
+    bool nextWorker() override;
+    bool reopensDeviceAtEnd() const override { return true; }
 
-    SharedContext& context_;
-    ErrorScanView& view_;
+    void preparePass();
+    RunController::Worker passWorker();
+    void logStage(bool writeStage);
+    double logPhaseSummary(int speedText);
+
+    ErrorScanView& scanView_;
     BlockMapSink& writeMap_;
     BlockMapSink& readMap_;
-    ErrorScanClock clock_;
-    WorkerThread thread_;
-    // What the worker reports through (status.progressWindow): reports the
-    // handler would ignore anyway (a refresh within 0.25 s of the last one)
-    // return at once, so the worker does not wait for the owner thread.
-    class ReportFilter : public ProgressSink {
-    public:
-        explicit ReportFilter(const ErrorScanPresenter& presenter) : presenter_(presenter) {}
-        int64_t report(int32_t operation, int64_t value) override;
-        ProgressSink* inner = nullptr;
-
-    private:
-        const ErrorScanPresenter& presenter_;
-    };
-    ReportFilter filter_{*this};
     PassWorker worker_;
 
     ErrorScanTexts texts_;
+    ErrorScanResult result_;
     int32_t testType_ = 0;
     int32_t passes_ = 0;
     int32_t passesLeft_ = 0;
     uint64_t lastSpeedSector_ = 0;
     uint64_t phaseStartTick_ = 0;
-    bool running_ = false;
     bool nextPassPending_ = false;
-    bool finishPending_ = false;
 };
 
 }  // namespace qv

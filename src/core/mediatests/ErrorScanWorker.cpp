@@ -4,7 +4,9 @@
 #include "core/mediatests/SectorPattern.h"
 #include "core/run/RunState.h"
 #include "core/run/SharedContext.h"
+#include "core/text/StringIds.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -45,6 +47,7 @@ public:
     {
         a_ = allocateChunk();
         if (!a_) {
+            status_.failure.set(str::kFailedMemory, record_.handle ? record_.handle->path() : std::string(), ENOMEM);
             status_.setState(RUN_FAILED);
             report(SCAN_ENDED_EARLY);
             return 0;

@@ -1,3 +1,4 @@
+#include "core/text/StringIds.h"
 #include "core/recovery/DirectoryScanner.h"
 
 #include "core/device/SectorIO.h"
@@ -130,7 +131,7 @@ int ScanDeletedEntries(SharedContext& context)
     uint8_t boot[kSector];
     if (record.sectorCount == 0 || !ReadSectorsAt(record.handle, 0, 1, int32_t(kSector), boot)) {
         status.setState(RUN_FAILED);
-        SendRecoveryProgress(context, 109);
+        SendRecoveryProgress(context, str::kReadError);
         return 0;
     }
     FatLayout layout;

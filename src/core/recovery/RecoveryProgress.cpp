@@ -1,3 +1,4 @@
+#include "core/text/StringIds.h"
 #include "core/recovery/RecoveryProgress.h"
 
 namespace qv {
@@ -13,7 +14,7 @@ bool ReportPosition(SharedContext& context, uint64_t sector)
     const uint64_t count = context.device->sectorCount;
     SendRecoveryProgress(context, count ? int64_t(sector * 1000 / count) : 0);
     if (context.status && context.status->state() == RUN_STOP) {
-        SendRecoveryProgress(context, 109);
+        SendRecoveryProgress(context, str::kReadError);
         return false;
     }
     return true;

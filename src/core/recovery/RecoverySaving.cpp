@@ -1,3 +1,4 @@
+#include "core/text/StringIds.h"
 #include "core/recovery/RecoverySaving.h"
 
 #include "core/device/SectorIO.h"
@@ -28,7 +29,7 @@ struct Saving {
         if (error)
             *error = what;
         context.status->setState(RUN_FAILED);
-        SendRecoveryProgress(context, 109);
+        SendRecoveryProgress(context, str::kReadError);
         return 0;
     }
 

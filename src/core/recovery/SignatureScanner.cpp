@@ -1,3 +1,4 @@
+#include "core/text/StringIds.h"
 #include "core/recovery/SignatureScanner.h"
 
 #include "core/device/SectorIO.h"
@@ -206,7 +207,7 @@ int Scanner::run()
             refill = false;
         }
         if (status.state() == RUN_STOP) {
-            SendRecoveryProgress(context_, 109);
+            SendRecoveryProgress(context_, str::kReadError);
             return 0;
         }
         const uint8_t* sector = buffer_.sector(s);

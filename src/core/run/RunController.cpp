@@ -4,29 +4,80 @@
 
 namespace qv {
 
-void BeginRun(SharedContext& context, RunPage& page)
+void BeginRun(SharedContext& context, ProgressSink& sink)
 {
     RunStatus& status = *context.status;
-    status.progressWindow = &page.progressSink();
+    status.progressWindow = &sink;
     status.redrawPending.store(0, std::memory_order_relaxed);
     status.busy = 1;
+    status.failure.clear();
+}
+
+RunController::Sink::Sink(RunController& owner, WorkerThread::Post post)
+    : posted(std::move(post),
+             [&owner](int32_t operation, int64_t value) -> int64_t {
+                 if (owner.onReport)
+                     owner.onReport(operation, value);
+                 return owner.page_ ? owner.page_->OnProgress(operation, value) : 1;
+             }),
+      owner_(owner)
+{
+}
+
+int64_t RunController::Sink::report(int32_t operation, int64_t value)
+{
+    // Worker thread: only the run state and the page's timer are read.
+    const bool heldBack = throttle.seconds > 0 && value != throttle.alwaysValue &&
+                          owner_.context_.status->state() == RUN_ACTIVE && throttle.elapsedSeconds &&
+                          throttle.elapsedSeconds() < throttle.seconds;
+    return heldBack ? 1 : posted.report(operation, value);
 }
 
 RunController::RunController(SharedContext& context, WorkerThread::Post post)
-    : context_(context), thread_(std::move(post))
+    : context_(context), sink_(*this, post), thread_(post)
 {
 }
 
-bool RunController::start(RunPage& page, std::function<void(SharedContext&)> worker)
+RunController::~RunController()
+{
+    page_ = nullptr;
+    if (!thread_.running())
+        return;
+    requestStop();
+    sink_.posted.close();
+    thread_.abandon();
+    if (context_.device && context_.device->handle)
+        context_.device->handle->flush();
+}
+
+bool RunController::start(RunPage& page, Worker worker, ReportThrottle throttle)
 {
     if (active())
         return false;
-    DisableMainControls(*context_.status);
-    BeginRun(context_, page);
+    page_ = &page;
+    sink_.throttle = std::move(throttle);
     restorePending_ = false;
+    reopenPending_ = page.reopensDeviceAtEnd();
+    DisableMainControls(*context_.status);
+    BeginRun(context_, sink_);
+    return launch(std::move(worker));
+}
+
+bool RunController::startNext(RunPage& page, Worker worker)
+{
+    if (page_ != &page || thread_.running() || restorePending_)
+        return false;
+    context_.status->failure.clear();
+    return launch(std::move(worker));
+}
+
+bool RunController::launch(Worker worker)
+{
     SharedContext* context = &context_;
     return thread_.start([context, worker = std::move(worker)] { worker(*context); },
                          [this] {
+                             if (page_)
+                                 page_->workerEnded();
                              if (restorePending_)
                                  finishIdleRestore();
                          });
@@ -39,17 +90,33 @@ void RunController::requestStop()
 
 void RunController::EndRun(RunPage& page)
 {
-    EnableMainControls(*context_.status);
     page.restoreIdleControls();
+    if (restorePending_ && &page == page_)
+        return;
     restorePending_ = true;
     reopenPending_ = page.reopensDeviceAtEnd();
     if (!thread_.running())
         finishIdleRestore();
 }
 
+void RunController::release(RunPage& page)
+{
+    if (page_ != &page)
+        return;
+    page_ = nullptr;
+    requestStop();
+    // The worker can no longer wait for a report, so the join is short: the
+    // block in progress.
+    sink_.posted.close();
+    thread_.abandon();
+    sink_.posted.reopen();
+    finishIdleRestore();
+}
+
 void RunController::finishIdleRestore()
 {
     restorePending_ = false;
+    EnableMainControls(*context_.status);
     DeviceRecord* record = context_.device;
     if (record && record->handle) {
         if (reopenPending_)
@@ -58,6 +125,10 @@ void RunController::finishIdleRestore()
             record->handle->flush();
     }
     context_.status->busy = 0;
+    RunPage* page = page_;
+    page_ = nullptr;
+    if (page)
+        page->idleRestored();
     if (onIdle)
         onIdle();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/run/ProgressSink.h"
+#include "core/run/RunFailure.h"
 #include "core/run/RunState.h"
 
 #include <atomic>
@@ -29,6 +30,8 @@ struct RunStatus {
     std::atomic<int32_t> runState{RUN_DONE};
     std::atomic<uint8_t> redrawPending{0};
     uint8_t busy = 0;
+    // Why the run ended with RUN_FAILED; cleared when a run begins.
+    RunFailure failure;
 
     int32_t state() const { return runState.load(std::memory_order_relaxed); }
     void setState(int32_t value) { runState.store(value, std::memory_order_relaxed); }

@@ -23,15 +23,18 @@ bool WorkerThread::start(std::function<void()> fn, std::function<void()> finishe
     // returned by now or will shortly; join it before starting anew.
     join();
     running_ = true;
+    const uint64_t run = ++run_;
     std::weak_ptr<WorkerThread*> self = self_;
-    thread_ = std::thread([this, self, fn = std::move(fn), finished = std::move(finished)]() mutable {
+    thread_ = std::thread([this, self, run, fn = std::move(fn), finished = std::move(finished)]() mutable {
         RaiseThreadPriority();
         fn();
-        post_([self, finished = std::move(finished)] {
+        post_([self, run, finished = std::move(finished)] {
             auto owner = self.lock();
             if (!owner)
                 return;
             WorkerThread* thread = *owner;
+            if (thread->run_ != run)
+                return;
             thread->join();
             thread->running_ = false;
             if (finished)
@@ -45,6 +48,13 @@ void WorkerThread::join()
 {
     if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id())
         thread_.join();
+}
+
+void WorkerThread::abandon()
+{
+    join();
+    ++run_;
+    running_ = false;
 }
 
 void RaiseThreadPriority()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -31,10 +32,16 @@ public:
     // from the GUI thread while the worker may wait in a report).
     void join();
 
+    // Joins the thread and forgets its finished notification: for an owner
+    // that gives the run up (its page is going) once the worker can no
+    // longer wait for it.
+    void abandon();
+
 private:
     Post post_;
     std::thread thread_;
     bool running_ = false;
+    uint64_t run_ = 0;  // which start a queued notification belongs to
     // Lets a queued finished notification see that its owner is gone.
     std::shared_ptr<WorkerThread*> self_ = std::make_shared<WorkerThread*>(this);
 };

@@ -1,15 +1,13 @@
 #pragma once
 
+#include "core/device/DrivePlatform.h"
+
 #include <string>
 #include <vector>
 
 namespace qv::linux_platform {
 
-// A file system the format dialog offers, with the mkfs tool that makes it.
-struct FileSystemTool {
-    std::string name;  // "FAT32", "exFAT", "NTFS", "ext4"
-    std::string tool;  // full path of the mkfs program
-};
+using qv::FileSystemTool;
 
 // The file systems whose tool is installed, in the order FAT32, exFAT,
 // NTFS, ext4; searched in PATH and the sbin folders.
@@ -27,5 +25,17 @@ std::vector<std::string> FormatArguments(const std::string& fileSystem, const st
 // Unmounts every mount of the block device at node (no-op for a regular
 // file). False with a message naming the mount point when one stays.
 bool UnmountVolume(const std::string& node, std::string* error);
+
+// The functions above as the format dialog's formatter.
+class LinuxFormatter : public VolumeFormatter {
+public:
+    std::vector<FileSystemTool> available() override { return AvailableFileSystems(); }
+    std::vector<std::string> arguments(const std::string& fileSystem, const std::string& label, bool quick,
+                                       const std::string& target) override
+    {
+        return FormatArguments(fileSystem, label, quick, target);
+    }
+    bool unmount(const std::string& node, std::string* error) override { return UnmountVolume(node, error); }
+};
 
 }  // namespace qv::linux_platform

@@ -1,5 +1,7 @@
 #include "tools/cli/CliSession.h"
 
+#include "core/run/RunFailure.h"
+#include "core/text/StringIds.h"
 #include "core/text/StringTable.h"
 #include "platform/linux/SystemDrives.h"
 
@@ -9,7 +11,7 @@ namespace qv::cli {
 
 CliSession::CliSession()
 {
-    std::strncpy(context_.appTitle, LoadText(155).c_str(), sizeof context_.appTitle - 1);
+    std::strncpy(context_.appTitle, LoadText(str::kProductName).c_str(), sizeof context_.appTitle - 1);
     context_.status = &status_;
     system_ = linux_platform::MakeSystemDriveProvider();
     source_.addProvider(system_.get());
@@ -36,13 +38,19 @@ void CliSession::enumerate()
     drives_->EnumerateDrives(-1);
 }
 
-bool CliSession::select(const std::string& name, std::string* error)
+bool CliSession::select(const std::string& name, const std::string& path, std::string* error)
 {
     std::string wanted = name.substr(name.find_last_of('/') + 1);
     const int slot = source_.slotOf(wanted);
     if (slot < 0 || !drives_->record(slot).listed) {
-        if (error)
+        const SlotVerdict* verdict = slot >= 0 ? &drives_->verdict(slot) : nullptr;
+        if (error && verdict && verdict->verdict == DriveVerdict::OpenFailed && verdict->error) {
+            RunFailure failure;
+            failure.set(str::kFailedOpen, path, verdict->error);
+            *error = FailureText(failure);
+        } else if (error) {
             *error = "no drive '" + name + "' is listed (see 'quorvane-cli list')";
+        }
         return false;
     }
     selector_.setCurrent(drives_->selectorPosition(slot));

@@ -27,8 +27,10 @@ public:
     void enumerate();
 
     // Selects the listed drive called name ("sdb", "/dev/sdb", "img1");
-    // false with a message when there is none.
-    bool select(const std::string& name, std::string* error);
+    // false with a message when there is none: what failed on path when
+    // its open failed.
+    bool select(const std::string& name, std::string* error) { return select(name, name, error); }
+    bool select(const std::string& name, const std::string& path, std::string* error);
 
     SharedContext& context() { return context_; }
     DriveList& drives() { return *drives_; }

@@ -4,7 +4,7 @@
 #include "core/recovery/DirectoryScanner.h"
 #include "core/recovery/FileKind.h"
 #include "core/recovery/FormatMask.h"
-#include "core/recovery/FormatSizeText.h"
+#include "core/text/Units.h"
 #include "core/recovery/FoundFileList.h"
 #include "core/recovery/RecoverySaving.h"
 #include "core/recovery/SignatureScanner.h"

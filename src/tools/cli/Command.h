@@ -16,7 +16,7 @@ enum ExitCode {
 struct Command {
     const char* name;
     const char* synopsis;  // one line for the overview
-    const char* help;      // the command's own --help text
+    std::string help;      // the command's own --help text
     int (*run)(const std::vector<std::string>& args);
 };
 

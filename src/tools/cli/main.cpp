@@ -35,7 +35,7 @@ int main(int argc, char** argv)
             continue;
         for (const auto& arg : args) {
             if (arg == "--help" || arg == "-h") {
-                std::fputs(command.help, stdout);
+                std::fputs(command.help.c_str(), stdout);
                 return qv::cli::kExitOk;
             }
         }

@@ -1,4 +1,5 @@
 #include "ui/app/AboutDialog.h"
+#include "core/text/StringIds.h"
 
 #include "ui/app/Icons.h"
 #include "ui/app/Text.h"
@@ -13,7 +14,7 @@ namespace qv::ui {
 
 CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent)
 {
-    setWindowTitle(Text(10001));
+    setWindowTitle(Text(str::kAboutTitle));
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);
     setPalette(white);
@@ -29,18 +30,18 @@ CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent)
     QFont big = name->font();
     big.setPointSizeF(big.pointSizeF() * 1.6);
     name->setFont(big);
-    name->SetLabelText(Text(155));
+    name->SetLabelText(Text(str::kProductName));
 
     auto* version = new CTransparentStatic(this);
     version->SetTransparent();
-    version->SetLabelText(Text(10002));
+    version->SetLabelText(Text(str::kAboutVersion));
     auto* about = new CTransparentStatic(this);
     about->SetTransparent();
     about->setWordWrap(true);
-    about->SetLabelText(Text(10004));
+    about->SetLabelText(Text(str::kAboutDescription));
     auto* copyright = new CTransparentStatic(this);
     copyright->SetTransparent();
-    copyright->SetLabelText(Text(10005));
+    copyright->SetLabelText(Text(str::kAboutCopyright));
 
     link_ = new CTransparentStatic(this);
     link_->SetTransparent();
@@ -49,10 +50,10 @@ CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent)
     QFont underlined = link_->font();
     underlined.setUnderline(true);
     link_->setFont(underlined);
-    link_->SetLabelText(Text(10003));
+    link_->SetLabelText(Text(str::kAboutLink));
 
     auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(Text(10006), QDialogButtonBox::AcceptRole)->setDefault(true);
+    buttons->addButton(Text(str::kAboutOk), QDialogButtonBox::AcceptRole)->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
 
     auto* layout = new QGridLayout(this);

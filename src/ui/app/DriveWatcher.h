@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/device/DrivePlatform.h"
+
 #include <memory>
 
 class QSocketNotifier;
@@ -13,13 +15,13 @@ namespace qv::ui {
 
 // Arrivals and removals of the kernel's disks: the udev monitor read
 // through a socket notifier on the GUI thread.
-class DriveWatcher {
+class DriveWatcher : public DriveEvents {
 public:
     DriveWatcher(SlotDriveSource& source, DriveList& drives);
-    ~DriveWatcher();
+    ~DriveWatcher() override;
 
     // False when no monitor could be had (the refresh button still works).
-    bool active() const;
+    bool active() const override;
 
 private:
     struct Impl;

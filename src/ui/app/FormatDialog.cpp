@@ -1,4 +1,5 @@
 #include "ui/app/FormatDialog.h"
+#include "core/text/StringIds.h"
 
 #include "ui/app/Icons.h"
 #include "ui/app/MessageBox.h"
@@ -20,14 +21,15 @@
 
 namespace qv::ui {
 
-CFormatDialog::CFormatDialog(const QString& name, const QString& volumePath, QWidget* parent)
-    : QDialog(parent), name_(name), volumePath_(volumePath), tools_(linux_platform::AvailableFileSystems())
+CFormatDialog::CFormatDialog(const QString& name, const QString& volumePath, VolumeFormatter& formatter,
+                             QWidget* parent)
+    : QDialog(parent), name_(name), volumePath_(volumePath), formatter_(formatter), tools_(formatter.available())
 {
-    setWindowTitle(TextWith(10301, name));
+    setWindowTitle(TextWith(str::kFormatTitle, name));
 
     auto* icon = new QLabel(this);
     icon->setPixmap(MessageIcon(MessageKind::Warning).pixmap(32, 32));
-    auto* warning = new QLabel(TextWith(10307, volumePath.isEmpty() ? name : volumePath), this);
+    auto* warning = new QLabel(TextWith(str::kFormatWarning, volumePath.isEmpty() ? name : volumePath), this);
     warning->setWordWrap(true);
     auto* top = new QHBoxLayout;
     top->addWidget(icon, 0, Qt::AlignTop);
@@ -38,13 +40,13 @@ CFormatDialog::CFormatDialog(const QString& name, const QString& volumePath, QWi
         fileSystems_->addItem(QString::fromStdString(tool.name));
     label_ = new QLineEdit(this);
     label_->setMaxLength(32);
-    quick_ = new QCheckBox(Text(10304), this);
+    quick_ = new QCheckBox(Text(str::kFormatQuick), this);
     quick_->setChecked(true);
 
     auto* form = new QFormLayout;
-    form->addRow(Text(10314), new QLabel(name, this));
-    form->addRow(Text(10302), fileSystems_);
-    form->addRow(Text(10303), label_);
+    form->addRow(Text(str::kFormatDevice), new QLabel(name, this));
+    form->addRow(Text(str::kFormatFileSystem), fileSystems_);
+    form->addRow(Text(str::kFormatVolumeLabel), label_);
     form->addRow(QString(), quick_);
 
     progress_ = new QProgressBar(this);
@@ -60,8 +62,8 @@ CFormatDialog::CFormatDialog(const QString& name, const QString& volumePath, QWi
     output_->setMinimumHeight(90);
 
     auto* buttons = new QDialogButtonBox(this);
-    start_ = buttons->addButton(Text(10305), QDialogButtonBox::ActionRole);
-    close_ = buttons->addButton(Text(10306), QDialogButtonBox::RejectRole);
+    start_ = buttons->addButton(Text(str::kFormatStart), QDialogButtonBox::ActionRole);
+    close_ = buttons->addButton(Text(str::kFormatClose), QDialogButtonBox::RejectRole);
     start_->setDefault(true);
     connect(start_, &QPushButton::clicked, this, &CFormatDialog::startFormat);
     connect(close_, &QPushButton::clicked, this, &CFormatDialog::reject);
@@ -77,7 +79,7 @@ CFormatDialog::CFormatDialog(const QString& name, const QString& volumePath, QWi
     setMinimumWidth(420);
 
     if (tools_.empty()) {
-        state_->setText(Text(10311));
+        state_->setText(Text(str::kFormatNoTool));
         start_->setEnabled(false);
     }
     if (volumePath_.isEmpty())
@@ -88,7 +90,7 @@ CFormatDialog::CFormatDialog(const QString& name, const QString& volumePath, QWi
     connect(&process_, &QProcess::finished, this, &CFormatDialog::finished);
     connect(&process_, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart)
-            fail(TextWith(10313, process_.program(), process_.errorString()));
+            fail(TextWith(str::kFormatCannotStart, process_.program(), process_.errorString()));
     });
 }
 
@@ -102,7 +104,7 @@ void CFormatDialog::setRunning(bool running)
     if (running) {
         progress_->setVisible(true);
         progress_->setRange(0, 0);  // busy until the tool says how far it is
-        state_->setText(Text(10308));
+        state_->setText(Text(str::kFormatting));
     }
 }
 
@@ -118,14 +120,14 @@ void CFormatDialog::startFormat()
     output_->setVisible(false);
 
     std::string error;
-    if (!linux_platform::UnmountVolume(volumePath_.toStdString(), &error)) {
-        fail(TextWith(10312, volumePath_, QString::fromStdString(error)));
+    if (!formatter_.unmount(volumePath_.toStdString(), &error)) {
+        fail(TextWith(str::kFormatCannotUnmount, volumePath_, QString::fromStdString(error)));
         return;
     }
     const auto& tool = tools_[choice];
     QStringList arguments;
     for (const std::string& arg :
-         linux_platform::FormatArguments(tool.name, label_->text().toStdString(), quick_->isChecked(),
+         formatter_.arguments(tool.name, label_->text().toStdString(), quick_->isChecked(),
                                          volumePath_.toStdString()))
         arguments << QString::fromStdString(arg);
     setRunning(true);
@@ -173,15 +175,15 @@ void CFormatDialog::finished(int exitCode, QProcess::ExitStatus status)
     if (status != QProcess::NormalExit || exitCode != 0) {
         QString detail = collected_.trimmed();
         if (detail.isEmpty())
-            detail = status == QProcess::NormalExit ? TextWith(10315, QString::number(exitCode))
+            detail = status == QProcess::NormalExit ? TextWith(str::kFormatToolExitCode, QString::number(exitCode))
                                                     : process_.errorString();
-        fail(TextWith(10310, volumePath_, detail));
+        fail(TextWith(str::kFormatFailed, volumePath_, detail));
         return;
     }
     setRunning(false);
     progress_->setRange(0, 100);
     progress_->setValue(100);
-    state_->setText(Text(10309));
+    state_->setText(Text(str::kFormatComplete));
     succeeded_ = true;
     emit formatFinished(true);
 }

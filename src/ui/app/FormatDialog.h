@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/linux/Formatter.h"
+#include "core/device/DrivePlatform.h"
 
 #include <QDialog>
 #include <QProcess>
@@ -23,7 +23,8 @@ class CFormatDialog : public QDialog {
     Q_OBJECT
 public:
     // name: the drive as the selector shows it; volumePath: what is formatted.
-    CFormatDialog(const QString& name, const QString& volumePath, QWidget* parent = nullptr);
+    CFormatDialog(const QString& name, const QString& volumePath, VolumeFormatter& formatter,
+                  QWidget* parent = nullptr);
 
     QComboBox* fileSystemBox() const { return fileSystems_; }
     QLineEdit* labelEdit() const { return label_; }
@@ -53,7 +54,8 @@ private:
 
     QString name_;
     QString volumePath_;
-    std::vector<linux_platform::FileSystemTool> tools_;
+    VolumeFormatter& formatter_;
+    std::vector<FileSystemTool> tools_;
     QComboBox* fileSystems_;
     QLineEdit* label_;
     QCheckBox* quick_;

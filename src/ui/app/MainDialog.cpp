@@ -1,9 +1,8 @@
 #include "ui/app/MainDialog.h"
+#include "core/text/StringIds.h"
 
-#include "platform/linux/SystemDrives.h"
 #include "ui/app/AboutDialog.h"
 #include "ui/app/DrawGradient.h"
-#include "ui/app/DriveWatcher.h"
 #include "ui/app/FileDialog.h"
 #include "ui/app/FormatDialog.h"
 #include "ui/app/Icons.h"
@@ -13,6 +12,7 @@
 #include "ui/app/QtProfileStore.h"
 #include "ui/app/Snapshot.h"
 #include "ui/app/NavigationBar.h"
+#include "ui/app/QtPost.h"
 #include "ui/app/TestPage.h"
 #include "ui/app/Text.h"
 #include "ui/app/TransparentStatic.h"
@@ -20,7 +20,6 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -43,19 +42,15 @@ constexpr QSize kInitialSize(800, 580);
 
 }  // namespace
 
-MainDialog::MainDialog(ProfileStore& store, MainOptions options, QWidget* parent)
-    : QDialog(parent, Qt::Window), store_(store), options_(std::move(options))
+MainDialog::MainDialog(ProfileStore& store, MainPlatform& platform, QWidget* parent)
+    : QDialog(parent, Qt::Window), store_(store), platform_(platform)
 {
     setWindowIcon(ResourceIcon(128));
     context_.settings = &settings_;
     context_.status = &status_;
-    if (options_.systemDrives) {
-        systemDrives_ = linux_platform::MakeSystemDriveProvider();
-        source_.addProvider(systemDrives_.get());
-    }
-    source_.addProvider(&images_);
-    for (const std::string& path : options_.images)
-        images_.attach(path);
+    if (platform_.systemDrives)
+        source_.addProvider(platform_.systemDrives.get());
+    source_.addProvider(platform_.images.get());
 
     buildWidgets();
     buildMenus();
@@ -64,14 +59,17 @@ MainDialog::MainDialog(ProfileStore& store, MainOptions options, QWidget* parent
 
 MainDialog::~MainDialog()
 {
-    // A worker never outlives the records it works on. It may be waiting in
-    // a report on this thread, so the events are served until it has ended
-    // rather than joined blindly.
-    if (runs_) {
-        runs_->requestStop();
-        while (runs_->thread().running())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    // The pages go first, while the run controller they use still lives; a
+    // page's run still going is stopped and its worker joined then. The
+    // controller itself stops and joins any other worker, releasing it from
+    // a report it waits in, so no event loop is needed here.
+    pagesCreated_ = false;
+    for (TestPage*& page : pages_) {
+        delete page;
+        page = nullptr;
     }
+    watcher_.reset();
+    runs_.reset();
 }
 
 void MainDialog::buildWidgets()
@@ -89,8 +87,8 @@ void MainDialog::buildWidgets()
     separator_ = new QFrame(this);
     separator_->setFrameShape(QFrame::VLine);
     separator_->setFrameShadow(QFrame::Sunken);
-    formatButton_ = new QPushButton(Text(10203), this);
-    snapshotButton_ = new QPushButton(Text(10204), this);
+    formatButton_ = new QPushButton(Text(str::kFormatButton), this);
+    snapshotButton_ = new QPushButton(Text(str::kSnapshotButton), this);
     for (QPushButton* button : {refreshButton_, formatButton_, snapshotButton_}) {
         button->setAutoDefault(false);
         button->setDefault(false);
@@ -158,60 +156,58 @@ void MainDialog::buildWidgets()
 
 void MainDialog::buildMenus()
 {
-    QMenu* file = menuBar_->addMenu(Text(10205));
-    file->addAction(Text(32774), this, &MainDialog::saveSnapshot);
+    QMenu* file = menuBar_->addMenu(Text(str::kFileMenu));
+    file->addAction(Text(str::kSnapshotItem), this, &MainDialog::saveSnapshot);
     file->addSeparator();
-    file->addAction(Text(10208), this, &MainDialog::attachImageFromMenu);
-    QAction* detach = file->addAction(Text(10209), this, &MainDialog::detachSelectedImage);
+    file->addAction(Text(str::kAttachImageItem), this, &MainDialog::attachImageFromMenu);
+    QAction* detach = file->addAction(Text(str::kDetachImageItem), this, &MainDialog::detachSelectedImage);
     connect(file, &QMenu::aboutToShow, this, [this, detach] {
         const int selected = drives_->selectedDrive();
         detach->setEnabled(!status_.busy && selected >= 0 && drives_->record(selected).listed &&
                            source_.slotName(selected).rfind("img", 0) == 0);
     });
     file->addSeparator();
-    QAction* exit = file->addAction(Text(32775), this, &QWidget::close);
+    QAction* exit = file->addAction(Text(str::kExitItem), this, &QWidget::close);
     exit->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
 
-    QMenu* service = menuBar_->addMenu(Text(10206));
-    QAction* format = service->addAction(Text(32776), this, &MainDialog::formatDrive);
+    QMenu* service = menuBar_->addMenu(Text(str::kServiceMenu));
+    QAction* format = service->addAction(Text(str::kFormatItem), this, &MainDialog::formatDrive);
     // The menu item is available exactly when the button is.
     connect(service, &QMenu::aboutToShow, this, [this, format] { format->setEnabled(formatButton_->isEnabled()); });
     service->addSeparator();
     // Built once: a language chosen later is checked after the restart.
-    languageMenu_ = service->addMenu(Text(32777));
-    BuildLanguageMenu(options_.languages, languageMenu_);
+    languageMenu_ = service->addMenu(Text(str::kLanguageMenu));
+    BuildLanguageMenu(platform_.languages, languageMenu_);
     connect(languageMenu_, &QMenu::triggered, this, [this](QAction* item) {
         if (item->data().isValid())
             onLanguageCommand(item->data().toInt());
     });
     service->addSeparator();
-    service->addAction(Text(40500), this, &MainDialog::openSectorViewer);
+    service->addAction(Text(str::kSectorViewerItem), this, &MainDialog::openSectorViewer);
 
-    QMenu* help = menuBar_->addMenu(Text(10207));
-    QAction* manual = help->addAction(Text(32778), this, &MainDialog::openManual);
+    QMenu* help = menuBar_->addMenu(Text(str::kHelpMenu));
+    QAction* manual = help->addAction(Text(str::kManualItem), this, &MainDialog::openManual);
     // F1 anywhere in the window, the pages included.
     manual->setShortcut(QKeySequence(Qt::Key_F1));
     manual->setShortcutContext(Qt::WindowShortcut);
     addAction(manual);
     help->addSeparator();
-    help->addAction(Text(32779), this, &MainDialog::showAbout);
+    help->addAction(Text(str::kAboutItem), this, &MainDialog::showAbout);
 }
 
 void MainDialog::initialise()
 {
-    std::strncpy(context_.appTitle, LoadText(155).c_str(), sizeof context_.appTitle - 1);
+    std::strncpy(context_.appTitle, LoadText(str::kProductName).c_str(), sizeof context_.appTitle - 1);
     LoadSettings(settings_, store_);
-    setWindowTitle(Text(10201));
+    setWindowTitle(Text(str::kWindowTitle));
 
-    deviceLabel_->SetLabelText(Text(10202));
+    deviceLabel_->SetLabelText(Text(str::kDeviceLabel));
     deviceLabel_->SetBold(true);
     deviceLabel_->SetTransparent();
 
     selector_ = std::make_unique<ComboDeviceSelector>(selectorBox_, ResourceIcon(178));
     drives_ = std::make_unique<DriveList>(context_, source_, *selector_, static_cast<DriveListHooks*>(this));
-    runs_ = std::make_unique<RunController>(context_, [this](std::function<void()> fn) {
-        QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection);
-    });
+    runs_ = std::make_unique<RunController>(context_, QtPost(this));
     runs_->onIdle = [this] { drives_->RunEnded(); };
 
     if (!IsDeviceScanDisabled(store_)) {
@@ -250,16 +246,16 @@ void MainDialog::initialise()
     status_.refreshButton = refreshControl_.get();
 
     snapshotButton_->setEnabled(PngWriterAvailable());
-    refreshButton_->setToolTip(Text(182));
-    snapshotButton_->setToolTip(Text(181));
-    formatButton_->setToolTip(Text(183));
+    refreshButton_->setToolTip(Text(str::kRefreshTip));
+    snapshotButton_->setToolTip(Text(str::kSaveSnapshotTip));
+    formatButton_->setToolTip(Text(str::kFormatTip));
 
     showPage(kInformationPage);
     status_.busy = 0;
     initialised_ = true;
 
-    if (options_.systemDrives)
-        watcher_ = std::make_unique<DriveWatcher>(source_, *drives_);
+    if (platform_.watchDrives)
+        watcher_ = platform_.watchDrives(source_, *drives_);
 }
 
 void MainDialog::notePermissionSkips()
@@ -270,7 +266,7 @@ void MainDialog::notePermissionSkips()
         const SlotVerdict& verdict = drives_->verdict(slot);
         if (verdict.verdict == DriveVerdict::OpenFailed && (verdict.error == EACCES || verdict.error == EPERM)) {
             permissionNoted_ = true;
-            statusText_->setText(Text(10211));
+            statusText_->setText(Text(str::kPermissionNote));
             statusText_->setVisible(true);
             return;
         }
@@ -317,20 +313,20 @@ bool MainDialog::attachImage(const QString& path)
 {
     const QFileInfo info(path);
     if (!info.isFile()) {
-        ShowMessage(this, MessageKind::Error, TextWith(10212, path, QString::fromLocal8Bit(std::strerror(ENOENT))));
+        ShowMessage(this, MessageKind::Error, TextWith(str::kCannotOpenImage, path, QString::fromLocal8Bit(std::strerror(ENOENT))));
         return false;
     }
-    const std::string name = images_.attach(info.absoluteFilePath().toStdString());
-    const int slot = source_.arrive(images_.candidate(name));
+    const std::string name = platform_.images->attach(info.absoluteFilePath().toStdString());
+    const int slot = source_.arrive(platform_.images->candidate(name));
     if (slot < 0)
         return false;
     drives_->AddDrive(slot);
     if (!drives_->record(slot).listed) {
         const int error = drives_->verdict(slot).error;
         ShowMessage(this, MessageKind::Error,
-                    TextWith(10212, path, QString::fromLocal8Bit(std::strerror(error ? error : EINVAL))));
+                    TextWith(str::kCannotOpenImage, path, QString::fromLocal8Bit(std::strerror(error ? error : EINVAL))));
         source_.depart(name);
-        images_.detach(name);
+        platform_.images->detach(name);
         return false;
     }
     return true;
@@ -339,7 +335,7 @@ bool MainDialog::attachImage(const QString& path)
 bool MainDialog::detachImage(const std::string& name)
 {
     const int slot = source_.slotOf(name);
-    if (slot < 0 || !images_.detach(name))
+    if (slot < 0 || !platform_.images->detach(name))
         return false;
     drives_->RemoveDrive(slot);
     source_.depart(name);
@@ -349,7 +345,7 @@ bool MainDialog::detachImage(const std::string& name)
 void MainDialog::attachImageFromMenu()
 {
     QString path;
-    if (ShowFileDialog(this, Text(10210), path, false))
+    if (ShowFileDialog(this, Text(str::kImageFilter), path, false))
         attachImage(path);
 }
 
@@ -372,7 +368,7 @@ void MainDialog::formatDrive()
     if (old)
         old->close();
     const QString path = old ? QString::fromStdString(old->path()) : QString();
-    CFormatDialog dialog(selectorBox_->currentText(), path, this);
+    CFormatDialog dialog(selectorBox_->currentText(), path, *platform_.formatter, this);
     dialog.exec();
     // Reopened whatever became of the format; a failed reopen leaves no
     // handle and the next operation on the drive fails.
@@ -393,7 +389,7 @@ void MainDialog::saveSnapshot()
 
 void MainDialog::onLanguageCommand(int commandId)
 {
-    if (!options_.languages || !options_.languages->ChooseLanguage(commandId, store_))
+    if (!platform_.languages || !platform_.languages->ChooseLanguage(commandId, store_))
         return;
     // The program started again reads the choice from the settings file.
     if (auto* settingsFile = dynamic_cast<QtProfileStore*>(&store_))
@@ -402,11 +398,11 @@ void MainDialog::onLanguageCommand(int commandId)
     for (QAction* item : languageMenu_->actions())
         item->setChecked(item->property(kLanguageInUseProperty).toBool());
     // Both texts from the language just loaded.
-    if (!AskYesNo(this, Text(176), Text(155)))
+    if (!AskYesNo(this, Text(str::kRestartForLanguage), Text(str::kProductName)))
         return;
     close();
-    if (options_.restart)
-        options_.restart();
+    if (platform_.restart)
+        platform_.restart();
 }
 
 void MainDialog::openSectorViewer()
@@ -424,7 +420,7 @@ void MainDialog::openSectorViewer()
 
 void MainDialog::openManual()
 {
-    OpenManual(this, options_.languages ? options_.languages->currentLanguage : kRussian);
+    OpenManual(this, platform_.languages ? platform_.languages->currentLanguage : kRussian);
 }
 
 void MainDialog::showAbout()
@@ -468,7 +464,7 @@ void MainDialog::closeEvent(QCloseEvent* event)
     // refused until it is gone, not only while it reports RUN_ACTIVE.
     if (status_.state() == RUN_ACTIVE || runs_->active()) {
         event->ignore();
-        ShowMessage(this, MessageKind::Warning, Text(235), QString::fromUtf8(context_.appTitle));
+        ShowMessage(this, MessageKind::Warning, Text(str::kTestRunningCannotClose), QString::fromUtf8(context_.appTitle));
         return;
     }
     watcher_.reset();

@@ -4,8 +4,8 @@
 #include "core/device/SlotDriveSource.h"
 #include "core/run/RunController.h"
 #include "core/settings/Settings.h"
-#include "platform/image/ImageCandidates.h"
 #include "ui/app/PageFactory.h"
+#include "ui/app/Platform.h"
 #include "ui/app/WidgetAdapters.h"
 
 #include <QDialog>
@@ -33,20 +33,7 @@ namespace qv::ui {
 class CNavigationBar;
 class CSectorViewerWindow;
 class CTransparentStatic;
-class DriveWatcher;
 class TestPage;
-
-struct MainOptions {
-    // Image files attached as drives (--image).
-    std::vector<std::string> images;
-    // The kernel's disks and their arrivals; off in the window tests.
-    bool systemDrives = true;
-    // The application's language library (none: the menu offers the
-    // program's own language alone) and how the program starts again after
-    // a language was chosen.
-    LanguageLibrary* languages = nullptr;
-    std::function<void()> restart;
-};
 
 // The main window: device selector and main buttons over the navigation
 // bar and the page area. Owns the pages, the drive records, the shared
@@ -54,7 +41,8 @@ struct MainOptions {
 class MainDialog : public QDialog, private DriveListHooks {
     Q_OBJECT
 public:
-    MainDialog(ProfileStore& store, MainOptions options, QWidget* parent = nullptr);
+    // platform outlives the window.
+    MainDialog(ProfileStore& store, MainPlatform& platform, QWidget* parent = nullptr);
     ~MainDialog() override;
 
     // Shows the page with that navigation index and hides the others.
@@ -125,12 +113,10 @@ private:
     void updatePageControls(bool haveDevices) override;
 
     ProfileStore& store_;
-    MainOptions options_;
+    MainPlatform& platform_;
     Settings settings_;
     RunStatus status_;
     SharedContext context_;
-    ImageCandidates images_;
-    std::unique_ptr<CandidateProvider> systemDrives_;
     SlotDriveSource source_;
 
     QMenuBar* menuBar_ = nullptr;
@@ -153,7 +139,7 @@ private:
     std::unique_ptr<WidgetControl> refreshControl_;
     std::unique_ptr<DriveList> drives_;
     std::unique_ptr<RunController> runs_;
-    std::unique_ptr<DriveWatcher> watcher_;
+    std::unique_ptr<DriveEvents> watcher_;
 
     std::array<TestPage*, kPageCount> pages_{};
     int currentPage_ = -1;

@@ -1,5 +1,6 @@
 #include "ui/app/Manual.h"
 
+#include "core/text/StringIds.h"
 #include "ui/app/MessageBox.h"
 #include "ui/app/Text.h"
 
@@ -54,11 +55,11 @@ void OpenManual(QWidget* owner, LanguageId language)
     const QString path = FindManual(language, ManualFolders());
     if (path.isEmpty()) {
         ShowMessage(owner, MessageKind::Error,
-                    TextWith(40503, ManualCandidates(language, ManualFolders()).join(QLatin1Char('\n'))));
+                    TextWith(str::kManualNotFound, ManualCandidates(language, ManualFolders()).join(QLatin1Char('\n'))));
         return;
     }
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
-        ShowMessage(owner, MessageKind::Error, TextWith(40504, path));
+        ShowMessage(owner, MessageKind::Error, TextWith(str::kNoPdfViewer, path));
 }
 
 }  // namespace qv::ui

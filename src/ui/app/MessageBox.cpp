@@ -1,4 +1,5 @@
 #include "ui/app/MessageBox.h"
+#include "core/text/StringIds.h"
 
 #include "ui/app/Text.h"
 
@@ -9,7 +10,7 @@ namespace qv::ui {
 void ShowMessage(QWidget* parent, MessageKind kind, const QString& text, const QString& caption)
 {
     QMessageBox box(parent);
-    box.setWindowTitle(caption.isEmpty() ? Text(155) : caption);
+    box.setWindowTitle(caption.isEmpty() ? Text(str::kProductName) : caption);
     box.setText(text);
     box.setIconPixmap(MessageIcon(kind).pixmap(32, 32));
     box.setStandardButtons(QMessageBox::Ok);

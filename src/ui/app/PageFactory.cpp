@@ -1,18 +1,19 @@
 #include "ui/app/PageFactory.h"
 
+#include "core/text/StringIds.h"
 #include "ui/app/TestPage.h"
 #include "ui/pages/ErrorScanPage.h"
 
 namespace qv::ui {
 
 const std::array<PageSlot, kPageCount> kPageSlots = {{
-    {kRawBenchmarkPage, 105, 138, 131},
-    {kFileBenchmarkPage, 106, 139, 140},
-    {kInformationPage, 122, 160, 159},
-    {kErrorScanPage, 110, 148, 147},
-    {kErasePage, 107, 143, 141},
-    {kRecoveryPage, 144, 164, 163},
-    {kBackupPage, 158, 168, 167},
+    {kRawBenchmarkPage, str::kLowLevelTest, 138, 131},
+    {kFileBenchmarkPage, str::kPerformance, 139, 140},
+    {kInformationPage, str::kInformation, 160, 159},
+    {kErrorScanPage, str::kErrorScan, 148, 147},
+    {kErasePage, str::kErase, 143, 141},
+    {kRecoveryPage, str::kRecovery, 164, 163},
+    {kBackupPage, str::kBackup, 168, 167},
 }};
 
 // A page that is not built yet is a bare TestPage: header and white body.

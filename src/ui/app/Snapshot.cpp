@@ -1,5 +1,6 @@
 #include "ui/app/Snapshot.h"
 
+#include "core/text/StringIds.h"
 #include "ui/app/FileDialog.h"
 #include "ui/app/MessageBox.h"
 #include "ui/app/Text.h"
@@ -58,7 +59,7 @@ bool CaptureWindowToFile(const QString& fileName, const char* format, QWidget* w
 bool SaveSnapshot(QWidget* window, const QString& productText, const std::function<bool(QString& path)>& choose)
 {
     QString path = SnapshotFileName(productText);
-    const bool chosen = choose ? choose(path) : ShowFileDialog(window, Text(10213), path, true);
+    const bool chosen = choose ? choose(path) : ShowFileDialog(window, Text(str::kPngFilter), path, true);
     if (!chosen)
         return false;
     // The dialog has closed; let it leave the screen before the capture.
@@ -67,7 +68,7 @@ bool SaveSnapshot(QWidget* window, const QString& productText, const std::functi
     settle.exec();
     if (CaptureWindowToFile(path, "png", window))
         return true;
-    ShowMessage(window, MessageKind::Error, Text(156));
+    ShowMessage(window, MessageKind::Error, Text(str::kFileWriteError));
     return false;
 }
 

@@ -1,10 +1,12 @@
 #include "ui/app/TestPage.h"
 
 #include "ui/app/DrawGradient.h"
+#include "core/run/RunPresenter.h"
 #include "core/run/SharedContext.h"
 #include "ui/app/Icons.h"
 #include "ui/app/MessageBox.h"
 #include "ui/app/Text.h"
+#include "ui/app/WriteWarningDialog.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -32,6 +34,29 @@ void TestPage::setContext(SharedContext* context, RunController* runs)
 void TestPage::showStopMessage(const QString& text)
 {
     ShowMessage(this, MessageKind::Error, text, context_ ? QString::fromUtf8(context_->appTitle) : QString());
+}
+
+void TestPage::showFailureBox(const std::string& message, const std::string& detail)
+{
+    QString text = QString::fromStdString(message);
+    if (!detail.empty())
+        text += QLatin1Char('\n') + QString::fromStdString(detail);
+    showStopMessage(text);
+}
+
+void TestPage::startOrStop(RunPresenter* presenter, bool writes, const std::function<void()>& start)
+{
+    if (!presenter)
+        return;
+    if (presenter->running()) {
+        presenter->Stop();
+        return;
+    }
+    if (presenter->active())
+        return;
+    if (writes && !CWriteWarningDialog::Confirm(this))
+        return;
+    start();
 }
 
 void TestPage::renderHeader(int width)

@@ -6,9 +6,13 @@
 #include <QPixmap>
 #include <QWidget>
 
+#include <functional>
+#include <string>
+
 namespace qv {
 struct SharedContext;
 class RunController;
+class RunPresenter;
 }
 
 namespace qv::ui {
@@ -41,7 +45,7 @@ public:
     virtual void RefreshVolumeInfo() {}
     // Start controls are available exactly when a drive is listed.
     virtual void updateStartControls(bool haveDevices) { (void)haveDevices; }
-    // The main window is closing.
+    // The main window is closing (never during a run).
     virtual void releaseResources() {}
 
 protected:
@@ -50,6 +54,14 @@ protected:
     // A run's failure (or any page message): the product name as caption
     // and the stop icon, on the GUI thread.
     void showStopMessage(const QString& text);
+    // The failure box of a run: the page's text, and below it what failed
+    // on what when the worker said so.
+    void showFailureBox(const std::string& message, const std::string& detail);
+
+    // The start button's handler: a stop while the presenter's run goes on;
+    // nothing while a stopped worker has not ended; else, after the write
+    // warning when the run writes to the medium, start().
+    void startOrStop(RunPresenter* presenter, bool writes, const std::function<void()>& start);
 
     SharedContext* context_ = nullptr;
     RunController* runs_ = nullptr;

@@ -1,6 +1,6 @@
 #include "ui/app/ToolApp.h"
 
-#include "ui/app/MainDialog.h"
+#include "ui/app/AppWindow.h"
 #include "ui/app/QtProfileStore.h"
 
 #include <QCommandLineParser>
@@ -46,7 +46,7 @@ int ToolApp::run()
     options.restart = [restartArguments] {
         QProcess::startDetached(QCoreApplication::applicationFilePath(), restartArguments);
     };
-    MainDialog window(store, options);
+    AppWindow window(store, options);
     connect(&window, &MainDialog::settingsSaved, this, [&store] { store.sync(); });
     window.show();
     window.raise();

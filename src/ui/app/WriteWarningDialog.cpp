@@ -1,4 +1,5 @@
 #include "ui/app/WriteWarningDialog.h"
+#include "core/text/StringIds.h"
 
 #include "ui/app/Icons.h"
 #include "ui/app/Text.h"
@@ -25,8 +26,8 @@ QLabel* warningIcon(QWidget* parent)
 
 CWriteWarningDialog::CWriteWarningDialog(QWidget* parent) : QDialog(parent)
 {
-    setWindowTitle(Text(13401));
-    auto* text = new QLabel(Text(13403), this);
+    setWindowTitle(Text(str::kWarningTitle));
+    auto* text = new QLabel(Text(str::kWarningText), this);
     text->setAlignment(Qt::AlignCenter);
     QFont bold = text->font();
     bold.setBold(true);
@@ -37,10 +38,10 @@ CWriteWarningDialog::CWriteWarningDialog(QWidget* parent) : QDialog(parent)
     row->addWidget(text, 1);
     row->addWidget(warningIcon(this));
 
-    check_ = new QCheckBox(Text(13402), this);
+    check_ = new QCheckBox(Text(str::kWarningEnableWrite), this);
     auto* buttons = new QDialogButtonBox(this);
-    ok_ = buttons->addButton(Text(13404), QDialogButtonBox::AcceptRole);
-    QPushButton* cancel = buttons->addButton(Text(13405), QDialogButtonBox::RejectRole);
+    ok_ = buttons->addButton(Text(str::kWarningOk), QDialogButtonBox::AcceptRole);
+    QPushButton* cancel = buttons->addButton(Text(str::kWarningCancel), QDialogButtonBox::RejectRole);
     ok_->setEnabled(false);
     cancel->setDefault(true);
     connect(check_, &QCheckBox::toggled, ok_, &QPushButton::setEnabled);

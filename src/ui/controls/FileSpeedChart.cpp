@@ -1,4 +1,5 @@
 #include "ui/controls/FileSpeedChart.h"
+#include "core/text/StringIds.h"
 
 #include "core/run/SharedContext.h"
 #include "core/settings/Settings.h"
@@ -34,7 +35,7 @@ void CFileSpeedChart::rebuild()
     PaintChartBackground(painter, rect(), plot_);
     painter.setPen(Qt::black);
     for (int k = 0; k < kFileChartRows; ++k) {
-        const std::string text = std::to_string(fileSize(k)) + " " + LoadText(201);
+        const std::string text = std::to_string(fileSize(k)) + " " + LoadText(str::kMegabytes);
         PaintChartLabel(painter, {text, plot_.left - 4, FileSpeedRowLabelTop(plot_, k, h), ChartLabel::Right});
     }
     std::vector<GridLine> lines;
@@ -45,7 +46,7 @@ void CFileSpeedChart::rebuild()
     painter.setPen(Qt::black);
     for (const ChartLabel& label : labels)
         PaintChartLabel(painter, label);
-    PaintChartLabel(painter, {LoadText(234), plot_.left, plot_.top - h - 2, ChartLabel::Left});
+    PaintChartLabel(painter, {LoadText(str::kFileSizeChartTitle), plot_.left, plot_.top - h - 2, ChartLabel::Left});
     painter.end();
     if (showData_)
         for (int k = 0; k < kFileChartRows; ++k) {
@@ -77,7 +78,7 @@ void CFileSpeedChart::DrawBar(int index, int series)
         return;
     QFont bold = ArialFont(8, true);
     const QFontMetrics metrics(bold);
-    const QString text = QString::number(v) + QLatin1Char(' ') + Text(204);
+    const QString text = QString::number(v) + QLatin1Char(' ') + Text(str::kKilobytesPerSecond);
     const FileSpeedBar bar = LayoutFileSpeedBar(plot_, speedMaximum_, index, series, v,
                                                 metrics.horizontalAdvance(text), metrics.height());
     const ColorRef dark = series == 2 ? kWriteBarDark : kReadBarDark;

@@ -1,4 +1,5 @@
 #include "ui/controls/SpeedChart.h"
+#include "core/text/StringIds.h"
 
 #include "core/run/SharedContext.h"
 #include "core/settings/Settings.h"
@@ -29,7 +30,7 @@ void CSpeedChart::rebuild()
     const QFontMetrics metrics(font());
     const ChartRect client{0, 0, width(), height()};
     layout_ = LayoutSpeedChart(client, metrics.horizontalAdvance(QStringLiteral("11999 X")), metrics.height(),
-                               nominalMaximum_, LoadText(177));
+                               nominalMaximum_, LoadText(str::kSpeedChartTitle));
     background_ = QPixmap(size());
     QPainter painter(&background_);
     painter.setFont(font());

@@ -1,4 +1,5 @@
 #include "ui/pages/ErrorScanPage.h"
+#include "core/text/StringIds.h"
 
 #include "core/mediatests/ErrorScanWorker.h"
 #include "core/run/RunController.h"
@@ -6,14 +7,11 @@
 #include "core/settings/Settings.h"
 #include "ui/app/Icons.h"
 #include "ui/app/MessageBox.h"
-#include "ui/app/QtProgressSink.h"
 #include "ui/app/Text.h"
 #include "ui/app/TransparentStatic.h"
-#include "ui/app/WriteWarningDialog.h"
 #include "ui/controls/BlockMap.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QFrame>
 #include <QHeaderView>
 #include <QProgressBar>
@@ -62,14 +60,14 @@ constexpr ColorRef kValueColor = Rgb(0, 64, 223);
 
 CErrorScanPage::CErrorScanPage(QWidget* parent) : TestPage(parent)
 {
-    start_ = new QPushButton(Text(111), this);
-    writeTest_ = new QCheckBox(Text(14601), this);
-    readTest_ = new QCheckBox(Text(14602), this);
+    start_ = new QPushButton(Text(str::kStart), this);
+    writeTest_ = new QCheckBox(Text(str::kScanWriteTestBox), this);
+    readTest_ = new QCheckBox(Text(str::kScanReadTestBox), this);
     passes_ = new QSpinBox(this);
     passes_->setRange(1, 100000);
-    passesLabel_ = makeLabel(14603);
-    writeHeading_ = makeLabel(14604, true);
-    readHeading_ = makeLabel(14605, true);
+    passesLabel_ = makeLabel(str::kScanPasses);
+    writeHeading_ = makeLabel(str::kScanWriting, true);
+    readHeading_ = makeLabel(str::kScanReading, true);
     writeSeparator_ = new QFrame(this);
     readSeparator_ = new QFrame(this);
     for (QFrame* line : {writeSeparator_, readSeparator_}) {
@@ -79,8 +77,8 @@ CErrorScanPage::CErrorScanPage(QWidget* parent) : TestPage(parent)
     writeMap_ = new CBlockMap(this);
     readMap_ = new CBlockMap(this);
     for (int i = 0; i < 3; ++i) {
-        writeLabels_[i] = makeLabel(14606 + i);
-        readLabels_[i] = makeLabel(14606 + i);
+        writeLabels_[i] = makeLabel(str::kScanErrors + i);
+        readLabels_[i] = makeLabel(str::kScanErrors + i);
     }
     writeErrors_ = makeValue();
     writeSpeed_ = makeValue();
@@ -109,8 +107,8 @@ CErrorScanPage::CErrorScanPage(QWidget* parent) : TestPage(parent)
     log_->setColumnWidth(0, std::max(90, timeWidth));
     log_->setColumnWidth(1, 320);
 
-    start_->setToolTip(Text(185));
-    passes_->setToolTip(Text(190));
+    start_->setToolTip(Text(str::kStartErrorScanTip));
+    passes_->setToolTip(Text(str::kPassesTip));
 
     connect(start_, &QPushButton::clicked, this, &CErrorScanPage::OnStartStop);
     connect(writeTest_, &QCheckBox::toggled, this, &CErrorScanPage::OnWriteTestCheck);
@@ -118,24 +116,6 @@ CErrorScanPage::CErrorScanPage(QWidget* parent) : TestPage(parent)
 
     resize(kTemplateWidth, kTemplateHeight);
     applyPlacement();
-}
-
-CErrorScanPage::~CErrorScanPage()
-{
-    releaseResources();
-}
-
-void CErrorScanPage::releaseResources()
-{
-    // The main window refuses to close during a run; should the page go
-    // anyway, the worker is told to stop and its reports are served until it
-    // has ended, so that it is never left waiting on a page that is gone.
-    if (!presenter_ || !presenter_->active())
-        return;
-    if (presenter_->running())
-        presenter_->Stop();
-    while (presenter_->active())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
 CTransparentStatic* CErrorScanPage::makeLabel(int textId, bool bold)
@@ -158,20 +138,9 @@ CTransparentStatic* CErrorScanPage::makeValue()
 
 ErrorScanPresenter* CErrorScanPage::ensurePresenter()
 {
-    if (presenter_ || !context_)
-        return presenter_.get();
-    presenter_ = std::make_unique<ErrorScanPresenter>(
-        *context_, static_cast<ErrorScanView&>(*this), *writeMap_, *readMap_,
-        [this](std::function<void()> fn) { QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection); });
-    sink_ = std::make_unique<QtProgressSink>(
-        this, [this](int32_t operation, int64_t value) { return presenter_->OnProgress(operation, value); });
-    presenter_->setProgressSink(sink_.get());
-    // Records of drives that left during the scan are cleared by the main
-    // window once the worker has ended.
-    presenter_->onIdle = [this] {
-        if (runs_ && runs_->onIdle)
-            runs_->onIdle();
-    };
+    if (!presenter_ && context_ && runs_)
+        presenter_ = std::make_unique<ErrorScanPresenter>(*context_, *runs_, static_cast<ErrorScanView&>(*this),
+                                                          *writeMap_, *readMap_);
     return presenter_.get();
 }
 
@@ -213,25 +182,17 @@ void CErrorScanPage::OnReadTestCheck()
 
 void CErrorScanPage::OnStartStop()
 {
-    ErrorScanPresenter* presenter = ensurePresenter();
-    if (!presenter)
-        return;
-    if (presenter->running()) {
-        presenter->Stop();
-        return;
-    }
-    if (presenter->active())
-        return;
     applySettings();
-    if (writeTest_->isChecked() && !CWriteWarningDialog::Confirm(this))
-        return;
-    const int value = passes_->value();
-    int32_t testType = (writeTest_->isChecked() ? kScanWriteTest : 0) | (readTest_->isChecked() ? kScanReadTest : 0);
-    if (context_->settings) {
-        context_->settings->passes = value;
-        context_->settings->scanTestType = testType;
-    }
-    presenter->Start(value, testType);
+    startOrStop(ensurePresenter(), writeTest_->isChecked(), [this] {
+        const int value = passes_->value();
+        const int32_t testType =
+            (writeTest_->isChecked() ? kScanWriteTest : 0) | (readTest_->isChecked() ? kScanReadTest : 0);
+        if (context_->settings) {
+            context_->settings->passes = value;
+            context_->settings->scanTestType = testType;
+        }
+        presenter_->Start(value, testType);
+    });
 }
 
 void CErrorScanPage::UpdateScanControls(bool haveDevices)
@@ -288,16 +249,10 @@ void CErrorScanPage::clearLog()
 
 void CErrorScanPage::showRunState(bool running, bool startEnabled)
 {
-    start_->setText(Text(running ? 112 : 111));
+    start_->setText(Text(running ? str::kStop : str::kStart));
     start_->setEnabled(startEnabled);
     writeTest_->setEnabled(!running && startEnabled);
     readTest_->setEnabled(!running && startEnabled);
-}
-
-void CErrorScanPage::showFailure(const std::string& message)
-{
-    ShowMessage(this, MessageKind::Error, QString::fromStdString(message),
-                context_ ? QString::fromUtf8(context_->appTitle) : QString());
 }
 
 void CErrorScanPage::resizeEvent(QResizeEvent* event)

@@ -16,7 +16,6 @@ namespace qv::ui {
 
 class CBlockMap;
 class CTransparentStatic;
-class QtProgressSink;
 
 // The error scan page: the write and read tests over the whole medium for a
 // number of passes, with a block map, figures and a progress bar per test
@@ -25,12 +24,10 @@ class CErrorScanPage : public TestPage, private ErrorScanView {
     Q_OBJECT
 public:
     explicit CErrorScanPage(QWidget* parent = nullptr);
-    ~CErrorScanPage() override;
 
     // Start controls are available exactly when a drive is listed.
     void updateStartControls(bool haveDevices) override { UpdateScanControls(haveDevices); }
     void UpdateScanControls(bool haveDevices);
-    void releaseResources() override;
 
     void OnStartStop();
     void OnWriteTestCheck();
@@ -57,7 +54,10 @@ private:
     void appendLog(const std::string& time, const std::string& text, int image) override;
     void clearLog() override;
     void showRunState(bool running, bool startEnabled) override;
-    void showFailure(const std::string& message) override;
+    void showFailure(const std::string& message, const std::string& detail) override
+    {
+        showFailureBox(message, detail);
+    }
 
     ErrorScanPresenter* ensurePresenter();
     void applySettings();
@@ -91,7 +91,6 @@ private:
     QProgressBar* readBar_;
     QTreeWidget* log_;
 
-    std::unique_ptr<QtProgressSink> sink_;
     std::unique_ptr<ErrorScanPresenter> presenter_;
     bool settingsApplied_ = false;
 };

@@ -1,6 +1,7 @@
 #include "ui/pages/SectorViewerPage.h"
 
 #include "core/run/SharedContext.h"
+#include "core/text/StringIds.h"
 #include "ui/app/Icons.h"
 #include "ui/app/MessageBox.h"
 #include "ui/app/Text.h"
@@ -79,11 +80,11 @@ CSectorViewerPage::CSectorViewerPage(QWidget* parent) : TestPage(parent)
     rangeEnd_ = new QLabel(this);
     rangeEnd_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     numberLabel_ = new CTransparentStatic(this);
-    numberLabel_->SetLabelText(Text(40501));
+    numberLabel_->SetLabelText(Text(str::kSectorLabel));
     numberLabel_->SetTransparent();
     number_ = new SectorNumberBox(this);
     number_->setMinimumWidth(120);
-    read_ = new QPushButton(Text(40502), this);
+    read_ = new QPushButton(Text(str::kReadButton), this);
     read_->setAutoDefault(false);
 
     auto* controls = new QHBoxLayout;
@@ -163,7 +164,7 @@ void CSectorViewerPage::showCurrentSector()
 {
     const DeviceRecord* device = context_ ? context_->device : nullptr;
     if (!viewer_.Show(device ? device->handle.get() : nullptr))
-        showStopMessage(Text(109));
+        showStopMessage(Text(str::kReadError));
     list_->clear();
     for (const std::string& line : viewer_.listing())
         list_->addItem(QString::fromLatin1(line.c_str()));
@@ -171,10 +172,10 @@ void CSectorViewerPage::showCurrentSector()
 
 CSectorViewerWindow::CSectorViewerWindow(QWidget* owner) : QWidget(owner, Qt::Window)
 {
-    setWindowTitle(Text(108));
+    setWindowTitle(Text(str::kSectorViewer));
     setWindowIcon(ResourceIcon(128));
     page_ = new CSectorViewerPage(this);
-    page_->setHeader(159, 108);
+    page_->setHeader(159, str::kSectorViewer);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(page_);

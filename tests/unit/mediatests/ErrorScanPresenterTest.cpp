@@ -157,7 +157,7 @@ TEST_F(ErrorScanPresenterTest, ResetClearsTextsAndMaps)
 
 TEST(ErrorScanClockTest, TimeOfDayIsBracketedHoursMinutesSeconds)
 {
-    const std::string t = ErrorScanClock::System().timeOfDay();
+    const std::string t = RunClock::System().timeOfDay();
     ASSERT_EQ(t.size(), 10u);
     EXPECT_EQ(t[0], '[');
     EXPECT_EQ(t[3], ':');

@@ -1,5 +1,5 @@
 #include "core/recovery/FileKind.h"
-#include "core/recovery/FormatSizeText.h"
+#include "core/text/Units.h"
 #include "core/text/StringTable.h"
 
 #include <gtest/gtest.h>

@@ -40,12 +40,8 @@ void CopyingWorker(SharedContext& context)
 
 class TestPage : public RunPage {
 public:
-    TestPage(test::EventLoop& loop, RunController& controller, SharedContext& context)
-        : sink_(loop, [this](int32_t op, int64_t value) { return handle(op, value); }),
-          controller_(controller), context_(context)
-    {
-    }
-    ProgressSink& progressSink() override { return sink_; }
+    TestPage(RunController& controller, SharedContext& context) : controller_(controller), context_(context) {}
+    int64_t OnProgress(int32_t op, int64_t value) override { return handle(op, value); }
     void restoreIdleControls() override { captionIdle = true; }
     bool reopensDeviceAtEnd() const override { return reopens; }
 
@@ -68,7 +64,6 @@ public:
         return 1;
     }
 
-    test::BlockingSink sink_;
     RunController& controller_;
     SharedContext& context_;
     bool captionIdle = false;
@@ -109,7 +104,7 @@ protected:
     SharedContext context;
     test::RecordingControl selector, format, refresh;
     RunController controller{context, loop.poster()};
-    TestPage page{loop, controller, context};
+    TestPage page{controller, context};
     int idles = 0;
 };
 
@@ -120,7 +115,7 @@ TEST_F(RunProtocolTest, RunDisablesMainControlsAndRestoresThemAtTheEnd)
     EXPECT_FALSE(format.enabled);
     EXPECT_FALSE(refresh.enabled);
     EXPECT_EQ(status.busy, 1);
-    EXPECT_EQ(status.progressWindow, &page.progressSink());
+    EXPECT_EQ(status.progressWindow, &controller.sink());
     ASSERT_TRUE(runToIdle());
     EXPECT_EQ(page.endStates, std::vector<int32_t>{RUN_DONE});
     EXPECT_TRUE(selector.enabled);
@@ -214,6 +209,46 @@ TEST_F(RunProtocolTest, RemovalMidRunFailsTheWorkerAndLeavesItsRecordValid)
     EXPECT_EQ(status.deviceCount, 0);
     EXPECT_EQ(running->listed, 0);
     EXPECT_FALSE(running->detached) << "cleared once the run was over";
+}
+
+// Reports until stopped; the owner below serves only the first three, so the
+// worker then waits in a report that nobody will serve.
+void ReportUntilStopped(SharedContext& context)
+{
+    context.status->setState(RUN_ACTIVE);
+    while (context.status->state() != RUN_STOP)
+        context.status->progressWindow->report(OP_ERASE, 0);
+    context.status->progressWindow->report(OP_ERASE, 0);
+}
+
+TEST_F(RunProtocolTest, PageGoingMidRunReleasesItsWaitingWorkerWithoutServingEvents)
+{
+    ASSERT_TRUE(controller.start(page, ReportUntilStopped));
+    ASSERT_TRUE(loop.pumpUntil([&] { return page.reports >= 3; }));
+    controller.release(page);  // returns although no event is served
+    EXPECT_FALSE(controller.thread().running());
+    EXPECT_FALSE(controller.active());
+    EXPECT_TRUE(selector.enabled);
+    EXPECT_EQ(volume->flushes, 1);
+    EXPECT_EQ(idles, 1);
+    // The report the worker was waiting in is dropped, not handled late.
+    loop.pumpUntil([] { return false; }, std::chrono::milliseconds(50));
+    EXPECT_EQ(page.reports, 3);
+    EXPECT_TRUE(controller.start(page, CopyingWorker));
+    ASSERT_TRUE(runToIdle());
+    EXPECT_EQ(page.endStates, std::vector<int32_t>{RUN_DONE});
+}
+
+TEST_F(RunProtocolTest, OwnerDestroyedMidRunJoinsItsWorkerWithoutServingEvents)
+{
+    auto owner = std::make_unique<RunController>(context, loop.poster());
+    TestPage other{*owner, context};
+    ASSERT_TRUE(owner->start(other, ReportUntilStopped));
+    ASSERT_TRUE(loop.pumpUntil([&] { return other.reports >= 3; }));
+    owner.reset();
+    loop.pumpUntil([] { return false; }, std::chrono::milliseconds(50));
+    EXPECT_EQ(other.reports, 3);
+    EXPECT_EQ(status.state(), RUN_STOP);
 }
 
 TEST(WorkerThread, FinishedRunsOnTheOwnersThreadAfterTheFunctionReturned)

@@ -45,7 +45,11 @@ public:
         this->startEnabled = startEnabled;
         states.push_back({running, startEnabled});
     }
-    void showFailure(const std::string& message) override { failures.push_back(message); }
+    void showFailure(const std::string& message, const std::string& detail) override
+    {
+        failures.push_back(message);
+        details.push_back(detail);
+    }
 
     std::vector<std::string> texts_of_log() const
     {
@@ -62,6 +66,7 @@ public:
     bool startEnabled = true;
     std::vector<std::pair<bool, bool>> states;
     std::vector<std::string> failures;
+    std::vector<std::string> details;
 };
 
 // A clock the test sets: elapsed seconds since the last restart, and a
@@ -72,9 +77,9 @@ struct ManualClock {
     uint64_t tick = 100000;
     uint64_t tickStep = 500;
 
-    ErrorScanClock clock()
+    RunClock clock()
     {
-        ErrorScanClock c;
+        RunClock c;
         c.elapsedSeconds = [this] { return elapsed.load(); };
         c.restart = [this] { ++restarts; };
         c.tickMs = [this] {
@@ -119,22 +124,19 @@ private:
 // The error scan page without widgets: presenter, maps, a recording view,
 // the worker on its own thread and the owner's event loop.
 struct ScanRig {
-    explicit ScanRig(DeviceRecord* device)
-        : presenter(context, view, writeMap, readMap, queue.poster(), clock.clock()),
-          sink(queue, [this](int32_t op, int64_t phase) {
-              reports.push_back({status.state(), phase});
-              if (onReport)
-                  onReport(phase);
-              return presenter.OnProgress(op, phase);
-          })
+    explicit ScanRig(DeviceRecord* device) : presenter(context, runs, view, writeMap, readMap, clock.clock())
     {
+        runs.onReport = [this](int32_t, int64_t phase) {
+            reports.push_back({status.state(), phase});
+            if (onReport)
+                onReport(phase);
+        };
         status.deviceCount = 1;
         status.deviceSelector = &selector;
         status.formatButton = &format;
         status.refreshButton = &refresh;
         context.status = &status;
         context.device = device;
-        presenter.setProgressSink(&sink);
     }
 
     // Runs a whole scan; false when the start was refused.
@@ -155,8 +157,8 @@ struct ScanRig {
     BlockMapCells writeMap, readMap;
     RecordingView view;
     ManualClock clock;
+    RunController runs{context, queue.poster()};
     ErrorScanPresenter presenter;
-    QueuedProgressSink sink;
     std::vector<std::pair<int32_t, int64_t>> reports;
     std::function<void(int64_t)> onReport;
 };

@@ -1,0 +1,134 @@
+#include "core/run/RunPresenter.h"
+
+#include "core/text/StringIds.h"
+#include "core/text/StringTable.h"
+
+namespace qv {
+
+const char* OutcomeName(RunOutcome outcome)
+{
+    switch (outcome) {
+    case RunOutcome::None: return "none";
+    case RunOutcome::Completed: return "completed";
+    case RunOutcome::Stopped: return "stopped";
+    case RunOutcome::Failed: return "failed";
+    case RunOutcome::TooLarge: return "too-large";
+    }
+    return "none";
+}
+
+RunPresenter::RunPresenter(SharedContext& context, RunController& runs, RunView& view, RunClock clock)
+    : context_(context), runs_(runs), view_(view), clock_(std::move(clock))
+{
+}
+
+RunPresenter::~RunPresenter()
+{
+    running_ = false;
+    runs_.release(*this);
+}
+
+bool RunPresenter::startRun(RunController::Worker worker, double throttleSeconds, int64_t alwaysValue)
+{
+    if (active() || !context_.device)
+        return false;
+    ReportThrottle throttle;
+    if (throttleSeconds > 0)
+        throttle = {throttleSeconds, alwaysValue, clock_.elapsedSeconds};
+    // The state is the worker's to set; a stale RUN_STOP must not end the
+    // new run before it has begun.
+    context_.status->setState(RUN_STARTING);
+    running_ = true;
+    outcome_ = RunOutcome::None;
+    failureText_.clear();
+    view_.showRunState(true, true);
+    if (runs_.start(*this, std::move(worker), std::move(throttle)))
+        return true;
+    running_ = false;
+    view_.showRunState(false, true);
+    return false;
+}
+
+bool RunPresenter::continueRun(RunController::Worker worker)
+{
+    context_.status->setState(RUN_STARTING);
+    return runs_.startNext(*this, std::move(worker));
+}
+
+void RunPresenter::Stop()
+{
+    runs_.requestStop();
+    finishRun();
+}
+
+void RunPresenter::finishRun()
+{
+    if (!running_)
+        return;
+    running_ = false;
+    switch (context_.status->state()) {
+    case RUN_DONE: outcome_ = RunOutcome::Completed; break;
+    case RUN_STOP: outcome_ = RunOutcome::Stopped; break;
+    case RUN_TOO_LARGE: outcome_ = RunOutcome::TooLarge; break;
+    default: outcome_ = RunOutcome::Failed; break;
+    }
+    if (outcome_ == RunOutcome::Failed)
+        failureText_ = FailureText(context_.status->failure);
+    runs_.EndRun(*this);
+}
+
+int64_t RunPresenter::OnProgress(int32_t operation, int64_t value)
+{
+    if (!running_)
+        return 1;
+    switch (context_.status->state()) {
+    case RUN_STARTING: onStarting(operation, value); break;
+    case RUN_ACTIVE: onActive(operation, value); break;
+    case RUN_STOP: onStopped(operation, value); break;
+    case RUN_DONE: onDone(operation, value); break;
+    case RUN_FAILED: onFailed(operation, value); break;
+    case RUN_TOO_LARGE: onTooLarge(operation, value); break;
+    default: break;
+    }
+    pushTexts();
+    return 1;
+}
+
+int RunPresenter::failureTextId() const
+{
+    return str::kTestCancelled;
+}
+
+void RunPresenter::onFailed(int32_t, int64_t)
+{
+    view_.showFailure(LoadText(failureTextId()), FailureText(context_.status->failure));
+    finishRun();
+}
+
+void RunPresenter::onTooLarge(int32_t, int64_t)
+{
+    view_.showFailure(LoadText(str::kSourceFileTooLarge), {});
+    finishRun();
+}
+
+void RunPresenter::restoreIdleControls()
+{
+    // Start stays off until the worker has ended and the drive is restored.
+    view_.showRunState(false, !runs_.thread().running());
+}
+
+void RunPresenter::workerEnded()
+{
+    // A worker that ended without its closing report still ends the run.
+    if (running_ && !nextWorker())
+        finishRun();
+}
+
+void RunPresenter::idleRestored()
+{
+    view_.showRunState(false, true);
+    if (onIdle)
+        onIdle();
+}
+
+}  // namespace qv

@@ -1,0 +1,146 @@
+#pragma once
+
+// The string table's ids by name. The texts are in strings/*.inc.
+namespace qv::str {
+
+// Application shell.
+inline constexpr int kMenuAbout = 101;
+inline constexpr int kLowLevelTest = 105;
+inline constexpr int kPerformance = 106;
+inline constexpr int kErase = 107;
+inline constexpr int kErrorScan = 110;
+inline constexpr int kStop = 112;
+inline constexpr int kInformation = 122;
+inline constexpr int kRecovery = 144;
+inline constexpr int kProductName = 155;
+inline constexpr int kBackup = 158;
+inline constexpr int kSourceFileTooLarge = 159;
+inline constexpr int kSaveSnapshotTip = 181;
+inline constexpr int kRefreshTip = 182;
+inline constexpr int kFormatTip = 183;
+inline constexpr int kTestRunningCannotClose = 235;
+
+// Units.
+inline constexpr int kMegabytes = 201;
+inline constexpr int kMegabytesPerSecond = 202;
+inline constexpr int kKilobytes = 203;
+inline constexpr int kKilobytesPerSecond = 204;
+inline constexpr int kGigabytes = 206;
+
+// Charts.
+inline constexpr int kSpeedChartTitle = 177;
+inline constexpr int kFileSizeChartTitle = 234;
+inline constexpr int kSector = 211;
+
+// Runs of the pages.
+inline constexpr int kTestCancelled = 209;
+
+// Error scan.
+inline constexpr int kStart = 111;
+inline constexpr int kStage = 113;
+inline constexpr int kWriteErrors = 114;
+inline constexpr int kReadErrors = 115;
+inline constexpr int kCheckForErrors = 116;
+inline constexpr int kTimeTaken = 117;
+inline constexpr int kAverageWriteSpeed = 118;
+inline constexpr int kAverageReadSpeed = 119;
+inline constexpr int kWriteTest = 120;
+inline constexpr int kReadTest = 121;
+inline constexpr int kStartErrorScanTip = 185;
+inline constexpr int kPassesTip = 190;
+inline constexpr int kScanWriteTestBox = 14601;
+inline constexpr int kScanReadTestBox = 14602;
+inline constexpr int kScanPasses = 14603;
+inline constexpr int kScanWriting = 14604;
+inline constexpr int kScanReading = 14605;
+inline constexpr int kScanErrors = 14606;
+inline constexpr int kScanSpeed = 14607;
+inline constexpr int kScanPosition = 14608;
+
+// Device list.
+inline constexpr int kNoDevices = 180;
+
+// File recovery.
+inline constexpr int kReadError = 109;
+inline constexpr int kFileColumn = 145;
+inline constexpr int kLengthColumn = 149;
+inline constexpr int kNoFilesSelected = 152;
+inline constexpr int kAllSupportedFormats = 153;
+inline constexpr int kSearchFilesTip = 187;
+inline constexpr int kRecoverSelectedTip = 188;
+inline constexpr int kChooseFormatTip = 189;
+
+// About dialog.
+inline constexpr int kAboutTitle = 10001;
+inline constexpr int kAboutVersion = 10002;
+inline constexpr int kAboutLink = 10003;
+inline constexpr int kAboutDescription = 10004;
+inline constexpr int kAboutCopyright = 10005;
+inline constexpr int kAboutOk = 10006;
+
+// Main window.
+inline constexpr int kWindowTitle = 10201;
+inline constexpr int kDeviceLabel = 10202;
+inline constexpr int kFormatButton = 10203;
+inline constexpr int kSnapshotButton = 10204;
+inline constexpr int kFileMenu = 10205;
+inline constexpr int kServiceMenu = 10206;
+inline constexpr int kHelpMenu = 10207;
+inline constexpr int kAttachImageItem = 10208;
+inline constexpr int kDetachImageItem = 10209;
+inline constexpr int kImageFilter = 10210;
+inline constexpr int kPermissionNote = 10211;
+inline constexpr int kCannotOpenImage = 10212;
+inline constexpr int kPngFilter = 10213;
+inline constexpr int kSnapshotItem = 32774;
+inline constexpr int kExitItem = 32775;
+inline constexpr int kFormatItem = 32776;
+inline constexpr int kLanguageMenu = 32777;
+inline constexpr int kManualItem = 32778;
+inline constexpr int kAboutItem = 32779;
+
+// Format dialog.
+inline constexpr int kFormatTitle = 10301;
+inline constexpr int kFormatFileSystem = 10302;
+inline constexpr int kFormatVolumeLabel = 10303;
+inline constexpr int kFormatQuick = 10304;
+inline constexpr int kFormatStart = 10305;
+inline constexpr int kFormatClose = 10306;
+inline constexpr int kFormatWarning = 10307;
+inline constexpr int kFormatting = 10308;
+inline constexpr int kFormatComplete = 10309;
+inline constexpr int kFormatFailed = 10310;
+inline constexpr int kFormatNoTool = 10311;
+inline constexpr int kFormatCannotUnmount = 10312;
+inline constexpr int kFormatCannotStart = 10313;
+inline constexpr int kFormatDevice = 10314;
+inline constexpr int kFormatToolExitCode = 10315;
+
+// Write-warning dialog.
+inline constexpr int kWarningTitle = 13401;
+inline constexpr int kWarningEnableWrite = 13402;
+inline constexpr int kWarningText = 13403;
+inline constexpr int kWarningOk = 13404;
+inline constexpr int kWarningCancel = 13405;
+
+// Failure records: what failed, on what.
+inline constexpr int kFailedOpen = 40000;
+inline constexpr int kFailedRead = 40001;
+inline constexpr int kFailedWrite = 40002;
+inline constexpr int kFailedMemory = 40003;
+inline constexpr int kFailedCreate = 40004;
+inline constexpr int kFailedFlush = 40005;
+
+// Language selection, snapshot, manual.
+inline constexpr int kFileWriteError = 156;
+inline constexpr int kRestartForLanguage = 176;
+inline constexpr int kManualNotFound = 40503;
+inline constexpr int kNoPdfViewer = 40504;
+
+// Sector viewer (dialog 145).
+inline constexpr int kSectorViewer = 108;
+inline constexpr int kSectorViewerItem = 40500;
+inline constexpr int kSectorLabel = 40501;
+inline constexpr int kReadButton = 40502;
+
+}  // namespace qv::str

@@ -1,0 +1,292 @@
+#include "tools/cli/CommandRunner.h"
+
+#include "core/text/Language.h"
+#include "core/text/StringTable.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace qv::cli {
+namespace {
+
+// The run state a Ctrl-C stops (a lock-free atomic store is signal-safe).
+std::atomic<int32_t>* interruptTarget = nullptr;
+
+void onInterrupt(int)
+{
+    if (interruptTarget)
+        interruptTarget->store(RUN_STOP, std::memory_order_relaxed);
+}
+
+// Stops the command's run on SIGINT and SIGTERM while it lives.
+class InterruptStops {
+public:
+    explicit InterruptStops(std::atomic<int32_t>& state)
+    {
+        interruptTarget = &state;
+        struct sigaction action = {};
+        action.sa_handler = onInterrupt;
+        sigaction(SIGINT, &action, &oldInt_);
+        sigaction(SIGTERM, &action, &oldTerm_);
+    }
+    ~InterruptStops()
+    {
+        sigaction(SIGINT, &oldInt_, nullptr);
+        sigaction(SIGTERM, &oldTerm_, nullptr);
+        interruptTarget = nullptr;
+    }
+
+private:
+    struct sigaction oldInt_ = {}, oldTerm_ = {};
+};
+
+const Option kCommonOptions[] = {
+    {"--image", "FILE", "work on an image file as the drive"},
+    {"--json", nullptr, "print one JSON object with the run's settings, figures and outcome"},
+};
+
+const Option* findOption(const CommandSpec& spec, const std::string& name)
+{
+    for (const Option& option : spec.options)
+        if (name == option.name)
+            return &option;
+    for (const Option& option : kCommonOptions)
+        if (name == option.name && (spec.needsDrive || name != "--image"))
+            return &option;
+    return nullptr;
+}
+
+}  // namespace
+
+std::string HelpText(const CommandSpec& spec)
+{
+    std::string text = std::string("usage: quorvane-cli ") + spec.name + (spec.needsDrive ? " DRIVE" : "");
+    for (const char* operand : spec.operands)
+        text += std::string(" ") + operand;
+    for (const Option& option : spec.options)
+        text += std::string(" [") + option.name + (option.value ? std::string(" ") + option.value : "") + "]";
+    text += " [--json]\n\n" + std::string(spec.description) + "\n";
+    if (spec.needsDrive)
+        text += "DRIVE is a kernel name (sdb), a device node (/dev/sdb) or --image FILE.\n";
+    auto line = [&text](const Option& option) {
+        std::string head = std::string(option.name) + (option.value ? std::string(" ") + option.value : "");
+        char row[256];
+        std::snprintf(row, sizeof row, "  %-18s %s\n", head.c_str(), option.help);
+        text += row;
+    };
+    for (const Option& option : spec.options)
+        line(option);
+    for (const Option& option : kCommonOptions)
+        if (spec.needsDrive || std::string(option.name) != "--image")
+            line(option);
+    return text + spec.exitCodes;
+}
+
+int ExitCodeFor(RunOutcome outcome, bool faultsFound)
+{
+    if (outcome == RunOutcome::Completed)
+        return faultsFound ? kExitFindings : kExitOk;
+    return kExitFailed;
+}
+
+CommandRun::CommandRun(const CommandSpec& spec) : spec_(spec), tty_(isatty(STDERR_FILENO))
+{
+    runs_ = std::make_unique<RunController>(session_.context(), queue_.poster());
+    runs_->onIdle = [this] { session_.drives().RunEnded(); };
+}
+
+CommandRun::~CommandRun()
+{
+    clearProgress();
+}
+
+bool CommandRun::flag(const char* name) const
+{
+    for (const auto& [key, v] : options_)
+        if (key == name)
+            return true;
+    return false;
+}
+
+std::string CommandRun::value(const char* name) const
+{
+    std::string found;
+    for (const auto& [key, v] : options_)
+        if (key == name)
+            found = v;
+    return found;
+}
+
+std::vector<std::string> CommandRun::values(const char* name) const
+{
+    std::vector<std::string> found;
+    for (const auto& [key, v] : options_)
+        if (key == name)
+            found.push_back(v);
+    return found;
+}
+
+namespace {
+
+bool parseNumber(const std::string& text, long* out)
+{
+    char* end = nullptr;
+    *out = std::strtol(text.c_str(), &end, 10);
+    return !text.empty() && !*end;
+}
+
+}  // namespace
+
+long CommandRun::number(const char* name, long fallback) const
+{
+    long n = fallback;
+    return flag(name) && parseNumber(value(name), &n) ? n : fallback;
+}
+
+int CommandRun::begin(const std::vector<std::string>& args)
+{
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string name = args[i], v;
+        const size_t equals = name.find('=');
+        if (name.rfind("--", 0) == 0 && equals != std::string::npos) {
+            v = name.substr(equals + 1);
+            name.resize(equals);
+        }
+        if (name.empty() || name[0] != '-' || name == "-") {
+            positional_.push_back(name);
+            continue;
+        }
+        const Option* option = findOption(spec_, name);
+        if (!option)
+            return usage("unknown option '" + name + "'");
+        if (option->value && equals == std::string::npos) {
+            if (i + 1 >= args.size())
+                return usage(name + " needs " + option->value);
+            v = args[++i];
+        } else if (!option->value && equals != std::string::npos) {
+            return usage(name + " takes no value");
+        }
+        long n = 0;
+        if (option->max > option->min && (!parseNumber(v, &n) || n < option->min || n > option->max))
+            return usage(name + " takes a number from " + std::to_string(option->min) + " to " +
+                         std::to_string(option->max));
+        options_.push_back({name, v});
+    }
+    json_ = flag("--json");
+    if (!spec_.needsDrive)
+        return 0;
+
+    const std::vector<std::string> images = values("--image");
+    const size_t operands = spec_.operands.size();
+    if (images.size() > 1 || (images.size() == 1 && positional_.size() > operands) ||
+        (images.empty() && positional_.size() > 1 + operands))
+        return usage("one drive at a time (a kernel name, a device node or --image FILE)");
+    std::string target;
+    if (!images.empty()) {
+        drivePath_ = images.front();
+        target = session_.attachImage(drivePath_);
+    } else if (!positional_.empty()) {
+        target = positional_.front();
+        drivePath_ = target[0] == '/' ? target : "/dev/" + target;
+        if (target[0] == '/')
+            target = session_.attachNode(target);
+        positional_.erase(positional_.begin());
+    } else {
+        return usage("no drive given (a kernel name such as sdb, a device node, or --image FILE)");
+    }
+    if (positional_.size() != operands)
+        return usage(std::string("give ") + spec_.operands.front() + " after the drive");
+    session_.enumerate();
+    std::string error;
+    if (!session_.select(target, drivePath_, &error))
+        return fail(error);
+    if (record().handle)
+        drivePath_ = record().handle->path();
+    driveName_ = target;
+    return 0;
+}
+
+void CommandRun::runToIdle(const RunPresenter& presenter)
+{
+    queue_.runUntil([&] { return !presenter.active(); });
+    clearProgress();
+}
+
+void CommandRun::showProgress(const std::string& line)
+{
+    if (!tty_ || json_)
+        return;
+    std::fprintf(stderr, "\r\033[K%s", line.c_str());
+    progressShown_ = true;
+}
+
+void CommandRun::clearProgress()
+{
+    if (progressShown_)
+        std::fprintf(stderr, "\r\033[K");
+    progressShown_ = false;
+}
+
+void CommandRun::note(const std::string& message)
+{
+    clearProgress();
+    lastMessage_ = message;
+    std::fprintf(stderr, "quorvane-cli %s: %s\n", spec_.name, message.c_str());
+}
+
+int CommandRun::usage(const std::string& message)
+{
+    note(message);
+    return kExitUsage;
+}
+
+int CommandRun::fail(const std::string& message)
+{
+    note(message);
+    return kExitFailed;
+}
+
+nlohmann::json CommandRun::driveJson()
+{
+    if (!context().device)
+        return nullptr;
+    const DeviceRecord& r = record();
+    return {{"name", driveName_},
+            {"path", drivePath_},
+            {"product", std::string(r.productText, strnlen(r.productText, sizeof r.productText))},
+            {"revision", std::string(r.revisionText, strnlen(r.revisionText, sizeof r.revisionText))},
+            {"sectors", r.sectorCount}};
+}
+
+int CommandRun::finish(nlohmann::json object, int exitCode)
+{
+    clearProgress();
+    if (!json_)
+        return exitCode;
+    nlohmann::json out = {{"command", spec_.name}};
+    if (spec_.needsDrive)
+        out["drive"] = driveJson();
+    out.update(object);
+    out["exit_code"] = exitCode;
+    std::printf("%s\n", out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+    std::fflush(stdout);
+    return exitCode;
+}
+
+int RunCommand(const CommandSpec& spec, const std::vector<std::string>& args, int (*body)(CommandRun&))
+{
+    UseEnglishTexts(WantEnglish());
+    CommandRun run(spec);
+    if (const int code = run.begin(args)) {
+        if (!run.json())
+            return code;
+        return run.finish({{"outcome", code == kExitUsage ? "usage" : "failed"}, {"failure", run.lastMessage()}},
+                          code);
+    }
+    InterruptStops stops(run.context().status->runState);
+    return body(run);
+}
+
+}  // namespace qv::cli

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "core/device/DrivePlatform.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace qv {
+class LanguageLibrary;
+}
+
+namespace qv::ui {
+
+struct MainOptions {
+    // Image files attached as drives (--image).
+    std::vector<std::string> images;
+    // The kernel's disks and their arrivals; off in the window tests.
+    bool systemDrives = true;
+    // The application's language library (none: the menu offers the
+    // program's own language alone) and how the program starts again after
+    // a language was chosen.
+    LanguageLibrary* languages = nullptr;
+    std::function<void()> restart;
+};
+
+// The system behind the main window, reached through core interfaces only:
+// the kernel's disks, image files as drives, the watch on arrivals, the
+// formatter. Wired in one place (MakeMainPlatform) and owned by the
+// application object for the life of the window.
+struct MainPlatform {
+    std::unique_ptr<CandidateProvider> systemDrives;  // null: none listed
+    std::unique_ptr<ImageDrives> images;
+    // Starts delivering arrivals and removals to drives; empty: none.
+    std::function<std::unique_ptr<DriveEvents>(SlotDriveSource&, DriveList&)> watchDrives;
+    std::unique_ptr<VolumeFormatter> formatter;
+    LanguageLibrary* languages = nullptr;
+    std::function<void()> restart;
+};
+
+// The Linux platform for the options, with their images attached.
+std::unique_ptr<MainPlatform> MakeMainPlatform(const MainOptions& options);
+
+}  // namespace qv::ui

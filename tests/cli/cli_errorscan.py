@@ -1,0 +1,43 @@
+#!/usr/bin/env python3
+"""The command-line tool's error scan on image files: the failure line of a
+missing image, and the one JSON object of a run with its figures."""
+import json, os, subprocess, sys, tempfile
+
+cli = sys.argv[1]
+env = dict(os.environ, QUORVANE_LANG="en")
+failed = []
+
+
+def check(what, ok):
+    print(("ok   " if ok else "FAIL ") + what)
+    if not ok:
+        failed.append(what)
+
+
+def run(*args):
+    return subprocess.run([cli, *args], capture_output=True, text=True, env=env, timeout=120)
+
+
+p = run("errorscan", "--image", "/missing.img")
+check("missing image: exit code 3", p.returncode == 3)
+check("missing image: says what failed on what",
+      "cannot open /missing.img: No such file or directory" in p.stderr)
+
+with tempfile.TemporaryDirectory() as folder:
+    image = os.path.join(folder, "stick.img")
+    with open(image, "wb") as f:
+        f.truncate(4 << 20)
+    p = run("errorscan", "--image", image, "--write", "--yes", "--passes", "2", "--json")
+    lines = p.stdout.splitlines()
+    check("json: one line on stdout", len(lines) == 1)
+    result = json.loads(lines[0]) if len(lines) == 1 else {}
+    check("json: exit code 0 in the object and of the process", result.get("exit_code") == 0 == p.returncode)
+    check("json: completed both passes", result.get("outcome") == "completed"
+          and result.get("result", {}).get("passes_done") == 2)
+    check("json: no faults", [result.get("result", {}).get(k) for k in
+                               ("write_errors", "read_errors", "differing_bytes")] == [0, 0, 0])
+    check("json: the drive and the settings", result.get("drive", {}).get("path") == image
+          and result.get("settings") == {"write": True, "read": True, "passes": 2})
+    check("json: log lines on stderr", p.stderr.count("Stage: ") == 4)
+
+sys.exit(1 if failed else 0)
