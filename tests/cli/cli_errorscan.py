@@ -1,22 +1,9 @@
 #!/usr/bin/env python3
 """The command-line tool's error scan on image files: the failure line of a
 missing image, and the one JSON object of a run with its figures."""
-import json, os, subprocess, sys, tempfile
+import json, os, tempfile
 
-cli = sys.argv[1]
-env = dict(os.environ, QUORVANE_LANG="en")
-failed = []
-
-
-def check(what, ok):
-    print(("ok   " if ok else "FAIL ") + what)
-    if not ok:
-        failed.append(what)
-
-
-def run(*args):
-    return subprocess.run([cli, *args], capture_output=True, text=True, env=env, timeout=120)
-
+from clitest import check, done, run
 
 p = run("errorscan", "--image", "/missing.img")
 check("missing image: exit code 3", p.returncode == 3)
@@ -40,4 +27,4 @@ with tempfile.TemporaryDirectory() as folder:
           and result.get("settings") == {"write": True, "read": True, "passes": 2})
     check("json: log lines on stderr", p.stderr.count("Stage: ") == 4)
 
-sys.exit(1 if failed else 0)
+done()

@@ -1,22 +1,9 @@
 #!/usr/bin/env python3
 """The command-line tool's sector listing on an image file: the listing,
 several sectors, a number past the end, and bad arguments."""
-import json, os, subprocess, sys, tempfile
+import json, os, tempfile
 
-cli = sys.argv[1]
-env = dict(os.environ, QUORVANE_LANG="en")
-failed = []
-
-
-def check(what, ok):
-    print(("ok   " if ok else "FAIL ") + what)
-    if not ok:
-        failed.append(what)
-
-
-def run(*args):
-    return subprocess.run([cli, "sector", *args], capture_output=True, text=True, env=env, timeout=60)
-
+from clitest import check, done, run
 
 with tempfile.TemporaryDirectory() as folder:
     image = os.path.join(folder, "stick.img")
@@ -27,7 +14,7 @@ with tempfile.TemporaryDirectory() as folder:
         f.seek(5 * 512)
         f.write(b"Hello")
 
-    p = run("--image", image, "32")
+    p = run("sector", "--image", image, "32")
     lines = p.stdout.splitlines()
     check("one sector: 32 lines of 70 characters", p.returncode == 0 and len(lines) == 32
           and all(len(line) == 70 for line in lines))
@@ -35,16 +22,16 @@ with tempfile.TemporaryDirectory() as folder:
           lines and lines[0] == "000: " + "20 " * 16 + " " + "." * 16)
     check("the last line starts at 1F0", lines and lines[-1].startswith("1F0: "))
 
-    p = run("--image", image, "5", "--count", "2")
+    p = run("sector", "--image", image, "5", "--count", "2")
     lines = p.stdout.splitlines()
     check("two sectors under headings", p.returncode == 0 and lines[0] == "Sector 5" and "Sector 6" in lines
           and lines[1].endswith("Hello..........."))
 
-    p = run("--image", image, "4096")
+    p = run("sector", "--image", image, "4096")
     check("past the end: exit 3 and says so", p.returncode == 3 and "is past the end" in p.stderr
           and image in p.stderr and p.stdout == "")
 
-    p = run("--image", image, "4094", "--count", "3", "--json")
+    p = run("sector", "--image", image, "4094", "--count", "3", "--json")
     result = json.loads(p.stdout) if p.stdout.strip() else {}
     check("json: the sectors read before the end, then the failure",
           p.returncode == 3 and result.get("outcome") == "failed"
@@ -52,7 +39,7 @@ with tempfile.TemporaryDirectory() as folder:
 
     for args, what in ((["--image", image], "no number"), (["--image", image, "-5"], "negative number"),
                        (["--image", image, "12x"], "not a number"), (["--image", image, "1", "2"], "two numbers")):
-        p = run(*args)
+        p = run("sector", *args)
         check("bad arguments (%s): exit 2" % what, p.returncode == 2 and p.stdout == "")
 
-sys.exit(1 if failed else 0)
+done()
