@@ -2,7 +2,6 @@
 // same language, and the QSettings profile store.
 #include "core/settings/Settings.h"
 #include "core/text/StringTable.h"
-#include "core/text/Language.h"
 #include "core/text/Languages.h"
 #include "ui/app/Language.h"
 #include "ui/app/QtProfileStore.h"
@@ -50,19 +49,6 @@ private slots:
         QTranslator translator;
         QVERIFY(!InstallEnglish(*QCoreApplication::instance(), translator, empty.path()));
         QCOMPARE(LoadText(122), BuiltinText(122));
-    }
-
-    // The command-line tool's rule (the window goes by the language library).
-    void languageComesFromTheEnvironment()
-    {
-        QVERIFY(qv::WantEnglishFrom("en", "", "", "", "ru_RU.UTF-8"));
-        QVERIFY(!qv::WantEnglishFrom("ru", "en_US", "", "", ""));
-        QVERIFY(qv::WantEnglishFrom("", "en_GB:ru", "ru_RU.UTF-8", "", ""));
-        QVERIFY(!qv::WantEnglishFrom("", "ru:en", "", "", "en_US.UTF-8"));
-        QVERIFY(qv::WantEnglishFrom("", "", "en_US.UTF-8", "ru_RU.UTF-8", ""));
-        QVERIFY(qv::WantEnglishFrom("", "", "", "", "en_US.UTF-8"));
-        QVERIFY(!qv::WantEnglishFrom("", "", "", "", "C.UTF-8"));
-        QVERIFY(!qv::WantEnglishFrom("", "", "", "", ""));
     }
 
     void germanFileTranslatesEveryEntryAndQtsDialogsFollow()

@@ -84,6 +84,33 @@ std::array<LanguageId, 6> PreferredCandidates(LanguageId setting, const LocaleEn
     };
 }
 
+LanguageId FirstAcceptedLanguage(const std::array<LanguageId, 6>& candidates,
+                                 const std::function<bool(LanguageId)>& accepts)
+{
+    for (LanguageId c : candidates) {
+        if (c == 0)
+            continue;
+        if (accepts(c))
+            return c;
+        if (c < 0x400)
+            continue;
+        const LanguageId primary = LanguageId(c & 0x3FF);
+        if (accepts(primary))
+            return primary;
+        if ((c >> 10) != 1 && accepts(LanguageId(primary | 0x400)))
+            return LanguageId(primary | 0x400);
+    }
+    return 0;
+}
+
+LanguageId BuiltinTextLanguage(const LocaleEnvironment& environment)
+{
+    const LanguageId chosen = FirstAcceptedLanguage(PreferredCandidates(0, environment, kRussian), [](LanguageId id) {
+        return id == kRussian || id == kEnglishUS || id == kGerman;
+    });
+    return chosen ? chosen : kRussian;
+}
+
 LanguageLibrary::LanguageLibrary(TranslationLoader& loader, std::vector<std::string> folders, std::string baseName,
                                  LanguageId ownLanguage, LocaleEnvironment environment)
     : ownLanguage(ownLanguage), loader_(loader), folders_(std::move(folders)), baseName_(std::move(baseName)),
@@ -100,25 +127,10 @@ void LanguageLibrary::LoadPreferredLanguage(const ProfileStore& store)
 {
     const int32_t stored = ReadProfileInt(store, kLanguageIdKey, 0);
     const LanguageId setting = stored > 0 && stored <= 0xFFFF ? LanguageId(stored) : 0;
-    for (LanguageId candidate : PreferredCandidates(setting, environment_, ownLanguage))
-        if (candidate != 0 && tryFamily(candidate))
-            return;
-}
-
-bool LanguageLibrary::tryFamily(LanguageId c)
-{
-    currentLanguage = c;
-    if (TryLanguage())
-        return true;
-    if (c < 0x400)
-        return false;
-    currentLanguage = LanguageId(c & 0x3FF);
-    if (TryLanguage())
-        return true;
-    if ((c >> 10) == 1)
-        return false;
-    currentLanguage = LanguageId((c & 0x3FF) | 0x400);
-    return TryLanguage();
+    FirstAcceptedLanguage(PreferredCandidates(setting, environment_, ownLanguage), [this](LanguageId id) {
+        currentLanguage = id;
+        return TryLanguage();
+    });
 }
 
 bool LanguageLibrary::TryLanguage()

@@ -3,6 +3,7 @@
 #include "core/text/Languages.h"
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -53,6 +54,18 @@ LocaleEnvironment ReadLocaleEnvironment();
 std::array<LanguageId, 6> PreferredCandidates(LanguageId setting, const LocaleEnvironment& environment,
                                               LanguageId own);
 
+// The family rule over the candidates in order: for a candidate c (0 is
+// skipped), c, then its primary language alone (c AND 0x3FF) when c has a
+// sublanguage, then the primary language's first sublanguage when c's was
+// another. The first id accepted is returned; 0 when none is.
+LanguageId FirstAcceptedLanguage(const std::array<LanguageId, 6>& candidates,
+                                 const std::function<bool(LanguageId)>& accepts);
+
+// The language of the built-in table's texts for a program without
+// translation files or settings (the command-line tool): the window's rule
+// over the environment, among Russian, English and German.
+LanguageId BuiltinTextLanguage(const LocaleEnvironment& environment);
+
 // Menu command ids of the language sub-menu: the first plus the index in
 // languages.
 inline constexpr int kLanguageCommandFirst = 28416;
@@ -94,8 +107,6 @@ public:
     std::unique_ptr<Translation> resourceModule;
 
 private:
-    bool tryFamily(LanguageId candidate);
-
     TranslationLoader& loader_;
     std::vector<std::string> folders_;
     std::string baseName_;

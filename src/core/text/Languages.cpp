@@ -100,10 +100,12 @@ LanguageId LanguageFromLocale(const std::string& localeIn)
     for (const LanguageInfo& l : kLanguages)
         if (locale == l.locale)
             return l.id;
+    // A language alone, or in a territory the table does not know, is the
+    // language's first entry: a bare primary id would never load.
     const std::string language = locale.substr(0, locale.find('_'));
     for (const LanguageInfo& l : kLanguages)
         if (sameLanguage(l.locale, language))
-            return LanguageId(l.id & 0x3FF);
+            return l.id;
     return 0;
 }
 

@@ -32,7 +32,7 @@ LanguageId LanguageFromAbbreviation(const std::string& abbreviation);
 
 // The id of a POSIX locale name ("de_CH.UTF-8@euro" gives 0x0807). A known
 // language in an unknown territory, or without one ("de"), gives the
-// primary language alone (0x0007); "C", "POSIX", empty and unknown give 0.
+// language's first entry (0x0407); "C", "POSIX", empty and unknown give 0.
 LanguageId LanguageFromLocale(const std::string& locale);
 
 // The text a menu shows for a language: its native name, else

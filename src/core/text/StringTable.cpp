@@ -1,5 +1,7 @@
 #include "core/text/StringTable.h"
 
+#include "core/text/Languages.h"
+
 #include <algorithm>
 #include <array>
 #include <vector>
@@ -43,10 +45,10 @@ std::function<std::string(int)>& provider()
     return p;
 }
 
-bool& englishWanted()
+uint16_t& builtinLanguage()
 {
-    static bool english = false;
-    return english;
+    static uint16_t language = kRussian;
+    return language;
 }
 
 }  // namespace
@@ -81,7 +83,16 @@ std::string LoadText(int id)
         if (!text.empty())
             return text;
     }
-    return englishWanted() ? EnglishText(id) : BuiltinText(id);
+    switch (builtinLanguage()) {
+    case kEnglishUS:
+        return EnglishText(id);
+    case kGerman: {
+        std::string german = GermanText(id);
+        return german.empty() ? EnglishText(id) : german;
+    }
+    default:
+        return BuiltinText(id);
+    }
 }
 
 void SetTextProvider(std::function<std::string(int)> p)
@@ -89,9 +100,14 @@ void SetTextProvider(std::function<std::string(int)> p)
     provider() = std::move(p);
 }
 
+void UseBuiltinLanguage(uint16_t language)
+{
+    builtinLanguage() = language;
+}
+
 void UseEnglishTexts(bool english)
 {
-    englishWanted() = english;
+    UseBuiltinLanguage(english ? kEnglishUS : kRussian);
 }
 
 }  // namespace qv

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <span>
 #include <string>
@@ -33,8 +34,12 @@ std::string GermanText(int id);
 // it. The provider returns an empty string for ids it does not know.
 void SetTextProvider(std::function<std::string(int)> provider);
 
-// Makes LoadText answer in English without a translator (the CLI on an
-// English locale).
+// The language LoadText answers in without a provider, from the table's
+// own columns: Russian (0x0419), English (0x0409) or German (0x0407); a
+// German text not written yet falls back to the English one. For the
+// command-line tool and the tests.
+void UseBuiltinLanguage(uint16_t language);
+// UseBuiltinLanguage of English or Russian.
 void UseEnglishTexts(bool english);
 
 }  // namespace qv

@@ -1,6 +1,6 @@
 #include "tools/cli/CommandRunner.h"
 
-#include "core/text/Language.h"
+#include "core/text/LanguageLibrary.h"
 #include "core/text/StringTable.h"
 
 #include <csignal>
@@ -277,7 +277,7 @@ int CommandRun::finish(nlohmann::json object, int exitCode)
 
 int RunCommand(const CommandSpec& spec, const std::vector<std::string>& args, int (*body)(CommandRun&))
 {
-    UseEnglishTexts(WantEnglish());
+    UseBuiltinLanguage(BuiltinTextLanguage(ReadLocaleEnvironment()));
     CommandRun run(spec);
     if (const int code = run.begin(args)) {
         if (!run.json())

@@ -2,6 +2,7 @@
 // a temporary folder.
 #include "core/settings/Settings.h"
 #include "core/text/LanguageLibrary.h"
+#include "core/text/StringTable.h"
 
 #include <gtest/gtest.h>
 
@@ -168,8 +169,9 @@ TEST(LanguageNames, TableAndLocaleMapping)
     EXPECT_EQ(LanguageName(kGerman), "Deutsch");
     EXPECT_EQ(LanguageName(kRussian), "Русский");
     EXPECT_EQ(LanguageFromLocale("de_CH.UTF-8@euro"), 0x0807);
-    EXPECT_EQ(LanguageFromLocale("de"), 0x0007);
-    EXPECT_EQ(LanguageFromLocale("de_BE"), 0x0007);
+    EXPECT_EQ(LanguageFromLocale("de"), kGerman);
+    EXPECT_EQ(LanguageFromLocale("de_BE"), kGerman);
+    EXPECT_EQ(LanguageFromLocale("en"), kEnglishUS);
     EXPECT_EQ(LanguageFromLocale("C.UTF-8"), 0);
     EXPECT_EQ(LanguageFromLocale("xx_YY"), 0);
     EXPECT_EQ(LanguageFromAbbreviation("deu"), kGerman);
@@ -190,5 +192,37 @@ TEST(LanguageCandidates, ComeInTheirOrderFromSettingEnvironmentAndSystemFile)
     e.quorvaneLang = "de";
     e.systemLocale = "LANG=pl_PL.UTF-8\n";
     const auto d = PreferredCandidates(0, e, kRussian);
-    EXPECT_EQ(d, (std::array<LanguageId, 6>{0, 0x0007, 0x0415, 0x0410, 0x0415, kRussian}));
+    EXPECT_EQ(d, (std::array<LanguageId, 6>{0, kGerman, 0x0415, 0x0410, 0x0415, kRussian}));
+}
+
+TEST(BuiltinTextLanguage, FollowsTheWindowsRuleAmongTheTablesOwnLanguages)
+{
+    auto language = [](std::string quorvaneLang, std::string languageList, std::string lcAll, std::string lang,
+                       std::string system = "") {
+        LocaleEnvironment e;
+        e.quorvaneLang = std::move(quorvaneLang);
+        e.language = std::move(languageList);
+        e.lcAll = std::move(lcAll);
+        e.lang = std::move(lang);
+        e.systemLocale = std::move(system);
+        return BuiltinTextLanguage(e);
+    };
+    EXPECT_EQ(language("en", "", "", "ru_RU.UTF-8"), kEnglishUS);
+    EXPECT_EQ(language("ru", "en_US", "", ""), kRussian);
+    EXPECT_EQ(language("", "en_GB:ru", "ru_RU.UTF-8", ""), kEnglishUS);
+    EXPECT_EQ(language("", "ru:en", "", "en_US.UTF-8"), kRussian);
+    EXPECT_EQ(language("", "", "de_AT.UTF-8", ""), kGerman);
+    EXPECT_EQ(language("", "", "", "fr_FR.UTF-8"), kRussian);
+    EXPECT_EQ(language("", "", "", "C.UTF-8", "LANG=de_DE.UTF-8\n"), kGerman);
+    EXPECT_EQ(language("", "", "", ""), kRussian);
+}
+
+TEST(BuiltinTexts, GermanFallsBackToEnglishWhereATextIsNotWrittenYet)
+{
+    UseBuiltinLanguage(kGerman);
+    EXPECT_EQ(LoadText(10202), GermanText(10202));
+    for (const StringEntry& entry : StringTable())
+        EXPECT_EQ(LoadText(entry.id), entry.german ? std::string(entry.german) : std::string(entry.english));
+    UseEnglishTexts(false);
+    EXPECT_EQ(LoadText(10202), BuiltinText(10202));
 }
