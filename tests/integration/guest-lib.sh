@@ -17,3 +17,14 @@ disk_with_serial() {
         [[ $(cat "$u/serial" 2>/dev/null) == "$1" ]] && { echo "${b##*/}"; return; }
     done
 }
+
+# On the host: exits 77 (skipped) unless the guest kit behind the run
+# script $1 is set up.
+require_usbvm_kit() {
+    local cache=${USBVM_CACHE:-${XDG_CACHE_HOME:+$XDG_CACHE_HOME/usbvm}}
+    cache=${cache:-/var/cache/usbvm}
+    if [[ ! -x $1 || ! -e $cache/current ]] || ! command -v qemu-system-x86_64 >/dev/null; then
+        echo "SKIP: the emulated-USB guest kit is not set up"
+        exit 77
+    fi
+}

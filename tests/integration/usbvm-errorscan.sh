@@ -64,12 +64,7 @@ fi
 run=$1 cli=$2 work=$3
 self=$(readlink -f "$0")
 checker=$(dirname "$self")/check-pattern.py
-cache=${USBVM_CACHE:-${XDG_CACHE_HOME:+$XDG_CACHE_HOME/usbvm}}
-cache=${cache:-/var/cache/usbvm}
-if [[ ! -x $run || ! -e $cache/current ]] || ! command -v qemu-system-x86_64 >/dev/null; then
-    echo "SKIP: the emulated-USB guest kit is not set up"
-    exit 77
-fi
+require_usbvm_kit "$run"
 mkdir -p "$work"
 work=$(readlink -f "$work")
 # The guest has its own /tmp, /var/tmp, /run and /dev/shm: the guest half

@@ -84,6 +84,14 @@ bool TakeImageOptions(std::vector<std::string>& args, CliSession& session, std::
     return true;
 }
 
+std::string PadToColumns(const std::string& text, size_t columns)
+{
+    size_t used = 0;
+    for (unsigned char c : text)
+        used += (c & 0xC0) != 0x80;
+    return used < columns ? text + std::string(columns - used, ' ') : text + " ";
+}
+
 bool OpenCommandDrive(std::vector<std::string>& args, CliSession& session, std::string* error)
 {
     std::vector<std::string> images;

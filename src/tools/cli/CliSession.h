@@ -54,6 +54,9 @@ private:
     std::unique_ptr<DriveList> drives_;
 };
 
+// The text followed by blanks up to that many columns (UTF-8 characters).
+std::string PadToColumns(const std::string& text, size_t columns);
+
 // Pulls "--image FILE" pairs out of args (attaching them) and returns the
 // rest; false with a message when an --image lacks its file.
 bool TakeImageOptions(std::vector<std::string>& args, CliSession& session, std::vector<std::string>* names,

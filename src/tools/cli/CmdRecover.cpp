@@ -10,17 +10,15 @@
 #include "core/recovery/SignatureScanner.h"
 #include "core/text/StringTable.h"
 #include "platform/image/PosixOutputFolder.h"
+#include "platform/linux/OutputFolderCheck.h"
 
 #include <cerrno>
 #include <cinttypes>
-#include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
-#include <unistd.h>
+#include <vector>
 
 namespace qv::cli {
 namespace {
@@ -75,81 +73,6 @@ bool takeOptions(std::vector<std::string>& args, Options* options, std::string* 
     return true;
 }
 
-// The whole disk a block device number belongs to, as its sysfs path.
-std::string diskOf(dev_t device)
-{
-    char link[64];
-    std::snprintf(link, sizeof link, "/sys/dev/block/%u:%u", major(device), minor(device));
-    char resolved[PATH_MAX];
-    if (!realpath(link, resolved))
-        return {};
-    std::string path = resolved;
-    struct stat st;
-    if (stat((path + "/partition").c_str(), &st) == 0)
-        path = path.substr(0, path.rfind('/'));
-    return path;
-}
-
-// The device number of the file system holding path, or of its nearest
-// existing ancestor when it does not exist yet.
-bool folderDevice(std::string path, dev_t* device)
-{
-    for (;;) {
-        struct stat st;
-        if (stat(path.c_str(), &st) == 0) {
-            *device = st.st_dev;
-            return true;
-        }
-        const size_t slash = path.find_last_of('/');
-        if (slash == std::string::npos)
-            path = ".";
-        else if (slash == 0)
-            path = "/";
-        else
-            path.resize(slash);
-        if (path == "." && stat(".", &st) != 0)
-            return false;
-    }
-}
-
-// Refuses an output folder on the drive being scanned: for a block device,
-// a folder on any partition of its disk.
-bool folderOnDrive(const std::string& volumePath, const std::string& out, std::string* error)
-{
-    struct stat volume;
-    if (stat(volumePath.c_str(), &volume) != 0 || !S_ISBLK(volume.st_mode))
-        return false;
-    dev_t folder;
-    if (!folderDevice(out, &folder)) {
-        *error = "cannot examine the output folder " + out + ": " + std::strerror(errno);
-        return true;
-    }
-    const std::string disk = diskOf(volume.st_rdev);
-    if (folder == volume.st_rdev || (!disk.empty() && diskOf(folder) == disk)) {
-        *error = "the output folder " + out + " lies on the drive being scanned (" + volumePath + ")";
-        return true;
-    }
-    return false;
-}
-
-// For an image file: refuses a saved file that would be the image itself.
-bool overwritesImage(const std::string& volumePath, const std::string& out, const MemoryFoundFileList& list,
-                     std::string* error)
-{
-    struct stat volume;
-    if (stat(volumePath.c_str(), &volume) != 0 || !S_ISREG(volume.st_mode))
-        return false;
-    for (int i = 0; i < list.rowCount(); ++i) {
-        struct stat st;
-        const std::string path = out + "/" + SafeFileName(list.row(i).file->name);
-        if (stat(path.c_str(), &st) == 0 && st.st_dev == volume.st_dev && st.st_ino == volume.st_ino) {
-            *error = "saving " + path + " would overwrite the image being scanned";
-            return true;
-        }
-    }
-    return false;
-}
-
 void printRows(const MemoryFoundFileList& list, bool directoryMode)
 {
     for (int i = 0; i < list.rowCount(); ++i) {
@@ -187,7 +110,8 @@ int runRecover(const std::vector<std::string>& argsIn)
     SharedContext& context = session.context();
     DeviceRecord& record = *context.device;
     const std::string volumePath = record.handle ? record.handle->path() : std::string();
-    if (!options.listOnly && folderOnDrive(volumePath, options.out, &error)) {
+    if (!options.listOnly &&
+        linux_platform::PlaceOfOutputFolder(volumePath, options.out, &error) != linux_platform::FolderPlace::Elsewhere) {
         std::fprintf(stderr, "quorvane-cli recover: %s\n", error.c_str());
         return kExitFailed;
     }
@@ -217,7 +141,10 @@ int runRecover(const std::vector<std::string>& argsIn)
     if (options.listOnly || list.rowCount() == 0)
         return findings;
 
-    if (overwritesImage(volumePath, options.out, list, &error)) {
+    std::vector<std::string> names;
+    for (int i = 0; i < list.rowCount(); ++i)
+        names.push_back(SafeFileName(list.row(i).file->name));
+    if (linux_platform::OverwritesImage(volumePath, options.out, names, &error)) {
         std::fprintf(stderr, "quorvane-cli recover: %s\n", error.c_str());
         return kExitFailed;
     }

@@ -65,6 +65,7 @@ const CommandSpec kSpec = {
     },
     true,
     "Exit codes: 0 shown, 2 bad arguments, 3 a sector could not be read.\n",
+    false,
     {"NUMBER"},
 };
 

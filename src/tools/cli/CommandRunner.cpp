@@ -53,7 +53,7 @@ const Option* findOption(const CommandSpec& spec, const std::string& name)
         if (name == option.name)
             return &option;
     for (const Option& option : kCommonOptions)
-        if (name == option.name && (spec.needsDrive || name != "--image"))
+        if (name == option.name && (spec.needsDrive || spec.driveOptional || name != "--image"))
             return &option;
     return nullptr;
 }
@@ -62,13 +62,14 @@ const Option* findOption(const CommandSpec& spec, const std::string& name)
 
 std::string HelpText(const CommandSpec& spec)
 {
-    std::string text = std::string("usage: quorvane-cli ") + spec.name + (spec.needsDrive ? " DRIVE" : "");
+    std::string text = std::string("usage: quorvane-cli ") + spec.name +
+                       (spec.needsDrive ? " DRIVE" : spec.driveOptional ? " [DRIVE]" : "");
     for (const char* operand : spec.operands)
         text += std::string(" ") + operand;
     for (const Option& option : spec.options)
         text += std::string(" [") + option.name + (option.value ? std::string(" ") + option.value : "") + "]";
     text += " [--json]\n\n" + std::string(spec.description) + "\n";
-    if (spec.needsDrive)
+    if (spec.needsDrive || spec.driveOptional)
         text += "DRIVE is a kernel name (sdb), a device node (/dev/sdb) or --image FILE.\n";
     auto line = [&text](const Option& option) {
         std::string head = std::string(option.name) + (option.value ? std::string(" ") + option.value : "");
@@ -79,7 +80,7 @@ std::string HelpText(const CommandSpec& spec)
     for (const Option& option : spec.options)
         line(option);
     for (const Option& option : kCommonOptions)
-        if (spec.needsDrive || std::string(option.name) != "--image")
+        if (spec.needsDrive || spec.driveOptional || std::string(option.name) != "--image")
             line(option);
     return text + spec.exitCodes;
 }
@@ -175,10 +176,13 @@ int CommandRun::begin(const std::vector<std::string>& args)
         options_.push_back({name, v});
     }
     json_ = flag("--json");
-    if (!spec_.needsDrive)
-        return 0;
-
     const std::vector<std::string> images = values("--image");
+    if (!spec_.needsDrive && !(spec_.driveOptional && images.size() + positional_.size() > 0)) {
+        if (!positional_.empty())
+            return usage("unknown argument '" + positional_.front() + "'");
+        return 0;
+    }
+
     const size_t operands = spec_.operands.size();
     if (images.size() > 1 || (images.size() == 1 && positional_.size() > operands) ||
         (images.empty() && positional_.size() > 1 + operands))
@@ -266,7 +270,7 @@ int CommandRun::finish(nlohmann::json object, int exitCode)
     if (!json_)
         return exitCode;
     nlohmann::json out = {{"command", spec_.name}};
-    if (spec_.needsDrive)
+    if (spec_.needsDrive || spec_.driveOptional)
         out["drive"] = driveJson();
     out.update(object);
     out["exit_code"] = exitCode;

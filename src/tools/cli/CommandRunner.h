@@ -36,6 +36,8 @@ struct CommandSpec {
     std::vector<Option> options;
     bool needsDrive = true;
     const char* exitCodes = "Exit codes: 0 done, 1 done with faults found, 2 bad arguments, 3 failed or stopped.\n";
+    // Without needsDrive: a drive may still be named, and is then opened.
+    bool driveOptional = false;
     // Further arguments every run gives after the drive ("NUMBER"), in order.
     std::vector<const char*> operands = {};
 };

@@ -5,6 +5,8 @@ namespace qv::cli {
 extern const Command kListCommand;
 extern const Command kErrorScanCommand;
 extern const Command kRecoverCommand;
+extern const Command kInfoCommand;
+extern const Command kUsbCommand;
 extern const Command kSectorCommand;
 
 const std::vector<Command>& Commands()
@@ -13,6 +15,8 @@ const std::vector<Command>& Commands()
         kListCommand,
         kErrorScanCommand,
         kRecoverCommand,
+        kInfoCommand,
+        kUsbCommand,
         kSectorCommand,
     };
     return all;

@@ -16,6 +16,7 @@
 #include "ui/app/TestPage.h"
 #include "ui/app/Text.h"
 #include "ui/app/TransparentStatic.h"
+#include "ui/pages/InfoPage.h"
 #include "ui/pages/SectorViewerPage.h"
 
 #include <QCloseEvent>
@@ -186,11 +187,7 @@ void MainDialog::buildMenus()
     service->addAction(Text(str::kSectorViewerItem), this, &MainDialog::openSectorViewer);
 
     QMenu* help = menuBar_->addMenu(Text(str::kHelpMenu));
-    QAction* manual = help->addAction(Text(str::kManualItem), this, &MainDialog::openManual);
-    // F1 anywhere in the window, the pages included.
-    manual->setShortcut(QKeySequence(Qt::Key_F1));
-    manual->setShortcutContext(Qt::WindowShortcut);
-    addAction(manual);
+    manualAction_ = help->addAction(Text(str::kManualItem), this, &MainDialog::openManual);
     help->addSeparator();
     help->addAction(Text(str::kAboutItem), this, &MainDialog::showAbout);
 }
@@ -225,6 +222,13 @@ void MainDialog::initialise()
         pageStack_->addWidget(page);
     }
     pagesCreated_ = true;
+    if (auto* info = qobject_cast<CInfoPage*>(pages_[kInformationPage])) {
+        if (platform_.infoSystem)
+            infoSystem_ = platform_.infoSystem([this](int driveIndex) { return source_.slotName(driveIndex); });
+        info->setInfoSystem(infoSystem_.get(), &store_);
+        // F1 on the page opens the manual as the menu item does.
+        connect(info, &CInfoPage::manualRequested, manualAction_, &QAction::trigger);
+    }
     updatePageAvailability();
 
     resize(kInitialSize);
@@ -444,6 +448,11 @@ void MainDialog::keyPressEvent(QKeyEvent* event)
     case Qt::Key_Enter:
         // Enter does not close the main window.
         event->accept();
+        return;
+    case Qt::Key_F1:
+        // Reaches the window when no page took it for its own help.
+        event->accept();
+        openManual();
         return;
     case Qt::Key_Escape:
         event->accept();

@@ -2,6 +2,7 @@
 
 #include "core/device/DriveList.h"
 #include "core/device/SlotDriveSource.h"
+#include "core/info/InfoSystem.h"
 #include "core/run/RunController.h"
 #include "core/settings/Settings.h"
 #include "ui/app/PageFactory.h"
@@ -16,6 +17,7 @@
 #include <string>
 #include <vector>
 
+class QAction;
 class QComboBox;
 class QFrame;
 class QLabel;
@@ -140,6 +142,8 @@ private:
     std::unique_ptr<DriveList> drives_;
     std::unique_ptr<RunController> runs_;
     std::unique_ptr<DriveEvents> watcher_;
+    std::unique_ptr<InfoSystem> infoSystem_;
+    QAction* manualAction_ = nullptr;
 
     std::array<TestPage*, kPageCount> pages_{};
     int currentPage_ = -1;

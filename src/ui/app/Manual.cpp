@@ -1,9 +1,5 @@
 #include "ui/app/Manual.h"
 
-#include "core/text/StringIds.h"
-#include "ui/app/MessageBox.h"
-#include "ui/app/Text.h"
-
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -52,14 +48,17 @@ QString FindManual(LanguageId language, const QStringList& folders)
 
 void OpenManual(QWidget* owner, LanguageId language)
 {
+    Q_UNUSED(owner);
+    // Like the desktop's own launchers, a missing manual or viewer shows no
+    // box; the terminal is told what was looked for.
     const QString path = FindManual(language, ManualFolders());
     if (path.isEmpty()) {
-        ShowMessage(owner, MessageKind::Error,
-                    TextWith(str::kManualNotFound, ManualCandidates(language, ManualFolders()).join(QLatin1Char('\n'))));
+        qWarning("quorvane: the manual was not found; looked for %s",
+                 qPrintable(ManualCandidates(language, ManualFolders()).join(QStringLiteral(", "))));
         return;
     }
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
-        ShowMessage(owner, MessageKind::Error, TextWith(str::kNoPdfViewer, path));
+        qWarning("quorvane: no program to show %s", qPrintable(path));
 }
 
 }  // namespace qv::ui

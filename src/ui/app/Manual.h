@@ -21,8 +21,8 @@ QStringList ManualCandidates(LanguageId language, const QStringList& folders);
 // The first candidate that exists; empty when none does.
 QString FindManual(LanguageId language, const QStringList& folders);
 
-// Opens the manual in the desktop's PDF viewer; says so when there is no
-// manual or no viewer.
+// Opens the manual in the desktop's PDF viewer; a missing manual or viewer
+// is only logged.
 void OpenManual(QWidget* owner, LanguageId language);
 
 }  // namespace qv::ui

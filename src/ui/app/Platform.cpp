@@ -2,6 +2,7 @@
 
 #include "platform/image/ImageCandidates.h"
 #include "platform/linux/Formatter.h"
+#include "platform/linux/LinuxInfoSystem.h"
 #include "platform/linux/SystemDrives.h"
 #include "ui/app/DriveWatcher.h"
 
@@ -20,6 +21,9 @@ std::unique_ptr<MainPlatform> MakeMainPlatform(const MainOptions& options)
     for (const std::string& path : options.images)
         platform->images->attach(path);
     platform->formatter = std::make_unique<linux_platform::LinuxFormatter>();
+    platform->infoSystem = options.infoSystem ? options.infoSystem : [](std::function<std::string(int)> slotName) {
+        return std::unique_ptr<InfoSystem>(std::make_unique<linux_platform::LinuxInfoSystem>(std::move(slotName)));
+    };
     platform->languages = options.languages;
     platform->restart = options.restart;
     return platform;
