@@ -4,7 +4,7 @@ file: the read past the medium's end is counted, but the clean image ends
 without findings."""
 import os, tempfile
 
-from clitest import check, finish, run
+from clitest import check, done, run
 
 with tempfile.TemporaryDirectory() as folder:
     image = os.path.join(folder, "card.img")
@@ -18,4 +18,4 @@ with tempfile.TemporaryDirectory() as folder:
     check("the read past the end is counted apart", "read errors 1  of them past the medium's end 1" in p.stdout)
     check("no findings: exit code 0", p.returncode == 0)
 
-finish()
+done()

@@ -5,7 +5,7 @@ leave the medium untouched."""
 import json, os, subprocess, tempfile
 
 import clitest
-from clitest import check, finish
+from clitest import check, done
 
 
 def run(*args):
@@ -64,4 +64,4 @@ with tempfile.TemporaryDirectory() as folder:
           p.returncode == 0 and r.get("outcome") == "completed" and after[:1025 * 512] == bytes(1025 * 512)
           and after[1025 * 512:sectors * 512] == content[1025 * 512:sectors * 512])
 
-finish()
+done()

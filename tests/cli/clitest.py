@@ -1,5 +1,5 @@
-"""What the command-line tests share: the tool's path from the command line,
-an English environment, one line per check and the exit status."""
+"""What the command-line tool's test scripts share: the tool from the command
+line, English texts, and ok/FAIL lines with the exit status they add up to."""
 import os, subprocess, sys
 
 cli = sys.argv[1]
@@ -13,9 +13,9 @@ def check(what, ok):
         failed.append(what)
 
 
-def run(*args):
-    return subprocess.run([cli, *args], capture_output=True, text=True, env=env, timeout=120)
+def run(*args, timeout=120):
+    return subprocess.run([cli, *args], capture_output=True, text=True, env=env, timeout=timeout)
 
 
-def finish():
+def done():
     sys.exit(1 if failed else 0)

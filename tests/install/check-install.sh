@@ -12,7 +12,8 @@ fail() { echo "check-install: $*" >&2; exit 1; }
 DESTDIR="$scratch/root" cmake --install "$build" --prefix /usr >/dev/null
 root=$scratch/root/usr
 id=org.example.quorvane
-for f in bin/quorvane bin/quorvane-cli share/quorvane/quorvaneENU.qm \
+for f in bin/quorvane bin/quorvane-cli share/quorvane/quorvaneENU.qm share/quorvane/quorvaneDEU.qm \
+         share/doc/quorvane/Quorvane.pdf share/doc/quorvane/QuorvaneENU.pdf \
          share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
          share/icons/hicolor/scalable/apps/$id.svg share/man/man1/quorvane-cli.1.gz; do
     [ -e "$root/$f" ] || fail "not installed: /usr/$f"

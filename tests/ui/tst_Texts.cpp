@@ -1,7 +1,8 @@
-// The string table through the English translation file, the language
-// choice from the environment, and the QSettings profile store.
+// The string table through the translation files, Qt's own dialogs in the
+// same language, and the QSettings profile store.
 #include "core/settings/Settings.h"
 #include "core/text/StringTable.h"
+#include "core/text/Languages.h"
 #include "ui/app/Language.h"
 #include "ui/app/QtProfileStore.h"
 
@@ -50,16 +51,26 @@ private slots:
         QCOMPARE(LoadText(122), BuiltinText(122));
     }
 
-    void languageComesFromTheEnvironment()
+    void germanFileTranslatesEveryEntryAndQtsDialogsFollow()
     {
-        QVERIFY(WantEnglishFrom("en", "", "", "", "ru_RU.UTF-8"));
-        QVERIFY(!WantEnglishFrom("ru", "en_US", "", "", ""));
-        QVERIFY(WantEnglishFrom("", "en_GB:ru", "ru_RU.UTF-8", "", ""));
-        QVERIFY(!WantEnglishFrom("", "ru:en", "", "", "en_US.UTF-8"));
-        QVERIFY(WantEnglishFrom("", "", "en_US.UTF-8", "ru_RU.UTF-8", ""));
-        QVERIFY(WantEnglishFrom("", "", "", "", "en_US.UTF-8"));
-        QVERIFY(!WantEnglishFrom("", "", "", "", "C.UTF-8"));
-        QVERIFY(!WantEnglishFrom("", "", "", "", ""));
+        QtTranslationLoader loader(*QCoreApplication::instance());
+        QCOMPARE(loader.fileLanguage(QUORVANE_TRANSLATIONS_DIR "/quorvaneDEU.qm"), kGerman);
+        QCOMPARE(loader.fileLanguage(QUORVANE_TRANSLATIONS_DIR "/quorvaneENU.qm"), kEnglishUS);
+        QCOMPARE(loader.qtDialogsLanguage(), kRussian);
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("Отмена"));
+        {
+            LanguageLibrary library(loader, {QUORVANE_TRANSLATIONS_DIR}, "quorvane", kRussian, LocaleEnvironment{});
+            MemoryProfileStore store;
+            store.writeInt(kLanguageIdKey, 0x0807);
+            library.LoadPreferredLanguage(store);
+            QCOMPARE(library.currentLanguage, kGerman);
+            for (const StringEntry& entry : StringTable())
+                QCOMPARE(LoadText(entry.id), std::string(entry.german));
+            QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("Abbrechen"));
+        }
+        // The library gone, the built-in texts and Russian dialogs are back.
+        QCOMPARE(LoadText(235), BuiltinText(235));
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("Отмена"));
     }
 
     void settingsLiveAtTheTopLevelOfTheFile()

@@ -225,4 +225,14 @@ inline constexpr int kTransferSpeed = 40252;
 inline constexpr int kRestoreHeading = 40253;
 inline constexpr int kRestoreButton = 40254;
 
+// Language selection, snapshot, manual.
+inline constexpr int kFileWriteError = 156;
+inline constexpr int kRestartForLanguage = 176;
+
+// Sector viewer (dialog 145).
+inline constexpr int kSectorViewer = 108;
+inline constexpr int kSectorViewerItem = 40500;
+inline constexpr int kSectorLabel = 40501;
+inline constexpr int kReadButton = 40502;
+
 }  // namespace qv::str

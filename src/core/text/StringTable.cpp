@@ -1,5 +1,7 @@
 #include "core/text/StringTable.h"
 
+#include "core/text/Languages.h"
+
 #include <algorithm>
 #include <array>
 #include <vector>
@@ -20,6 +22,8 @@ constexpr StringEntry kEntries[] = {
 #include "core/text/strings/run.inc"
 #include "core/text/strings/transfers.inc"
 #include "core/text/strings/access.inc"
+#include "core/text/strings/sectorviewer.inc"
+#include "core/text/strings/shell.inc"
 };
 
 const std::vector<StringEntry>& sortedEntries()
@@ -47,10 +51,10 @@ std::function<std::string(int)>& provider()
     return p;
 }
 
-bool& englishWanted()
+uint16_t& builtinLanguage()
 {
-    static bool english = false;
-    return english;
+    static uint16_t language = kRussian;
+    return language;
 }
 
 }  // namespace
@@ -72,6 +76,12 @@ std::string EnglishText(int id)
     return e ? e->english : "";
 }
 
+std::string GermanText(int id)
+{
+    const StringEntry* e = find(id);
+    return e && e->german ? e->german : "";
+}
+
 std::string LoadText(int id)
 {
     if (provider()) {
@@ -79,7 +89,16 @@ std::string LoadText(int id)
         if (!text.empty())
             return text;
     }
-    return englishWanted() ? EnglishText(id) : BuiltinText(id);
+    switch (builtinLanguage()) {
+    case kEnglishUS:
+        return EnglishText(id);
+    case kGerman: {
+        std::string german = GermanText(id);
+        return german.empty() ? EnglishText(id) : german;
+    }
+    default:
+        return BuiltinText(id);
+    }
 }
 
 void SetTextProvider(std::function<std::string(int)> p)
@@ -87,9 +106,14 @@ void SetTextProvider(std::function<std::string(int)> p)
     provider() = std::move(p);
 }
 
+void UseBuiltinLanguage(uint16_t language)
+{
+    builtinLanguage() = language;
+}
+
 void UseEnglishTexts(bool english)
 {
-    englishWanted() = english;
+    UseBuiltinLanguage(english ? kEnglishUS : kRussian);
 }
 
 }  // namespace qv

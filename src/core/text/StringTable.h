@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <span>
 #include <string>
@@ -7,11 +8,14 @@
 namespace qv {
 
 // One entry of the program's string table: the built-in Russian text and
-// its English translation (from which the translation file is generated).
+// its translations (from which the translation files are generated). An
+// entry written with three fields has no German text yet; the build's
+// translation check names it.
 struct StringEntry {
     int id;
     const char* russian;
     const char* english;
+    const char* german = nullptr;
 };
 
 // Every entry, sorted by id.
@@ -21,16 +25,21 @@ std::span<const StringEntry> StringTable();
 // translator) when there is one, else the built-in text; empty when missing.
 std::string LoadText(int id);
 
-// The built-in (Russian) text, or the English one, without any provider.
+// The built-in (Russian) text, or a translation, without any provider.
 std::string BuiltinText(int id);
 std::string EnglishText(int id);
+std::string GermanText(int id);
 
 // Installs the function LoadText consults first; an empty function removes
 // it. The provider returns an empty string for ids it does not know.
 void SetTextProvider(std::function<std::string(int)> provider);
 
-// Makes LoadText answer in English without a translator (the CLI on an
-// English locale).
+// The language LoadText answers in without a provider, from the table's
+// own columns: Russian (0x0419), English (0x0409) or German (0x0407); a
+// German text not written yet falls back to the English one. For the
+// command-line tool and the tests.
+void UseBuiltinLanguage(uint16_t language);
+// UseBuiltinLanguage of English or Russian.
 void UseEnglishTexts(bool english);
 
 }  // namespace qv

@@ -19,7 +19,7 @@ int backup(CommandRun& run)
     if (compress == "zstd")
         settings.compression = ImageCompression::Zstd;
     settings.checksum = !run.flag("--no-checksum");
-    std::string file = run.operand();
+    std::string file = run.operand(0);
     if (settings.compression == ImageCompression::Zstd && (file.size() < 4 || file.compare(file.size() - 4, 4, ".zst")))
         file += ".zst";
     struct stat st;
@@ -67,7 +67,7 @@ const CommandSpec kSpec = {
     true,
     "Exit codes: 0 saved, 2 bad arguments, 3 failed or stopped.\n",
     false,
-    "FILE",
+    {"FILE"},
 };
 
 int runBackup(const std::vector<std::string>& args)

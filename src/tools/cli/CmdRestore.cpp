@@ -12,12 +12,12 @@ namespace {
 int restore(CommandRun& run)
 {
     if (!run.flag("--yes"))
-        return run.usage("the restore overwrites " + run.drivePath() + " with " + run.operand() +
+        return run.usage("the restore overwrites " + run.drivePath() + " with " + run.operand(0) +
                          "; add --yes to go ahead");
     TransferSettings settings;
     settings.verify = !run.flag("--no-verify");
 
-    TransferView view(run, TransferKind::Restore, run.operand());
+    TransferView view(run, TransferKind::Restore, run.operand(0));
     PosixImageFiles files;
     BackupRestorePresenter presenter(run.context(), run.runs(), view, files);
     if (!presenter.StartRestore(settings))
@@ -27,9 +27,9 @@ int restore(CommandRun& run)
     const bool done = presenter.outcome() == RunOutcome::Completed;
     if (done && !run.json())
         std::printf("%s: %llu sectors written from %s%s\n", run.drivePath().c_str(),
-                    (unsigned long long)presenter.sectors(), run.operand().c_str(),
+                    (unsigned long long)presenter.sectors(), run.operand(0).c_str(),
                     settings.verify ? " and read back equal" : "");
-    return run.finish({{"settings", {{"file", run.operand()}, {"verify", settings.verify}}},
+    return run.finish({{"settings", {{"file", run.operand(0)}, {"verify", settings.verify}}},
                        {"result", {{"sectors", presenter.sectors()}, {"verified", done && settings.verify}}},
                        {"outcome", OutcomeName(presenter.outcome())},
                        {"failure", presenter.failureText()}},
@@ -52,7 +52,7 @@ const CommandSpec kSpec = {
     "Exit codes: 0 written (and verified), 2 bad arguments, 3 failed, stopped,\n"
     "or the image is larger than the drive.\n",
     false,
-    "FILE",
+    {"FILE"},
 };
 
 int runRestore(const std::vector<std::string>& args)

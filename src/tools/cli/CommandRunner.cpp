@@ -1,6 +1,6 @@
 #include "tools/cli/CommandRunner.h"
 
-#include "core/text/Language.h"
+#include "core/text/LanguageLibrary.h"
 #include "core/text/StringTable.h"
 
 #include <csignal>
@@ -63,8 +63,9 @@ const Option* findOption(const CommandSpec& spec, const std::string& name)
 std::string HelpText(const CommandSpec& spec)
 {
     std::string text = std::string("usage: quorvane-cli ") + spec.name +
-                       (spec.needsDrive ? " DRIVE" : spec.driveOptional ? " [DRIVE]" : "") +
-                       (spec.operand ? std::string(" ") + spec.operand : "");
+                       (spec.needsDrive ? " DRIVE" : spec.driveOptional ? " [DRIVE]" : "");
+    for (const char* operand : spec.operands)
+        text += std::string(" ") + operand;
     for (const Option& option : spec.options)
         text += std::string(" [") + option.name + (option.value ? std::string(" ") + option.value : "") + "]";
     text += " [--json]\n\n" + std::string(spec.description) + "\n";
@@ -175,12 +176,6 @@ int CommandRun::begin(const std::vector<std::string>& args)
         options_.push_back({name, v});
     }
     json_ = flag("--json");
-    if (spec_.operand) {
-        if (positional_.empty() || (spec_.needsDrive && positional_.size() + values("--image").size() < 2))
-            return usage(std::string("no ") + spec_.operand + " given");
-        operand_ = positional_.back();
-        positional_.pop_back();
-    }
     const std::vector<std::string> images = values("--image");
     if (!spec_.needsDrive && !(spec_.driveOptional && images.size() + positional_.size() > 0)) {
         if (!positional_.empty())
@@ -188,7 +183,9 @@ int CommandRun::begin(const std::vector<std::string>& args)
         return 0;
     }
 
-    if (images.size() + positional_.size() > 1)
+    const size_t operands = spec_.operands.size();
+    if (images.size() > 1 || (images.size() == 1 && positional_.size() > operands) ||
+        (images.empty() && positional_.size() > 1 + operands))
         return usage("one drive at a time (a kernel name, a device node or --image FILE)");
     std::string target;
     if (!images.empty()) {
@@ -199,10 +196,12 @@ int CommandRun::begin(const std::vector<std::string>& args)
         drivePath_ = target[0] == '/' ? target : "/dev/" + target;
         if (target[0] == '/')
             target = session_.attachNode(target);
-        positional_.clear();
+        positional_.erase(positional_.begin());
     } else {
         return usage("no drive given (a kernel name such as sdb, a device node, or --image FILE)");
     }
+    if (positional_.size() != operands)
+        return usage(std::string("give ") + spec_.operands.front() + " after the drive");
     session_.enumerate();
     std::string error;
     if (!session_.select(target, drivePath_, &error))
@@ -284,7 +283,7 @@ int CommandRun::finish(nlohmann::json object, int exitCode)
 
 int RunCommand(const CommandSpec& spec, const std::vector<std::string>& args, int (*body)(CommandRun&))
 {
-    UseEnglishTexts(WantEnglish());
+    UseBuiltinLanguage(BuiltinTextLanguage(ReadLocaleEnvironment()));
     CommandRun run(spec);
     if (const int code = run.begin(args)) {
         if (!run.json())

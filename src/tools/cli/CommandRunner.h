@@ -38,8 +38,8 @@ struct CommandSpec {
     const char* exitCodes = "Exit codes: 0 done, 1 done with faults found, 2 bad arguments, 3 failed or stopped.\n";
     // Without needsDrive: a drive may still be named, and is then opened.
     bool driveOptional = false;
-    // A last argument after the drive that the command needs ("FILE").
-    const char* operand = nullptr;
+    // Further arguments every run gives after the drive ("NUMBER"), in order.
+    std::vector<const char*> operands = {};
 };
 
 // The --help text made from the spec.
@@ -63,8 +63,8 @@ public:
     // The number given to a numeric option; fallback when absent.
     long number(const char* name, long fallback) const;
     bool json() const { return json_; }
-    // The spec's operand as given.
-    const std::string& operand() const { return operand_; }
+    // The operands after the drive (after begin(), one per spec operand).
+    const std::string& operand(size_t index) const { return positional_[index]; }
     // Words that are no option (device nodes of a command without a drive).
     const std::vector<std::string>& positional() const { return positional_; }
     // True once Ctrl-C (or SIGTERM) asked the command to stop.
@@ -105,7 +105,6 @@ private:
     const CommandSpec& spec_;
     std::vector<std::pair<std::string, std::string>> options_;
     std::vector<std::string> positional_;
-    std::string operand_;
     bool json_ = false;
     CliSession session_;
     std::string driveName_;

@@ -12,6 +12,7 @@ extern const Command kInfoCommand;
 extern const Command kUsbCommand;
 extern const Command kBenchCommand;
 extern const Command kProbeCommand;
+extern const Command kSectorCommand;
 
 const std::vector<Command>& Commands()
 {
@@ -26,6 +27,7 @@ const std::vector<Command>& Commands()
         kUsbCommand,
         kBenchCommand,
         kProbeCommand,
+        kSectorCommand,
     };
     return all;
 }

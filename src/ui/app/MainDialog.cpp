@@ -7,7 +7,10 @@
 #include "ui/app/FormatDialog.h"
 #include "ui/app/Icons.h"
 #include "ui/app/Language.h"
+#include "ui/app/Manual.h"
 #include "ui/app/MessageBox.h"
+#include "ui/app/QtProfileStore.h"
+#include "ui/app/Snapshot.h"
 #include "ui/app/NavigationBar.h"
 #include "ui/app/QtPost.h"
 #include "ui/app/TestPage.h"
@@ -16,6 +19,7 @@
 #include "ui/pages/BackupRestorePage.h"
 #include "ui/pages/InfoPage.h"
 #include "ui/pages/FileBenchmarkPage.h"
+#include "ui/pages/SectorViewerPage.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -174,18 +178,18 @@ void MainDialog::buildMenus()
     // The menu item is available exactly when the button is.
     connect(service, &QMenu::aboutToShow, this, [this, format] { format->setEnabled(formatButton_->isEnabled()); });
     service->addSeparator();
-    // The language list is built by the language selection; until then the
-    // menu names the language in use.
-    QMenu* language = service->addMenu(Text(str::kLanguageMenu));
-    QAction* current = language->addAction(EnglishInUse() ? QStringLiteral("English") : QStringLiteral("Русский"));
-    current->setCheckable(true);
-    current->setChecked(true);
-    current->setEnabled(false);
+    // Built once: a language chosen later is checked after the restart.
+    languageMenu_ = service->addMenu(Text(str::kLanguageMenu));
+    BuildLanguageMenu(platform_.languages, languageMenu_);
+    connect(languageMenu_, &QMenu::triggered, this, [this](QAction* item) {
+        if (item->data().isValid())
+            onLanguageCommand(item->data().toInt());
+    });
+    service->addSeparator();
+    service->addAction(Text(str::kSectorViewerItem), this, &MainDialog::openSectorViewer);
 
     QMenu* help = menuBar_->addMenu(Text(str::kHelpMenu));
-    manualAction_ = help->addAction(Text(str::kManualItem));
-    // The manual comes with its own change; the item is there to be found.
-    manualAction_->setEnabled(false);
+    manualAction_ = help->addAction(Text(str::kManualItem), this, &MainDialog::openManual);
     help->addSeparator();
     help->addAction(Text(str::kAboutItem), this, &MainDialog::showAbout);
 }
@@ -251,6 +255,7 @@ void MainDialog::initialise()
     status_.formatButton = formatControl_.get();
     status_.refreshButton = refreshControl_.get();
 
+    snapshotButton_->setEnabled(PngWriterAvailable());
     refreshButton_->setToolTip(Text(str::kRefreshTip));
     snapshotButton_->setToolTip(Text(str::kSaveSnapshotTip));
     formatButton_->setToolTip(Text(str::kFormatTip));
@@ -387,12 +392,48 @@ void MainDialog::formatDrive()
 
 void MainDialog::saveSnapshot()
 {
+    // The product field holds up to 32 characters without a terminator.
     const DeviceRecord* device = context_.device;
-    QString path = QStringLiteral("Quorvane_%1.png").arg(device && device->listed ? QString(device->productText).trimmed()
-                                                                                  : QString());
-    const QPixmap picture = grab();
-    if (ShowFileDialog(this, Text(str::kPngFilter), path, true))
-        picture.save(path, "PNG");
+    QString product;
+    if (device && device->listed)
+        product = QString::fromLatin1(device->productText, int(qstrnlen(device->productText, sizeof device->productText)));
+    SaveSnapshot(this, product);
+}
+
+void MainDialog::onLanguageCommand(int commandId)
+{
+    if (!platform_.languages || !platform_.languages->ChooseLanguage(commandId, store_))
+        return;
+    // The program started again reads the choice from the settings file.
+    if (auto* settingsFile = dynamic_cast<QtProfileStore*>(&store_))
+        settingsFile->sync();
+    // The radio check stays on the language the windows were built in.
+    for (QAction* item : languageMenu_->actions())
+        item->setChecked(item->property(kLanguageInUseProperty).toBool());
+    // Both texts from the language just loaded.
+    if (!AskYesNo(this, Text(str::kRestartForLanguage), Text(str::kProductName)))
+        return;
+    close();
+    if (platform_.restart)
+        platform_.restart();
+}
+
+void MainDialog::openSectorViewer()
+{
+    if (!sectorViewer_) {
+        sectorViewer_ = new CSectorViewerWindow(this);
+        sectorViewer_->page()->setContext(&context_, runs_.get());
+    }
+    // Each opening takes the ranges of the drive selected now.
+    sectorViewer_->page()->initialisePage();
+    sectorViewer_->show();
+    sectorViewer_->raise();
+    sectorViewer_->activateWindow();
+}
+
+void MainDialog::openManual()
+{
+    OpenManual(this, platform_.languages ? platform_.languages->currentLanguage : kRussian);
 }
 
 void MainDialog::showAbout()
@@ -416,6 +457,11 @@ void MainDialog::keyPressEvent(QKeyEvent* event)
     case Qt::Key_Enter:
         // Enter does not close the main window.
         event->accept();
+        return;
+    case Qt::Key_F1:
+        // Reaches the window when no page took it for its own help.
+        event->accept();
+        openManual();
         return;
     case Qt::Key_Escape:
         event->accept();

@@ -12,6 +12,7 @@
 #include <QDialog>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,13 +21,19 @@ class QAction;
 class QComboBox;
 class QFrame;
 class QLabel;
+class QMenu;
 class QMenuBar;
 class QPushButton;
 class QStackedLayout;
 
+namespace qv {
+class LanguageLibrary;
+}
+
 namespace qv::ui {
 
 class CNavigationBar;
+class CSectorViewerWindow;
 class CTransparentStatic;
 class TestPage;
 
@@ -69,6 +76,16 @@ public:
     // Format through our own dialog: close the handle, format, reopen, refresh.
     void formatDrive();
 
+    // A language sub-menu item: writes the setting, loads the language and
+    // offers to restart; Yes closes the window (unless a run refuses it)
+    // and starts the program again all the same.
+    void onLanguageCommand(int commandId);
+    QMenu* languageMenu() const { return languageMenu_; }
+
+    // Opens the sector viewer on the selected drive (Service menu).
+    void openSectorViewer();
+    CSectorViewerWindow* sectorViewer() const { return sectorViewer_; }
+
 signals:
     // The close handler accepted and saved the settings.
     void settingsSaved();
@@ -87,6 +104,7 @@ private:
     void attachImageFromMenu();
     void detachSelectedImage();
     void showAbout();
+    void openManual();
     // Says once, under the pages, that disks were skipped for lack of
     // permission and how to get it.
     void notePermissionSkips();
@@ -104,6 +122,8 @@ private:
     SlotDriveSource source_;
 
     QMenuBar* menuBar_ = nullptr;
+    QMenu* languageMenu_ = nullptr;
+    CSectorViewerWindow* sectorViewer_ = nullptr;
     CTransparentStatic* deviceLabel_ = nullptr;
     QComboBox* selectorBox_ = nullptr;
     QPushButton* refreshButton_ = nullptr;

@@ -17,4 +17,14 @@ void ShowMessage(QWidget* parent, MessageKind kind, const QString& text, const Q
     box.exec();
 }
 
+bool AskYesNo(QWidget* parent, const QString& text, const QString& caption)
+{
+    QMessageBox box(parent);
+    box.setWindowTitle(caption.isEmpty() ? Text(155) : caption);
+    box.setText(text);
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
+}
+
 }  // namespace qv::ui

@@ -12,4 +12,7 @@ namespace qv::ui {
 // the caption is the product name unless given.
 void ShowMessage(QWidget* parent, MessageKind kind, const QString& text, const QString& caption = QString());
 
+// A modal question with Yes and No; true for Yes.
+bool AskYesNo(QWidget* parent, const QString& text, const QString& caption = QString());
+
 }  // namespace qv::ui

@@ -57,6 +57,8 @@ std::unique_ptr<MainPlatform> MakeMainPlatform(const MainOptions& options)
         return std::unique_ptr<InfoSystem>(std::make_unique<linux_platform::LinuxInfoSystem>(std::move(slotName)));
     };
     platform->benchFiles = std::make_unique<linux_platform::LinuxBenchFileSystem>();
+    platform->languages = options.languages;
+    platform->restart = options.restart;
     return platform;
 }
 

@@ -10,6 +10,10 @@
 #include <string>
 #include <vector>
 
+namespace qv {
+class LanguageLibrary;
+}
+
 namespace qv::ui {
 
 struct MainOptions {
@@ -20,6 +24,11 @@ struct MainOptions {
     // What the information page asks of the system; empty: the running
     // Linux system. Tests give a fake USB tree here.
     InfoSystemFactory infoSystem;
+    // The application's language library (none: the menu offers the
+    // program's own language alone) and how the program starts again after
+    // a language was chosen.
+    LanguageLibrary* languages = nullptr;
+    std::function<void()> restart;
 };
 
 // The system behind the main window, reached through core interfaces only:
@@ -37,6 +46,8 @@ struct MainPlatform {
     InfoSystemFactory infoSystem;
     // Where the file benchmark finds a drive's mounted file system.
     std::unique_ptr<BenchFileSystem> benchFiles;
+    LanguageLibrary* languages = nullptr;
+    std::function<void()> restart;
 };
 
 // The Linux platform for the options, with their images attached.

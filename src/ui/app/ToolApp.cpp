@@ -1,14 +1,11 @@
 #include "ui/app/ToolApp.h"
 
-#include "ui/app/Language.h"
 #include "ui/app/AppWindow.h"
 #include "ui/app/QtProfileStore.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
-#include <QLibraryInfo>
-
-#include <cstdio>
+#include <QProcess>
 
 namespace qv::ui {
 
@@ -17,14 +14,9 @@ ToolApp::ToolApp(int& argc, char** argv) : QApplication(argc, argv)
     setOrganizationName(QStringLiteral("Tallowmere Software"));
     setApplicationName(QFileInfo(QString::fromLocal8Bit(argv[0])).completeBaseName());
     setApplicationVersion(QStringLiteral("2.00"));
-    if (WantEnglish()) {
-        if (!InstallEnglish(*this, translator_))
-            std::fprintf(stderr, "quorvane: the English translation (quorvaneENU.qm) was not found next to %s\n",
-                         qPrintable(applicationFilePath()));
-    } else if (qtTranslator_.load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        // Qt's own dialogs speak the program's language too.
-        installTranslator(&qtTranslator_);
-    }
+    loader_ = std::make_unique<QtTranslationLoader>(*this);
+    languages_ = std::make_unique<LanguageLibrary>(*loader_, TranslationFolders(),
+                                                   QFileInfo(applicationFilePath()).completeBaseName().toStdString());
 }
 
 int ToolApp::run()
@@ -48,6 +40,12 @@ int ToolApp::run()
     options.systemDrives = !parser.isSet(noSystem);
 
     QtProfileStore store;
+    languages_->LoadPreferredLanguage(store);
+    options.languages = languages_.get();
+    const QStringList restartArguments = arguments().mid(1);
+    options.restart = [restartArguments] {
+        QProcess::startDetached(QCoreApplication::applicationFilePath(), restartArguments);
+    };
     AppWindow window(store, options);
     connect(&window, &MainDialog::settingsSaved, this, [&store] { store.sync(); });
     window.show();

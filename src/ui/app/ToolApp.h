@@ -1,12 +1,15 @@
 #pragma once
 
+#include "ui/app/Language.h"
+
 #include <QApplication>
-#include <QTranslator>
+
+#include <memory>
 
 namespace qv::ui {
 
 // The application object: organisation and name for the settings, the
-// interface language, and the one main window for the life of the process.
+// language library, and the one main window for the life of the process.
 class ToolApp : public QApplication {
     Q_OBJECT
 public:
@@ -15,9 +18,12 @@ public:
     // Parses the command line, shows the main window and runs until it closes.
     int run();
 
+    LanguageLibrary& languages() { return *languages_; }
+
 private:
-    QTranslator translator_;
-    QTranslator qtTranslator_;
+    // Declared in this order: the library unloads through the loader.
+    std::unique_ptr<QtTranslationLoader> loader_;
+    std::unique_ptr<LanguageLibrary> languages_;
 };
 
 }  // namespace qv::ui

@@ -48,7 +48,7 @@ void ModalCatcher::poll()
     ++dialogs;
     if (auto* box = qobject_cast<QMessageBox*>(modal)) {
         texts << box->text();
-        box->done(QMessageBox::Ok);
+        box->done(answer);
         return;
     }
     if (handler_) {

@@ -50,6 +50,7 @@ public:
 
     QStringList texts;   // message-box texts in the order they came
     int dialogs = 0;     // every modal dialog seen
+    int answer = 0x400;  // the button a message box is answered with (Ok)
 
 private:
     void poll();

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+namespace qv::ui {
+
+// "Quorvane_<product>.png": the name the save dialog proposes.
+QString SnapshotFileName(const QString& productText);
+
+// True when Qt can write PNG pictures (the Snapshot button needs it).
+bool PngWriterAvailable();
+
+// Saves a picture of the window: with its frame, grabbed from the screen,
+// where the platform lets a program read the screen (X11); else the
+// window's own rendering. False when nothing could be captured or written.
+bool CaptureWindowToFile(const QString& fileName, const char* format, QWidget* window);
+
+// Asks for the file (the save dialog asks before it overwrites), lets the
+// closed dialog leave the screen for 500 ms while events are served, and
+// captures the window; string 156 when that fails. True when a file was
+// written; a cancelled dialog gives false and no message. choose stands in
+// for the save dialog in the tests.
+bool SaveSnapshot(QWidget* window, const QString& productText,
+                  const std::function<bool(QString& path)>& choose = {});
+
+}  // namespace qv::ui
