@@ -226,7 +226,6 @@ inline constexpr int kRestoreHeading = 40253;
 inline constexpr int kRestoreButton = 40254;
 
 // Language selection, snapshot, manual.
-inline constexpr int kFileWriteError = 156;
 inline constexpr int kRestartForLanguage = 176;
 
 // Sector viewer (dialog 145).
