@@ -13,6 +13,7 @@ constexpr StringEntry kEntries[] = {
 #include "core/text/strings/device.inc"
 #include "core/text/strings/errorscan.inc"
 #include "core/text/strings/recovery.inc"
+#include "core/text/strings/reports.inc"
 #include "core/text/strings/run.inc"
 };
 
