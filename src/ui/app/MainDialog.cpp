@@ -10,6 +10,7 @@
 #include "ui/app/MessageBox.h"
 #include "ui/app/NavigationBar.h"
 #include "ui/app/QtPost.h"
+#include "ui/app/ReportSaving.h"
 #include "ui/app/TestPage.h"
 #include "ui/app/Text.h"
 #include "ui/app/TransparentStatic.h"
@@ -154,6 +155,11 @@ void MainDialog::buildMenus()
 {
     QMenu* file = menuBar_->addMenu(Text(str::kFileMenu));
     file->addAction(Text(str::kSnapshotItem), this, &MainDialog::saveSnapshot);
+    // The report of the current page's last run, when it has one.
+    QAction* report = file->addAction(Text(str::kSaveReportItem), this, &MainDialog::saveReport);
+    connect(file, &QMenu::aboutToShow, this, [this, report] {
+        report->setEnabled(currentPage_ >= 0 && pages_[currentPage_] && pages_[currentPage_]->canSaveReport());
+    });
     file->addSeparator();
     file->addAction(Text(str::kAttachImageItem), this, &MainDialog::attachImageFromMenu);
     QAction* detach = file->addAction(Text(str::kDetachImageItem), this, &MainDialog::detachSelectedImage);
@@ -376,6 +382,12 @@ void MainDialog::saveSnapshot()
     const QPixmap picture = grab();
     if (ShowFileDialog(this, Text(str::kPngFilter), path, true))
         picture.save(path, "PNG");
+}
+
+void MainDialog::saveReport()
+{
+    if (currentPage_ >= 0 && pages_[currentPage_])
+        SaveReport(*pages_[currentPage_]);
 }
 
 void MainDialog::showAbout()
