@@ -95,6 +95,24 @@ QString ReportHtml(const Report& r, const std::function<QString(int)>& pictureSo
         html += QStringLiteral("</table>\n");
     }
 
+    bool picturesHeading = false;
+    for (size_t i = 0; i < r.pictures.size(); ++i) {
+        const ReportPicture& p = r.pictures[i];
+        if (p.png.empty())
+            continue;
+        if (!picturesHeading)
+            html += QStringLiteral("<h2>%1</h2>\n").arg(label(str::kReportPictures));
+        picturesHeading = true;
+        const QImage image = QImage::fromData(reinterpret_cast<const uchar*>(p.png.data()), int(p.png.size()));
+        // Caption and picture in one paragraph, so that a page break never
+        // parts them.
+        html += QStringLiteral("<p class=\"picture\"><b>%1</b><br/>"
+                               "<img src=\"%2\" alt=\"%1\" width=\"%3\" height=\"%4\"/></p>\n")
+                    .arg(esc(p.caption), pictureSource(int(i)).toHtmlEscaped())
+                    .arg(image.width())
+                    .arg(image.height());
+    }
+
     if (!r.figures.empty()) {
         html += QStringLiteral("<h2>%1</h2>\n").arg(label(str::kReportResults));
         for (const ReportSection& section : r.figures) {
@@ -105,21 +123,6 @@ QString ReportHtml(const Report& r, const std::function<QString(int)>& pictureSo
                 row(html, esc(f.label), f.value.empty() ? "-" : f.value);
             html += QStringLiteral("</table>\n");
         }
-    }
-
-    bool picturesHeading = false;
-    for (size_t i = 0; i < r.pictures.size(); ++i) {
-        const ReportPicture& p = r.pictures[i];
-        if (p.png.empty())
-            continue;
-        if (!picturesHeading)
-            html += QStringLiteral("<h2>%1</h2>\n").arg(label(str::kReportPictures));
-        picturesHeading = true;
-        const QImage image = QImage::fromData(reinterpret_cast<const uchar*>(p.png.data()), int(p.png.size()));
-        html += QStringLiteral("<h3>%1</h3>\n<p><img src=\"%2\" alt=\"%1\" width=\"%3\" height=\"%4\"/></p>\n")
-                    .arg(esc(p.caption), pictureSource(int(i)).toHtmlEscaped())
-                    .arg(image.width())
-                    .arg(image.height());
     }
 
     if (!r.log.empty()) {
