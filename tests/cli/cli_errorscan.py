@@ -3,19 +3,8 @@
 missing image, and the one JSON object of a run with its figures."""
 import json, os, subprocess, sys, tempfile
 
-cli = sys.argv[1]
-env = dict(os.environ, QUORVANE_LANG="en")
-failed = []
-
-
-def check(what, ok):
-    print(("ok   " if ok else "FAIL ") + what)
-    if not ok:
-        failed.append(what)
-
-
-def run(*args):
-    return subprocess.run([cli, *args], capture_output=True, text=True, env=env, timeout=120)
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from clicheck import check, finish, run  # noqa: E402
 
 
 p = run("errorscan", "--image", "/missing.img")
@@ -40,4 +29,4 @@ with tempfile.TemporaryDirectory() as folder:
           and result.get("settings") == {"write": True, "read": True, "passes": 2})
     check("json: log lines on stderr", p.stderr.count("Stage: ") == 4)
 
-sys.exit(1 if failed else 0)
+finish()

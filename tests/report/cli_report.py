@@ -6,19 +6,8 @@ report that cannot be written fails the run."""
 import base64, json, os, subprocess, sys, tempfile
 from html.parser import HTMLParser
 
-cli = sys.argv[1]
-env = dict(os.environ, QUORVANE_LANG="en")
-failed = []
-
-
-def check(what, ok):
-    print(("ok   " if ok else "FAIL ") + what)
-    if not ok:
-        failed.append(what)
-
-
-def run(*args):
-    return subprocess.run([cli, *args], capture_output=True, text=True, env=env, timeout=120)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "cli"))
+from clicheck import check, finish, run  # noqa: E402
 
 
 def flat(text):
@@ -84,4 +73,4 @@ with tempfile.TemporaryDirectory() as folder:
     check("unwritable report: the run fails and says so", p.returncode == 3
           and "cannot write " + os.path.join(folder, "missing", "scan.pdf") in p.stderr)
 
-sys.exit(1 if failed else 0)
+finish()
