@@ -190,6 +190,16 @@ bool WritePdfReport(const Report& r, const std::string& path, std::string* error
     return saveBytes(buffer.data(), path, error);
 }
 
+void StartOffscreenApplication()
+{
+    if (QCoreApplication::instance())
+        return;
+    static int argc = 3;
+    static char name[] = "quorvane", option[] = "-platform", platform[] = "offscreen";
+    static char* argv[] = {name, option, platform, nullptr};
+    static QGuiApplication app(argc, argv);
+}
+
 bool WriteReport(const Report& r, const std::string& path, std::string* error)
 {
     switch (ReportFormatOf(path)) {

@@ -23,4 +23,10 @@ bool WriteReport(const Report& report, const std::string& path, std::string* err
 bool WriteHtmlReport(const Report& report, const std::string& path, std::string* error);
 bool WritePdfReport(const Report& report, const std::string& path, std::string* error);
 
+// For a process without a window that may write a PDF (the command-line
+// tool with --report): a Qt Gui application on the offscreen platform for
+// the life of the process, made before anything makes a plain core one
+// (there can be only one, and a core one cannot lay out text).
+void StartOffscreenApplication();
+
 }  // namespace qv::report

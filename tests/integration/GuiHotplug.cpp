@@ -134,6 +134,55 @@ private slots:
         QVERIFY2(probe.contains("TYPE=exfat"), qPrintable(probe));
         QVERIFY2(probe.contains("LABEL=GUESTSTICK"), qPrintable(probe));
     }
+
+    // Run as an ordinary user by the access-without-root guest check: the
+    // stick is listed though the user may not open it, and Format makes a
+    // FAT file system on it through udisks2 (checked by the caller as root).
+    void listsAndFormatsWithoutRoot()
+    {
+        const QString product = qEnvironmentVariable("QUORVANE_EXPECT_STICK");
+        if (product.isEmpty())
+            QSKIP("run by the access-without-root guest check");
+        MemoryProfileStore store;
+        AppWindow window(store, MainOptions{});
+        window.show();
+        QComboBox* selector = window.deviceSelector();
+        QTRY_VERIFY_WITH_TIMEOUT(positionOf(selector, product) >= 0, 10000);
+        selector->setCurrentIndex(positionOf(selector, product));
+        emit selector->activated(selector->currentIndex());
+        QCOMPARE(QString::fromStdString(window.context().device->handle->access()), QStringLiteral("udisks2"));
+
+        bool finished = false, succeeded = false;
+        QString error;
+        QTimer driver;
+        driver.setInterval(20);
+        connect(&driver, &QTimer::timeout, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            auto* dialog = qobject_cast<CFormatDialog*>(modal);
+            if (!dialog) {
+                if (modal)  // a failure's message box
+                    modal->close();
+                return;
+            }
+            if (!finished && !dialog->running()) {
+                dialog->fileSystemBox()->setCurrentIndex(dialog->fileSystemBox()->findText("FAT32"));
+                dialog->labelEdit()->setText("USERSTICK");
+                connect(dialog, &CFormatDialog::formatFinished, [&, dialog](bool ok) {
+                    finished = true;
+                    succeeded = ok;
+                    error = dialog->errorText();
+                });
+                dialog->startFormat();
+            } else if (finished && !dialog->running()) {
+                dialog->reject();
+            }
+        });
+        driver.start();
+        window.formatDrive();
+        driver.stop();
+        QVERIFY(finished);
+        QVERIFY2(succeeded, qPrintable(error));
+    }
 };
 
 QTEST_MAIN(GuiHotplugTest)

@@ -17,3 +17,15 @@ disk_with_serial() {
         [[ $(cat "$u/serial" 2>/dev/null) == "$1" ]] && { echo "${b##*/}"; return; }
     done
 }
+
+# A field of the command-line tool's --json object: jfield JSON KEY...
+# follows the keys of nested objects (a number indexes a list); strings
+# print as they are, everything else as JSON (true, 0, [..]).
+jfield() {
+    python3 -c '
+import json, sys
+v = json.loads(sys.argv[1])
+for k in sys.argv[2:]:
+    v = v[int(k)] if isinstance(v, list) else v.get(k) if isinstance(v, dict) else None
+print(v if isinstance(v, str) else json.dumps(v))' "$@"
+}

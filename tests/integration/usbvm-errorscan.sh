@@ -22,28 +22,30 @@ if [[ ${1:-} == guest ]]; then
     cli=$2 checker=$3
     S=$(disk_with_serial ES0001) Z=$(disk_with_serial ES0002) R=$(disk_with_serial ES0003)
     [[ -n $S && -n $Z && -n $R ]] && ok "three sticks found" || { bad "sticks: '$S' '$Z' '$R'"; finish; }
-    export LANG=C
+    export QUORVANE_LANG=en
 
-    out=$("$cli" errorscan "$S" --write --yes 2>&1); rc=$?
-    echo "$out" | sed 's/^/    | /'
+    out=$("$cli" errorscan "$S" --write --yes --json 2>/tmp/plain.log); rc=$?
+    sed 's/^/    | /' /tmp/plain.log; echo "    | $out"
     expect "plain stick: exit code" "$rc" 0
-    expect "plain stick: nine log lines" "$(grep -c '^\[..:..:..\]' <<<"$out")" 9
-    expect "plain stick: counters" "$(tail -1 <<<"$out")" \
-        "/dev/$S: write errors 0, read errors 0, differing bytes 0"
+    expect "plain stick: nine log lines" "$(grep -c '^\[..:..:..\]' /tmp/plain.log)" 9
+    expect "plain stick: outcome and counters" \
+        "$(jfield "$out" outcome) $(jfield "$out" result write_errors) $(jfield "$out" result read_errors) $(jfield "$out" result differing_bytes)" \
+        "completed 0 0 0"
+    expect "plain stick: the drive" "$(jfield "$out" drive path)" "/dev/$S"
     sectors=$(( $(cat /sys/block/$S/size) ))
     dd if=/dev/$S of=/tmp/stick.img bs=1M iflag=direct status=none
     python3 "$checker" /tmp/stick.img $((sectors - 1)) && ok "plain stick holds the pattern (O_DIRECT read)" ||
         bad "plain stick content"
     rm -f /tmp/stick.img
 
-    out=$("$cli" errorscan "$Z" --write --yes 2>&1); rc=$?
-    echo "$out" | sed 's/^/    | /'
+    out=$("$cli" errorscan "$Z" --write --yes --json 2>/tmp/null.log); rc=$?
+    sed 's/^/    | /' /tmp/null.log; echo "    | $out"
     expect "vanishing writes: exit code" "$rc" 1
-    diff=$(grep -o 'Check for errors: [0-9]*' <<<"$out" | grep -o '[0-9]*$')
+    diff=$(jfield "$out" result differing_bytes)
     [[ ${diff:-0} -gt 0 ]] && ok "vanishing writes: $diff differing bytes found" ||
         bad "vanishing writes: no differing bytes (read back from memory?)"
 
-    "$cli" errorscan "$R" --write --yes --passes 3 >/tmp/removal.log 2>&1 &
+    "$cli" errorscan "$R" --write --yes --passes 3 --json >/tmp/removal.json 2>/tmp/removal.log &
     scan=$!
     sleep 4
     usbvm-ctl remove -w stick2 >/dev/null
@@ -53,39 +55,25 @@ if [[ ${1:-} == guest ]]; then
         kill $scan
     else
         wait $scan; rc=$?
-        sed 's/^/    | /' /tmp/removal.log
-        [[ $rc -ne 0 ]] && ok "removal: non-zero exit ($rc)" || bad "removal: exit code 0"
-        grep -q 'scan not completed\|errors [1-9]' /tmp/removal.log && ok "removal: failures counted" ||
-            bad "removal: no failure counted"
+        out=$(cat /tmp/removal.json)
+        sed 's/^/    | /' /tmp/removal.log; echo "    | $out"
+        [[ $rc -ne 0 && $rc == "$(jfield "$out" exit_code)" ]] && ok "removal: non-zero exit ($rc), as in the object" ||
+            bad "removal: exit code $rc, object says $(jfield "$out" exit_code)"
+        errors=$(( $(jfield "$out" result write_errors) + $(jfield "$out" result read_errors) ))
+        [[ $(jfield "$out" outcome) == failed || $errors -gt 0 ]] &&
+            ok "removal: failures counted ($(jfield "$out" outcome), $errors failed chunks)" || bad "removal: no failure counted"
     fi
     finish
 fi
 
 run=$1 cli=$2 work=$3
-self=$(readlink -f "$0")
-checker=$(dirname "$self")/check-pattern.py
-cache=${USBVM_CACHE:-${XDG_CACHE_HOME:+$XDG_CACHE_HOME/usbvm}}
-cache=${cache:-/var/cache/usbvm}
-if [[ ! -x $run || ! -e $cache/current ]] || ! command -v qemu-system-x86_64 >/dev/null; then
-    echo "SKIP: the emulated-USB guest kit is not set up"
-    exit 77
-fi
+. "$(dirname "${BASH_SOURCE[0]}")/host-lib.sh"
+require_guest_kit "$run"
 mkdir -p "$work"
 work=$(readlink -f "$work")
-# The guest has its own /tmp, /var/tmp, /run and /dev/shm: the guest half
-# runs from copies in the work folder, which is shared like the tool's
-# folder where that lies in one of them.
-cp "$self" "$work/usbvm-errorscan.sh"
-cp "$(dirname "$self")/guest-lib.sh" "$work/guest-lib.sh"
-cp "$checker" "$work/check-pattern.py"
-self=$work/usbvm-errorscan.sh
+self=$(stage_guest_script "$(readlink -f "$0")" "$work" "$(dirname "$(readlink -f "$0")")/check-pattern.py")
 checker=$work/check-pattern.py
-shares=(--share "$work")
-clidir=$(dirname "$(readlink -f "$cli")")
-case $clidir/ in
-/tmp/* | /var/tmp/* | /run/* | /dev/shm/*)
-    [[ $work/ == "$clidir"/* ]] && shares=(--share "$clidir") || shares+=(--share "$clidir") ;;
-esac
+guest_shares "$work" "$(dirname "$(readlink -f "$cli")")"
 rm -f "$work"/e*.img
 truncate -s 24M "$work/e1.img"
 truncate -s 48M "$work/e3.img"

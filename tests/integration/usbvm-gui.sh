@@ -6,12 +6,8 @@
 # kit is missing.
 set -uo pipefail
 run=$1 test=$2 work=$3 mode=${4:-kernel}
-cache=${USBVM_CACHE:-${XDG_CACHE_HOME:+$XDG_CACHE_HOME/usbvm}}
-cache=${cache:-/var/cache/usbvm}
-if [[ ! -x $run || ! -e $cache/current ]] || ! command -v qemu-system-x86_64 >/dev/null; then
-    echo "SKIP: the emulated-USB guest kit is not set up ($run, $cache/current, qemu-system-x86_64)"
-    exit 77
-fi
+. "$(dirname "${BASH_SOURCE[0]}")/host-lib.sh"
+require_guest_kit "$run"
 mkdir -p "$work"
 work=$(readlink -f "$work")
 rm -f "$work/gui-boot.img" "$work/gui-hot.img"
@@ -19,15 +15,7 @@ truncate -s 16M "$work/gui-boot.img"
 truncate -s 32M "$work/gui-hot.img"
 udevd=()
 [[ $mode == udevd ]] && udevd=(--udevd)
-# The guest has its own /tmp, /var/tmp, /run and /dev/shm: a test program
-# built there is reached through a share; the images are always on one.
-testdir=$(dirname "$(readlink -f "$test")")
-shares=(--share "$work")
-case $testdir/ in
-/tmp/* | /var/tmp/* | /run/* | /dev/shm/*)
-    if [[ $work/ == "$testdir"/* ]]; then shares=(--share "$testdir"); else shares+=(--share "$testdir"); fi
-    ;;
-esac
+guest_shares "$work" "$(dirname "$(readlink -f "$test")")"
 exec "$run" --timeout 150 "${udevd[@]}" "${shares[@]}" \
     --stick "$work/gui-boot.img,vendor=ACME,product=Boot,serial=HG0001" \
     -e QT_QPA_PLATFORM=offscreen -e QUORVANE_WORK="$work" -- "$test"

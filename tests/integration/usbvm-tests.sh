@@ -15,59 +15,55 @@ shift
 
 . "$(dirname "${BASH_SOURCE[0]}")/guest-lib.sh"
 
-# The block of `list` output that starts with the selector line of disk $1.
-drive_block() { awk -v d="($1)" '$1 == d { on = 1; print; next } /^\(/ { on = 0 } on && /^  / { print }' <<<"$2"; }
+# Fields of the drive called $2 in the `list --json` object $1, joined by
+# "|" (nothing when the drive is not listed).
+drive() {
+    python3 -c '
+import json, sys
+for d in json.loads(sys.argv[1])["drives"]:
+    if d["name"] == sys.argv[2]:
+        print("|".join(v if isinstance(v, str) else json.dumps(v) for v in (d[k] for k in sys.argv[3:])))' "$@"
+}
 
 guest_list() {
     local cli=$1 check=$2
     local out A F8 F9 BIG P
-    out=$("$cli" list 2>&1)
-    echo "$out" | sed 's/^/    | /'
+    export QUORVANE_LANG=en
+    "$cli" list 2>&1 | sed 's/^/    | /'
+    out=$("$cli" list --json 2>&1)
     A=$(disk_with_serial LS0001) F8=$(disk_with_serial LS0002) F9=$(disk_with_serial LS0003)
     BIG=$(disk_with_serial LS0004) P=$(disk_with_serial LS0005)
     [[ -n $A && -n $F8 && -n $F9 && -n $BIG && -n $P ]] && ok "five sticks found" || bad "sticks found: '$A' '$F8' '$F9' '$BIG' '$P'"
 
-    local gb
-    gb=$(grep -o '(17 [^)]*)' <<<"$out" | head -1 | sed 's/(17 \(.*\))/\1/')
-    [[ $gb == "ГБ" || $gb == "GB" ]] || gb=GB
+    expect "removable stick: selector text" "$(drive "$out" "$A" text)" "($A) ACME    Stick (33 MB)"
+    expect "removable stick: sizes" "$(drive "$out" "$A" sectors capacity_lba)" "65535|65535"
+    expect "removable stick: volume is the whole disk" "$(drive "$out" "$A" volume)" "/dev/$A"
+    expect "removable stick: identity" "$(drive "$out" "$A" product revision removable)" "ACME    Stick|1.00|true"
 
-    expect "removable stick: selector text" "$(drive_block "$A" "$out" | head -1)" "($A) ACME    Stick (33 MB)"
-    expect "removable stick: sizes" "$(drive_block "$A" "$out" | grep -o 'sectorCount.*')" \
-        "sectorCount 65535  capacityLba 65535"
-    expect "removable stick: volume is the whole disk" "$(drive_block "$A" "$out" | grep -o 'volume [^ ]*')" \
-        "volume /dev/$A"
-    expect "removable stick: identity" "$(drive_block "$A" "$out" | grep -o 'vendor/product.*')" \
-        'vendor/product "ACME    Stick"  revision "1.00"  removable 1'
-
-    expect "fixed stick of 2^24+1 sectors (READ CAPACITY 2^24) is listed" \
-        "$(drive_block "$F8" "$out" | head -1)" "($F8) ACME    Fixed8 (8 $gb)"
-    expect "fixed stick of 2^24+1 sectors: sizes" "$(drive_block "$F8" "$out" | grep -o 'sectorCount.*')" \
-        "sectorCount 16777216  capacityLba 16777216"
-    expect "fixed stick of 2^24+1 sectors: removable bit clear" \
-        "$(drive_block "$F8" "$out" | grep -o 'removable [01]')" "removable 0"
+    expect "fixed stick of 2^24+1 sectors (READ CAPACITY 2^24) is listed" "$(drive "$out" "$F8" text)" \
+        "($F8) ACME    Fixed8 (8 GB)"
+    expect "fixed stick of 2^24+1 sectors: sizes" "$(drive "$out" "$F8" sectors capacity_lba)" "16777216|16777216"
+    expect "fixed stick of 2^24+1 sectors: removable bit clear" "$(drive "$out" "$F8" removable)" "false"
     expect "fixed stick of 2^24+2 sectors is excluded by the rule" \
-        "$(grep -o "^not listed: $F9: excluded by rule" <<<"$out")" "not listed: $F9: excluded by rule"
-    expect "fixed stick of 2^24+2 sectors has no selector line" "$(drive_block "$F9" "$out")" ""
+        "$(jfield "$out" not_listed | python3 -c 'import json,sys; print([d["reason"][:16] for d in json.load(sys.stdin) if d["name"] == sys.argv[1]])' "$F9")" \
+        "['excluded by rule']"
+    expect "fixed stick of 2^24+2 sectors has no selector line" "$(drive "$out" "$F9" text)" ""
 
-    expect "large removable stick is listed" "$(drive_block "$BIG" "$out" | head -1)" "($BIG) ACME    Big (17 $gb)"
-    expect "large removable stick: sizes" "$(drive_block "$BIG" "$out" | grep -o 'sectorCount.*')" \
-        "sectorCount 33554431  capacityLba 33554431"
+    expect "large removable stick is listed" "$(drive "$out" "$BIG" text)" "($BIG) ACME    Big (17 GB)"
+    expect "large removable stick: sizes" "$(drive "$out" "$BIG" sectors capacity_lba)" "33554431|33554431"
 
-    expect "partitioned stick: size shown from READ CAPACITY" "$(drive_block "$P" "$out" | head -1)" \
-        "($P) ACME    Parted (67 MB)"
+    expect "partitioned stick: size shown from READ CAPACITY" "$(drive "$out" "$P" text)" "($P) ACME    Parted (67 MB)"
     expect "partitioned stick: sectorCount is the first partition's length" \
-        "$(drive_block "$P" "$out" | grep -o 'sectorCount.*')" "sectorCount 40000  capacityLba 131071"
-    expect "partitioned stick: volume is the first partition" \
-        "$(drive_block "$P" "$out" | grep -o 'volume [^ ]*')" "volume /dev/${P}1"
+        "$(drive "$out" "$P" sectors capacity_lba)" "40000|131071"
+    expect "partitioned stick: volume is the first partition" "$(drive "$out" "$P" volume)" "/dev/${P}1"
 
     # Slots go out in kernel-name order.
-    local slots sorted
-    slots=$(grep -E '^  slot ' <<<"$out" | awk '{print $2}' | tr '\n' ' ')
-    sorted=$(grep -E '^  slot ' <<<"$out" | awk '{print $2}' | sort -n | tr '\n' ' ')
-    local names
-    names=$(grep -E '^\(sd' <<<"$out" | sed 's/^(\([a-z]*\)).*/\1/' | tr '\n' ' ')
-    expect "listed in slot order" "$slots" "$sorted"
-    expect "slots follow kernel names" "$names" "$(tr ' ' '\n' <<<"$names" | grep . | sort | tr '\n' ' ')"
+    local order
+    order=$(python3 -c '
+import json, sys
+d = [x for x in json.loads(sys.argv[1])["drives"] if x["name"].startswith("sd")]
+print(d == sorted(d, key=lambda x: x["slot"]) and [x["name"] for x in d] == sorted(x["name"] for x in d))' "$out")
+    expect "slots follow kernel names, listed in slot order" "$order" "True"
 
     # Sector round trips through LinuxVolume with O_DIRECT.
     local r
@@ -88,21 +84,19 @@ guest_list() {
 
     # An explicit partition node is its own volume, sized by its length.
     local part
-    part=$("$cli" list "/dev/${P}2" 2>&1)
-    expect "explicit partition node: selector text" "$(drive_block "${P}2" "$part" | head -1)" \
-        "(${P}2) ACME    Parted (67 MB)"
-    expect "explicit partition node: volume and sizes" \
-        "$(drive_block "${P}2" "$part" | grep -oE 'volume [^ ]*|sectorCount.*' | tr '\n' ' ')" \
-        "volume /dev/${P}2 sectorCount 20000  capacityLba 131071 "
+    part=$("$cli" list "/dev/${P}2" --json 2>&1)
+    expect "explicit partition node: selector text" "$(drive "$part" "${P}2" text)" "(${P}2) ACME    Parted (67 MB)"
+    expect "explicit partition node: volume and sizes" "$(drive "$part" "${P}2" volume sectors capacity_lba)" \
+        "/dev/${P}2|20000|131071"
 
     # A loop device has no SCSI path: its identity comes from sysfs.
     local loop
     truncate -s 40M /tmp/loop.img
     loop=$(losetup --find --show /tmp/loop.img)
-    part=$("$cli" list "$loop" 2>&1)
+    part=$("$cli" list "$loop" --json 2>&1)
     expect "loop device answers INQUIRY and READ CAPACITY from sysfs" \
-        "$(drive_block "${loop#/dev/}" "$part" | sed -n '1p;4p' | tr '\n' '|')" \
-        "(${loop#/dev/}) Linux   ${loop#/dev/} (41 MB)|  vendor/product \"Linux   ${loop#/dev/}\"  revision \"    \"  removable 0|"
+        "$(drive "$part" "${loop#/dev/}" text product revision removable)" \
+        "(${loop#/dev/}) Linux   ${loop#/dev/} (41 MB)|Linux   ${loop#/dev/}|    |false"
     r=$("$check" roundtrip "$loop" 64 128 2>&1)
     expect "O_DIRECT round trip on $loop" "$r" $'volume='"$loop"$' direct=1 unit=512\nroundtrip ok'
     losetup -d "$loop"
@@ -110,7 +104,7 @@ guest_list() {
     # A write-protected stick opens read-only: listed, readable, writes fail.
     local RO
     RO=$(disk_with_serial LS0006)
-    expect "write-protected stick is listed" "$(drive_block "$RO" "$out" | head -1)" "($RO) ACME    Locked (33 MB)"
+    expect "write-protected stick is listed" "$(drive "$out" "$RO" text)" "($RO) ACME    Locked (33 MB)"
     expect "write-protected stick refuses writes" "$("$check" roundtrip "/dev/$RO" 0 8 2>&1 | tail -1)" "write failed"
 
     # tmpfs refuses O_DIRECT on older kernels: the volume falls back.
@@ -208,40 +202,16 @@ list | hotplug | hotplug-udevd) ;;
 esac
 
 run=$1 cli=$2 check=$3 work=$4
-self=$(readlink -f "$0")
-cache=${USBVM_CACHE:-${XDG_CACHE_HOME:+$XDG_CACHE_HOME/usbvm}}
-cache=${cache:-/var/cache/usbvm}
-if [[ ! -x $run || ! -e $cache/current ]] || ! command -v qemu-system-x86_64 >/dev/null; then
-    echo "SKIP: the emulated-USB guest kit is not set up ($run, $cache/current, qemu-system-x86_64)"
-    exit 77
-fi
+. "$(dirname "${BASH_SOURCE[0]}")/host-lib.sh"
+require_guest_kit "$run"
 if [[ $mode == list ]] && ! command -v sfdisk >/dev/null; then
     echo "SKIP: sfdisk (package fdisk) is missing"
     exit 77
 fi
 mkdir -p "$work"
 work=$(readlink -f "$work")
-
-# The guest has its own /tmp, /var/tmp, /run and /dev/shm: host folders
-# there (a build tree under /tmp) are reached through shares. The guest
-# half runs from a copy of this script in the work folder.
-shares=()
-cp "$self" "$work/usbvm-tests.sh"
-cp "$(dirname "$self")/guest-lib.sh" "$work/guest-lib.sh"
-self=$work/usbvm-tests.sh
-# Parents first, so that a folder inside one already shared is not shared again.
-while read -r d; do
-    case $d/ in
-    /tmp/* | /var/tmp/* | /run/* | /dev/shm/*) ;;
-    *) continue ;;
-    esac
-    covered=0
-    for s in "${shares[@]}"; do
-        [[ $s == --share || $d/ != "$s"/* ]] || covered=1
-    done
-    [[ $covered == 1 ]] || shares+=(--share "$d")
-done < <(printf '%s\n' "$work" "$(dirname "$(readlink -f "$cli")")" "$(dirname "$(readlink -f "$check")")" |
-    awk '{ print length($0) " " $0 }' | sort -n | cut -d' ' -f2-)
+self=$(stage_guest_script "$(readlink -f "$0")" "$work")
+guest_shares "$work" "$(dirname "$(readlink -f "$cli")")" "$(dirname "$(readlink -f "$check")")"
 
 case $mode in
 list)
@@ -270,8 +240,6 @@ hotplug | hotplug-udevd)
     truncate -s 32M "$work/hot.img"
     udevd=() source=kernel
     [[ $mode == hotplug-udevd ]] && udevd=(--udevd) source=udev
-    # Hot-plugged images must lie on a share or outside the guest's tmpfs.
-    [[ " ${shares[*]} " == *" $work "* ]] || shares+=(--share "$work")
     exec "$run" --timeout 150 "${udevd[@]}" "${shares[@]}" \
         --stick "$work/h1.img,vendor=ACME,product=Boot,serial=HB0001" \
         -- bash "$self" guest-hotplug "$cli" "$work" "$source"

@@ -40,26 +40,7 @@ using namespace qv::ui;
 
 namespace {
 
-// A drive for the page alone: context, status, settings and one record.
-struct PageDrive {
-    explicit PageDrive(DeviceHandle volume, uint32_t sectors)
-    {
-        record.handle = std::move(volume);
-        record.listed = 1;
-        record.sectorCount = sectors;
-        status.deviceCount = 1;
-        context.status = &status;
-        context.settings = &settings;
-        context.device = &record;
-        std::strncpy(context.appTitle, "Quorvane", sizeof context.appTitle - 1);
-    }
-    RunStatus status;
-    Settings settings;
-    DeviceRecord record;
-    SharedContext context;
-    QObject host;  // outlives the controller that posts to it
-    RunController runs{context, QtPost(&host)};
-};
+using qv::ui::test::PageDrive;
 
 void acceptWarning(QWidget* dialog)
 {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "core/device/SlotDriveSource.h"
+#include "core/device/Volume.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,6 +49,18 @@ public:
                                                const std::string& target) = 0;
     // Unmounts every mount of the volume; false with a message when one stays.
     virtual bool unmount(const std::string& node, std::string* error) = 0;
+
+    // Formats a volume through the desktop's disk service instead of running
+    // the tool (for a drive the user may not open directly); the service
+    // unmounts it first. `done` is called later on the caller's thread.
+    // False, with nothing started, where there is no such service.
+    using Done = std::function<void(bool ok, const VolumeFailure& failure)>;
+    virtual bool formatThroughService(const std::string& node, const std::string& fileSystem,
+                                      const std::string& label, bool quick, Done done)
+    {
+        (void)node, (void)fileSystem, (void)label, (void)quick, (void)done;
+        return false;
+    }
 };
 
 }  // namespace qv

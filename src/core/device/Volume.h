@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -23,6 +24,15 @@ struct ScsiRequest {
 struct ScsiResult {
     bool delivered = false;  // false: the system call or the transport failed
     uint8_t status = 0;      // SCSI status byte when delivered
+};
+
+// Why a volume could not be readied for a run: the system's error and, where
+// the cause needs the user to act, the string id of the text that says what
+// to do (0 when errno says it all).
+struct VolumeFailure {
+    int error = 0;
+    int textId = 0;
+    std::string detail;  // the service's own words, for a second line
 };
 
 // An open volume: what a drive letter opened on the original platform. One
@@ -57,6 +67,21 @@ public:
 
     // The path the volume was opened on, for messages.
     virtual std::string path() const = 0;
+
+    // Readies the volume for a run that reads, or also writes when `write`.
+    // A drive listed without being opened (the user may not open it
+    // directly) is opened here, through the desktop's disk service, with
+    // the medium's file systems unmounted first for a write.
+    virtual bool prepare(bool write, VolumeFailure* failure)
+    {
+        (void)write;
+        if (!isOpen() && failure)
+            *failure = {EBADF, 0, {}};
+        return isOpen();
+    }
+
+    // How the volume reached the device: "direct", "udisks2", "image".
+    virtual std::string access() const { return "direct"; }
 
     // The sequential file pointer used by SeekToSector/ReadSectors/WriteSectors.
     uint64_t position() const { return position_; }

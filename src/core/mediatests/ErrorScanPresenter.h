@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/report/Report.h"
+#include "core/mediatests/ErrorScanWorker.h"
 #include "core/run/RunPresenter.h"
 
 #include <cstdint>
@@ -85,6 +86,7 @@ private:
     void pushTexts() override;
     bool nextWorker() override;
     bool reopensDeviceAtEnd() const override { return true; }
+    bool writesToMedium() const override { return (testType_ & kScanWriteTest) != 0; }
 
     void preparePass();
     RunController::Worker passWorker();

@@ -1,9 +1,9 @@
-#include "core/text/StringIds.h"
 #include "core/recovery/DirectoryScanner.h"
 
 #include "core/device/SectorIO.h"
 #include "core/recovery/FoundFileList.h"
 #include "core/recovery/RecoveryProgress.h"
+#include "core/text/StringIds.h"
 
 #include <cstring>
 #include <memory>
@@ -130,6 +130,7 @@ int ScanDeletedEntries(SharedContext& context)
     status.setState(RUN_ACTIVE);
     uint8_t boot[kSector];
     if (record.sectorCount == 0 || !ReadSectorsAt(record.handle, 0, 1, int32_t(kSector), boot)) {
+        status.failure.set(str::kFailedRead, record.handle ? record.handle->path() : std::string(), 0);
         status.setState(RUN_FAILED);
         SendRecoveryProgress(context, str::kReadError);
         return 0;

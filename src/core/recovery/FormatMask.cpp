@@ -1,5 +1,7 @@
 #include "core/recovery/FormatMask.h"
 
+#include "core/recovery/FileKind.h"
+
 #include <atomic>
 
 namespace qv {
@@ -8,6 +10,12 @@ namespace {
 std::atomic<uint64_t> mask{kAllFormatsMask};
 
 }  // namespace
+
+uint64_t FormatMaskForListEntry(int entry)
+{
+    const int kind = KindAtListEntry(entry);
+    return kind ? KindMaskBit(kind) : kAllFormatsMask;
+}
 
 uint64_t FormatMask()
 {

@@ -1,5 +1,6 @@
-#include "core/text/StringIds.h"
 #include "core/recovery/RecoveryProgress.h"
+
+#include "core/text/StringIds.h"
 
 namespace qv {
 

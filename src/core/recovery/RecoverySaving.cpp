@@ -1,10 +1,10 @@
-#include "core/text/StringIds.h"
 #include "core/recovery/RecoverySaving.h"
 
 #include "core/device/SectorIO.h"
 #include "core/recovery/DirectoryScanner.h"
 #include "core/recovery/FoundFileList.h"
 #include "core/recovery/RecoveryProgress.h"
+#include "core/text/StringIds.h"
 
 #include <algorithm>
 #include <vector>
@@ -23,6 +23,8 @@ struct Saving {
     std::string* error;
     double share = 0;
     size_t saved = 0;
+    // The preview reads a file outside any run: no stop, no progress.
+    bool paced = true;
 
     int fail(const std::string& what)
     {
@@ -44,9 +46,9 @@ Copy Saving::copy(uint64_t startSector, uint64_t length, OutputFile& file, std::
     const uint64_t chunks = (sectors + kChunkSectors - 1) / kChunkSectors;
     std::vector<uint8_t> buffer(kChunkBytes);
     for (uint64_t i = 0; i < chunks; ++i) {
-        if (status.state() == RUN_STOP)
+        if (paced && status.state() == RUN_STOP)
             return Copy::Stopped;
-        if (TimerElapsedSeconds() > 0.3) {
+        if (paced && TimerElapsedSeconds() > 0.3) {
             SendRecoveryProgress(context, int64_t((double(saved) + double(i) / double(chunks)) * share));
             TimerStart();
         }
@@ -143,6 +145,24 @@ std::string SafeFileName(const std::string& name)
     if (safe.empty() || safe == "." || safe == "..")
         safe = "_";
     return safe;
+}
+
+bool ReadFoundFile(SharedContext& context, const FoundFile& file, OutputFile& out, std::string* error)
+{
+    if (file.layout != FoundFile::Layout::Signature || file.length < 0 || !context.device) {
+        if (error)
+            *error = "no sectors to read for " + file.name;
+        return false;
+    }
+    Saving reading{context, error};
+    reading.paced = false;
+    std::string what;
+    if (reading.copy(file.startSector, uint64_t(file.length), out, &what) != Copy::Done) {
+        if (error)
+            *error = what;
+        return false;
+    }
+    return true;
 }
 
 int RecoverToFolder(SharedContext& context, OutputFolder& folder, std::string* error)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/recovery/FoundFile.h"
 #include "core/recovery/OutputFolder.h"
 #include "core/run/SharedContext.h"
 
@@ -19,6 +20,11 @@ int RecoverToFolder(SharedContext& context, OutputFolder& folder, std::string* e
 // Directory mode: each checked row as folder/name (the entry's 8.3 name,
 // made a safe file name) from its start cluster, in consecutive sectors.
 int RecoverDeletedEntries(SharedContext& context, OutputFolder& folder, std::string* error = nullptr);
+
+// Copies a signature-mode file's bytes from the medium into out, in the
+// saving workers' chunks, outside any run (no stop, no progress). False,
+// with *error naming the failed read, when a read fails.
+bool ReadFoundFile(SharedContext& context, const FoundFile& file, OutputFile& out, std::string* error = nullptr);
 
 // A name from the medium made one harmless path component: bytes that
 // cannot stand in a file name ('/', NUL, control bytes) become '_', and

@@ -1,4 +1,3 @@
-#include "core/text/StringIds.h"
 #include "core/recovery/SignatureScanner.h"
 
 #include "core/device/SectorIO.h"
@@ -7,6 +6,7 @@
 #include "core/recovery/FoundFileList.h"
 #include "core/recovery/LengthRules.h"
 #include "core/recovery/RecoveryProgress.h"
+#include "core/text/StringIds.h"
 
 #include <algorithm>
 #include <cstdio>

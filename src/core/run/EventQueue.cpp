@@ -45,23 +45,4 @@ void EventQueue::runPending()
     }
 }
 
-int64_t QueuedProgressSink::report(int32_t operation, int64_t value)
-{
-    if (queue_.onOwnerThread())
-        return handler_(operation, value);
-    std::mutex mutex;
-    std::condition_variable handled;
-    bool done = false;
-    int64_t result = 0;
-    queue_.post([&] {
-        result = handler_(operation, value);
-        std::lock_guard lock(mutex);
-        done = true;
-        handled.notify_all();
-    });
-    std::unique_lock lock(mutex);
-    handled.wait(lock, [&] { return done; });
-    return result;
-}
-
 }  // namespace qv

@@ -1,6 +1,12 @@
 #include "core/run/RunFailure.h"
 
+#include "core/device/Volume.h"
+#include "core/text/StringIds.h"
 #include "core/text/StringTable.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <vector>
 
 #include <cstring>
 
@@ -19,6 +25,19 @@ std::string FailureText(const RunFailure& failure)
         text += std::string(": ") + strerror_r(failure.error, buffer, sizeof buffer);
     }
     return text;
+}
+
+std::string VolumeFailureText(const VolumeFailure& failure, const std::string& path)
+{
+    if (failure.textId) {
+        const std::string text = LoadText(failure.textId);
+        std::vector<char> line(text.size() + path.size() + 1);
+        std::snprintf(line.data(), line.size(), text.c_str(), path.c_str());
+        return line.data();
+    }
+    RunFailure open;
+    open.set(str::kFailedOpen, path, failure.error ? failure.error : EACCES);
+    return FailureText(open);
 }
 
 }  // namespace qv

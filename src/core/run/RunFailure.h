@@ -25,4 +25,9 @@ struct RunFailure {
 // "cannot open /missing.img: No such file or directory"; empty when none.
 std::string FailureText(const RunFailure& failure);
 
+struct VolumeFailure;
+// Why a drive could not be readied for a run: the text that says what to
+// do, with the drive's path in it, or "cannot open PATH: error".
+std::string VolumeFailureText(const VolumeFailure& failure, const std::string& path);
+
 }  // namespace qv

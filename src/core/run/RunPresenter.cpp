@@ -1,5 +1,8 @@
 #include "core/run/RunPresenter.h"
 
+#include "core/device/DeviceRecord.h"
+#include "core/run/RunFailure.h"
+
 #include "core/text/StringIds.h"
 #include "core/text/StringTable.h"
 
@@ -30,8 +33,19 @@ RunPresenter::~RunPresenter()
 
 bool RunPresenter::startRun(RunController::Worker worker, double throttleSeconds, int64_t alwaysValue)
 {
-    if (active() || !context_.device)
+    if (active() || runs_.active() || !context_.device)
         return false;
+    // A drive listed without being opened (the user may not open it
+    // directly) is opened now, before anything of the run has changed.
+    if (const DeviceHandle handle = context_.device->handle) {
+        VolumeFailure refusal;
+        if (!handle->prepare(writesToMedium(), &refusal)) {
+            outcome_ = RunOutcome::Failed;
+            failureText_ = VolumeFailureText(refusal, handle->path());
+            view_.showFailure(failureText_, refusal.detail);
+            return false;
+        }
+    }
     ReportThrottle throttle;
     if (throttleSeconds > 0)
         throttle = {throttleSeconds, alwaysValue, clock_.elapsedSeconds};

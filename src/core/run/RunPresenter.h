@@ -91,6 +91,10 @@ protected:
     // The worker ended while the run goes on: start the next one (true) or
     // let the run end (false).
     virtual bool nextWorker() { return false; }
+    // Whether the run about to start writes to the medium; such a drive is
+    // readied for writing (its file systems unmounted) before the worker
+    // starts.
+    virtual bool writesToMedium() const { return false; }
 
     // RunPage
     void restoreIdleControls() override;

@@ -25,7 +25,9 @@ inline constexpr int kMegabytes = 201;
 inline constexpr int kMegabytesPerSecond = 202;
 inline constexpr int kKilobytes = 203;
 inline constexpr int kKilobytesPerSecond = 204;
+inline constexpr int kBytes = 205;
 inline constexpr int kGigabytes = 206;
+inline constexpr int kSectors = 208;
 
 // Charts.
 inline constexpr int kSpeedChartTitle = 177;
@@ -122,6 +124,46 @@ inline constexpr int kWarningEnableWrite = 13402;
 inline constexpr int kWarningText = 13403;
 inline constexpr int kWarningOk = 13404;
 inline constexpr int kWarningCancel = 13405;
+
+// Information page and the USB tree.
+inline constexpr int kRootHub = 123;
+inline constexpr int kPort = 124;
+inline constexpr int kPorts = 126;
+inline constexpr int kUsbVersion = 127;
+inline constexpr int kProduct = 128;
+inline constexpr int kUnknown = 129;
+inline constexpr int kManufacturer = 130;
+inline constexpr int kSerialNumber = 131;
+inline constexpr int kVendorId = 136;
+inline constexpr int kProductId = 137;
+inline constexpr int kDeviceRelease = 138;
+inline constexpr int kOverCurrentProtection = 139;
+inline constexpr int kProtectionGlobal = 141;
+inline constexpr int kProtectionIndividual = 142;
+inline constexpr int kProtectionNone = 143;
+inline constexpr int kRefreshInfoTip = 184;
+inline constexpr int kNoData = 207;
+inline constexpr int kUsbSpeed = 40400;
+inline constexpr int kUsbDriver = 40401;
+inline constexpr int kUsbMaxPower = 40402;
+inline constexpr int kMegabitsPerSecond = 40403;
+inline constexpr int kMilliamperes = 40404;
+inline constexpr int kInfoFlashTitle = 40410;
+inline constexpr int kInfoCapacityLabel = 40411;
+inline constexpr int kInfoUsedLabel = 40412;
+inline constexpr int kInfoFreeLabel = 40413;
+inline constexpr int kInfoFileSystemLabel = 40414;
+inline constexpr int kInfoVolumeLabel = 40415;
+inline constexpr int kInfoDriveTitle = 40416;
+inline constexpr int kInfoNameLabel = 40417;
+inline constexpr int kInfoVersionLabel = 40418;
+inline constexpr int kInfoOsTitle = 40419;
+inline constexpr int kInfoUsbTitle = 40420;
+inline constexpr int kInfoRefresh = 40421;
+inline constexpr int kPropertyColumn = 40422;
+inline constexpr int kValueColumn = 40423;
+inline constexpr int kInfoOsLabel = 40424;
+inline constexpr int kInfoUsbDeviceLabel = 40425;
 
 // Failure records: what failed, on what.
 inline constexpr int kFailedOpen = 40000;

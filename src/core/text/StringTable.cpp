@@ -12,9 +12,12 @@ constexpr StringEntry kEntries[] = {
 #include "core/text/strings/app.inc"
 #include "core/text/strings/device.inc"
 #include "core/text/strings/errorscan.inc"
+#include "core/text/strings/info.inc"
 #include "core/text/strings/recovery.inc"
 #include "core/text/strings/reports.inc"
+#include "core/text/strings/recoverypage.inc"
 #include "core/text/strings/run.inc"
+#include "core/text/strings/access.inc"
 };
 
 const std::vector<StringEntry>& sortedEntries()

@@ -57,6 +57,7 @@ public:
     ScsiResult scsi(const ScsiRequest& request) override;
     std::optional<int64_t> firstPartitionBytes() override { return inner_->firstPartitionBytes(); }
     std::string path() const override { return inner_->path(); }
+    std::string access() const override { return inner_->access(); }
 
     FaultState& state() { return *state_; }
     // The state, shared with the volumes reopen() makes.

@@ -27,6 +27,7 @@ public:
     std::shared_ptr<Volume> reopen() override;
     ScsiResult scsi(const ScsiRequest& request) override;
     std::string path() const override { return path_; }
+    std::string access() const override { return "image"; }
 
     uint64_t sizeBytes() const;
 

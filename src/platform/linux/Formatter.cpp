@@ -1,5 +1,7 @@
 #include "platform/linux/Formatter.h"
 
+#include "platform/linux/SystemDisk.h"
+
 #include <spawn.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -7,12 +9,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 
 extern char** environ;
@@ -34,39 +34,6 @@ std::string findTool(const std::string& program)
             return candidate;
     }
     return {};
-}
-
-// mountinfo escapes blanks and backslashes as octal (\040).
-std::string unescapeMountPath(const std::string& text)
-{
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\\' && i + 3 < text.size() && std::isdigit(uint8_t(text[i + 1]))) {
-            out += char(std::stoi(text.substr(i + 1, 3), nullptr, 8));
-            i += 3;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
-std::vector<std::string> mountPointsOf(dev_t device)
-{
-    std::vector<std::string> points;
-    std::ifstream mounts("/proc/self/mountinfo");
-    std::string line;
-    while (std::getline(mounts, line)) {
-        std::istringstream fields(line);
-        std::string id, parent, numbers, root, point;
-        fields >> id >> parent >> numbers >> root >> point;
-        unsigned major = 0, minor = 0;
-        if (std::sscanf(numbers.c_str(), "%u:%u", &major, &minor) != 2)
-            continue;
-        if (makedev(major, minor) == device)
-            points.push_back(unescapeMountPath(point));
-    }
-    return points;
 }
 
 // The util-linux tool may unmount what the user mounted where the system
@@ -194,7 +161,8 @@ bool UnmountVolume(const std::string& node, std::string* error)
     }
     if (!S_ISBLK(info.st_mode))
         return true;
-    for (const std::string& point : mountPointsOf(info.st_rdev)) {
+    const std::string number = std::to_string(major(info.st_rdev)) + ":" + std::to_string(minor(info.st_rdev));
+    for (const std::string& point : MountPointsOf(ReadMountInfo(), number)) {
         if (umount2(point.c_str(), 0) == 0)
             continue;
         const int code = errno;

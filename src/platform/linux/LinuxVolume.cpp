@@ -2,6 +2,7 @@
 
 #include "platform/image/FileIO.h"
 #include "platform/linux/Sysfs.h"
+#include "platform/linux/SysfsScsi.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -56,12 +57,6 @@ uint64_t roundUp(uint64_t value, uint64_t unit)
     return (value + unit - 1) / unit * unit;
 }
 
-void copyPadded(uint8_t* to, const std::string& text, size_t width)
-{
-    std::memset(to, ' ', width);
-    std::memcpy(to, text.data(), std::min(text.size(), width));
-}
-
 }  // namespace
 
 std::shared_ptr<LinuxVolume> LinuxVolume::open(const VolumeTarget& target, int* error, IoMode mode)
@@ -74,6 +69,27 @@ std::shared_ptr<LinuxVolume> LinuxVolume::open(const VolumeTarget& target, int* 
             *error = -fd;
         return nullptr;
     }
+    return fromDescriptor(target, fd, mode, direct, readOnly, error);
+}
+
+std::shared_ptr<LinuxVolume> LinuxVolume::adopt(const VolumeTarget& target, int fd, bool readOnly,
+                                                Reopener reopen, std::string access, int* error)
+{
+    const int flags = fcntl(fd, F_GETFL);
+    const bool direct = flags >= 0 && (flags & O_DIRECT) != 0;
+    auto volume = fromDescriptor(target, fd, direct ? IoMode::Auto : IoMode::Buffered, direct, readOnly, error);
+    if (volume) {
+        volume->reopener_ = std::move(reopen);
+        volume->access_ = std::move(access);
+    }
+    return volume;
+}
+
+// Checks what the descriptor is and builds the volume on it; the
+// descriptor is closed when it is refused.
+std::shared_ptr<LinuxVolume> LinuxVolume::fromDescriptor(const VolumeTarget& target, int fd, IoMode mode,
+                                                         bool direct, bool readOnly, int* error)
+{
     struct stat st;
     int refused = fstat(fd, &st) != 0 ? errno : 0;
     if (!refused && !(S_ISBLK(st.st_mode) || S_ISREG(st.st_mode)))
@@ -96,6 +112,8 @@ std::shared_ptr<LinuxVolume> LinuxVolume::open(const VolumeTarget& target, int* 
     if (!direct)
         unit = 1;
 
+    // SCSI commands go to the whole disk; where it cannot be opened the
+    // volume's own descriptor or the sysfs identity answers.
     int diskFd = -1;
     if (!target.diskNode.empty() && target.diskNode != target.volumeNode) {
         diskFd = ::open(target.diskNode.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
@@ -131,6 +149,8 @@ bool LinuxVolume::isOpen() const
 
 std::shared_ptr<Volume> LinuxVolume::reopen()
 {
+    if (reopener_)
+        return reopener_();
     return open(target_, nullptr, mode_);
 }
 
@@ -249,7 +269,14 @@ ScsiResult LinuxVolume::scsi(const ScsiRequest& request)
     auto fds = fds_.use();
     if (!fds)
         return {false, 0};
-    return scsiPath_ ? sgio(fds[1] >= 0 ? fds[1] : fds[0], request) : translated(request);
+    if (!scsiPath_)
+        return AnswerFromSysfs(target_.sysfsRoot, target_.diskName, request);
+    const ScsiResult result = sgio(fds[1] >= 0 ? fds[1] : fds[0], request);
+    // A descriptor handed over by the disk service may not carry SG_IO (a
+    // partition, or a user without the right): the kernel's record answers.
+    if (!result.delivered && reopener_ && !target_.diskName.empty())
+        return AnswerFromSysfs(target_.sysfsRoot, target_.diskName, request);
+    return result;
 }
 
 ScsiResult LinuxVolume::sgio(int fd, const ScsiRequest& request)
@@ -285,55 +312,9 @@ ScsiResult LinuxVolume::sgio(int fd, const ScsiRequest& request)
     return {true, header.status};
 }
 
-ScsiResult LinuxVolume::translated(const ScsiRequest& request)
-{
-    auto* data = static_cast<uint8_t*>(request.buffer);
-    const uint64_t sectors = BlockSectors(target_.sysfsRoot, target_.diskName);
-    switch (request.cdb[0]) {
-    case 0x00:  // TEST UNIT READY
-        return {true, uint8_t(sectors ? 0x00 : 0x02)};
-    case 0x12: {  // INQUIRY
-        const TranslatedIdentity id = IdentityFromSysfs(target_.sysfsRoot, target_.diskName);
-        uint8_t answer[36] = {};
-        answer[0] = 0x00;  // direct-access device
-        answer[1] = id.removable ? 0x80 : 0x00;
-        answer[2] = 0x05;
-        answer[3] = 0x02;
-        answer[4] = 31;
-        copyPadded(answer + 8, id.vendor, 8);
-        copyPadded(answer + 16, id.product, 16);
-        copyPadded(answer + 32, id.revision, 4);
-        if (data)
-            std::memcpy(data, answer, std::min<size_t>(request.length, sizeof answer));
-        return {true, 0};
-    }
-    case 0x25: {  // READ CAPACITY (10), in 512-byte blocks like every transfer
-        if (sectors == 0)
-            return {true, 0x02};  // CHECK CONDITION: no medium
-        const uint64_t last = sectors - 1;
-        const uint32_t lba = last > 0xFFFFFFFFull ? 0xFFFFFFFFu : uint32_t(last);
-        const uint8_t answer[8] = {uint8_t(lba >> 24), uint8_t(lba >> 16), uint8_t(lba >> 8), uint8_t(lba),
-                                   0x00, 0x00, 0x02, 0x00};
-        if (data)
-            std::memcpy(data, answer, std::min<size_t>(request.length, sizeof answer));
-        return {true, 0};
-    }
-    default:
-        return {true, 0x02};  // CHECK CONDITION: not supported
-    }
-}
-
 std::optional<int64_t> LinuxVolume::firstPartitionBytes()
 {
-    if (target_.diskName.empty())
-        return std::nullopt;
-    // A partition named explicitly is the volume, and its length the size.
-    if (!target_.volumeName.empty() && target_.volumeName != target_.diskName)
-        return int64_t(BlockSectors(target_.sysfsRoot, target_.volumeName) * 512);
-    auto first = FirstPartition(target_.sysfsRoot, target_.diskName);
-    if (!first)
-        return std::nullopt;
-    return int64_t(first->sectors * 512);
+    return FirstPartitionBytes(target_);
 }
 
 }  // namespace qv::linux_platform

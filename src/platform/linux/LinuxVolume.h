@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -38,6 +39,12 @@ public:
     // refuses writing (write-protected medium) is opened read-only.
     static std::shared_ptr<LinuxVolume> open(const VolumeTarget& target, int* error = nullptr,
                                              IoMode mode = IoMode::Auto);
+    // Takes over a descriptor of the volume node that was opened elsewhere
+    // (the disk service hands one over): O_DIRECT when the descriptor has
+    // it. Reopening goes through `reopen`, never through the path.
+    using Reopener = std::function<std::shared_ptr<Volume>()>;
+    static std::shared_ptr<LinuxVolume> adopt(const VolumeTarget& target, int fd, bool readOnly,
+                                              Reopener reopen, std::string access, int* error = nullptr);
     ~LinuxVolume() override;
 
     int64_t readAt(uint64_t offset, void* buffer, size_t length) override;
@@ -49,6 +56,7 @@ public:
     ScsiResult scsi(const ScsiRequest& request) override;
     std::optional<int64_t> firstPartitionBytes() override;
     std::string path() const override { return target_.volumeNode; }
+    std::string access() const override { return access_; }
 
     // True when transfers bypass the page cache with O_DIRECT.
     bool direct() const { return direct_; }
@@ -62,11 +70,12 @@ public:
 private:
     LinuxVolume(VolumeTarget target, IoMode mode, int volumeFd, int diskFd, bool direct, bool readOnly,
                 size_t unit, bool regularFile);
+    static std::shared_ptr<LinuxVolume> fromDescriptor(const VolumeTarget& target, int fd, IoMode mode,
+                                                       bool direct, bool readOnly, int* error);
 
     int64_t transfer(int fd, uint64_t offset, void* buffer, size_t length, bool write);
     int64_t bounced(int fd, uint64_t offset, void* buffer, size_t length, bool write);
     ScsiResult sgio(int fd, const ScsiRequest& request);
-    ScsiResult translated(const ScsiRequest& request);
 
     VolumeTarget target_;
     IoMode mode_;
@@ -75,6 +84,8 @@ private:
     size_t unit_;
     bool regularFile_;
     bool scsiPath_;
+    Reopener reopener_;
+    std::string access_ = "direct";
 
     // The volume node's descriptor and the whole disk's (-1 when they are
     // one node).

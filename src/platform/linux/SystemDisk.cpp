@@ -60,31 +60,54 @@ std::string numberOf(dev_t device)
 
 }  // namespace
 
+std::vector<MountEntry> ParseMountInfo(std::string_view mountinfo)
+{
+    std::vector<MountEntry> mounts;
+    std::istringstream lines{std::string(mountinfo)};
+    for (std::string line; std::getline(lines, line);) {
+        // id parent major:minor root mount-point options [optional...] - type source ...
+        std::istringstream fields(line);
+        std::string id, parent, root;
+        MountEntry entry;
+        if (!(fields >> id >> parent >> entry.number >> root >> entry.mountPoint))
+            continue;
+        entry.mountPoint = unescape(entry.mountPoint);
+        std::string word;
+        while (fields >> word && word != "-") {
+        }
+        if (fields >> entry.type >> entry.source)
+            entry.source = unescape(entry.source);
+        mounts.push_back(std::move(entry));
+    }
+    return mounts;
+}
+
+std::vector<MountEntry> ReadMountInfo(const std::string& procRoot)
+{
+    return ParseMountInfo(readWhole(procRoot + "/self/mountinfo"));
+}
+
+std::vector<std::string> MountPointsOf(const std::vector<MountEntry>& mounts, const std::string& number)
+{
+    std::vector<std::string> points;
+    for (const MountEntry& entry : mounts)
+        if (entry.number == number)
+            points.push_back(entry.mountPoint);
+    return points;
+}
+
 SystemDevices ParseSystemDevices(std::string_view mountinfo, std::string_view swaps,
                                  const SwapDeviceResolver& resolve)
 {
     SystemDevices system;
-    std::istringstream mounts{std::string(mountinfo)};
-    for (std::string line; std::getline(mounts, line);) {
-        // id parent major:minor root mount-point options [optional...] - type source ...
-        std::istringstream fields(line);
-        std::string id, parent, number, root, mountPoint;
-        if (!(fields >> id >> parent >> number >> root >> mountPoint))
+    for (const MountEntry& mount : ParseMountInfo(mountinfo)) {
+        if (!isSystemMountPoint(mount.mountPoint))
             continue;
-        if (!isSystemMountPoint(unescape(mountPoint)))
-            continue;
-        system.numbers.insert(number);
-        std::string word;
-        while (fields >> word && word != "-") {
-        }
-        std::string type, source;
-        if (fields >> type >> source) {
-            source = unescape(source);
-            // Sources of file systems without a device (overlay, 9p) name
-            // nothing under /dev.
-            if (source.rfind("/dev/", 0) == 0)
-                system.names.insert(kernelName(source));
-        }
+        system.numbers.insert(mount.number);
+        // Sources of file systems without a device (overlay, 9p) name
+        // nothing under /dev.
+        if (mount.source.rfind("/dev/", 0) == 0)
+            system.names.insert(kernelName(mount.source));
     }
 
     std::istringstream swapLines{std::string(swaps)};

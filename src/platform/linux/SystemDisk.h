@@ -8,6 +8,21 @@
 
 namespace qv::linux_platform {
 
+// One line of /proc/self/mountinfo.
+struct MountEntry {
+    std::string number;      // "major:minor" of the mounted device
+    std::string mountPoint;  // unescaped
+    std::string type;
+    std::string source;      // unescaped; "/dev/sdb1", or a name for virtual file systems
+};
+
+// The lines of a mountinfo text; malformed lines are skipped.
+std::vector<MountEntry> ParseMountInfo(std::string_view mountinfo);
+// <procRoot>/self/mountinfo; empty when it cannot be read.
+std::vector<MountEntry> ReadMountInfo(const std::string& procRoot = "/proc");
+// Where the device "major:minor" is mounted, in mount order.
+std::vector<std::string> MountPointsOf(const std::vector<MountEntry>& mounts, const std::string& number);
+
 // The block devices the running system stands on: those mounted at /,
 // /boot, /boot/efi or /usr, and those swapped to.
 struct SystemDevices {

@@ -1,5 +1,6 @@
 #include "platform/linux/SystemDrives.h"
 
+#include "platform/linux/DeferredVolume.h"
 #include "platform/linux/LinuxVolume.h"
 #include "platform/linux/Sysfs.h"
 
@@ -44,6 +45,20 @@ bool holdsTheSystem(const std::string& sysfsRoot, const std::string& disk, const
     for (const std::string& member : family)
         numbers.push_back(DeviceNumber(sysfsRoot, member));
     return IsSystemDisk(family, numbers, system);
+}
+
+// Opens a volume directly where the user may; where the system refuses, a
+// disk with a kernel record is listed from it and opened through the disk
+// service once a run needs it.
+OpenResult openTarget(const VolumeTarget& target)
+{
+    int error = 0;
+    if (auto volume = LinuxVolume::open(target, &error))
+        return {volume, 0};
+    if ((error == EACCES || error == EPERM) && !target.diskName.empty())
+        if (auto service = CurrentDiskService())
+            return {std::make_shared<DeferredVolume>(target, service), 0};
+    return {nullptr, error};
 }
 
 class SystemDriveProvider : public CandidateProvider {
@@ -163,9 +178,7 @@ OpenResult OpenSystemDisk(const std::string& kernelName, const std::string& sysf
         target.volumeNode = "/dev/" + first->name;
         target.volumeName = first->name;
     }
-    int error = 0;
-    auto volume = LinuxVolume::open(target, &error);
-    return {volume, volume ? 0 : error};
+    return openTarget(target);
 }
 
 OpenResult OpenBlockDevice(const std::string& node)
@@ -194,9 +207,7 @@ OpenResult OpenBlockDevice(const std::string& node)
             target.volumeName = first->name;
         }
     }
-    int error = 0;
-    auto volume = LinuxVolume::open(target, &error);
-    return {volume, volume ? 0 : error};
+    return openTarget(target);
 }
 
 }  // namespace qv::linux_platform

@@ -58,57 +58,12 @@ bool CliSession::select(const std::string& name, const std::string& path, std::s
     return true;
 }
 
-bool TakeImageOptions(std::vector<std::string>& args, CliSession& session, std::vector<std::string>* names,
-                      std::string* error)
+std::string PadToColumns(const std::string& text, size_t columns)
 {
-    std::vector<std::string> rest;
-    for (size_t i = 0; i < args.size(); ++i) {
-        std::string path;
-        if (args[i] == "--image") {
-            if (i + 1 >= args.size()) {
-                *error = "--image needs a file";
-                return false;
-            }
-            path = args[++i];
-        } else if (args[i].rfind("--image=", 0) == 0) {
-            path = args[i].substr(8);
-        } else {
-            rest.push_back(args[i]);
-            continue;
-        }
-        const std::string name = session.attachImage(path);
-        if (names)
-            names->push_back(name);
-    }
-    args = std::move(rest);
-    return true;
-}
-
-bool OpenCommandDrive(std::vector<std::string>& args, CliSession& session, std::string* error)
-{
-    std::vector<std::string> images;
-    if (!TakeImageOptions(args, session, &images, error))
-        return false;
-    std::string target;
-    if (!images.empty()) {
-        target = images.front();
-    } else {
-        for (auto it = args.begin(); it != args.end(); ++it) {
-            if (it->empty() || (*it)[0] == '-')
-                continue;
-            target = *it;
-            if (target[0] == '/')
-                target = session.attachNode(target);
-            args.erase(it);
-            break;
-        }
-    }
-    if (target.empty()) {
-        *error = "no drive given (a kernel name such as sdb, a device node, or --image FILE)";
-        return false;
-    }
-    session.enumerate();
-    return session.select(target, error);
+    size_t used = 0;
+    for (unsigned char c : text)
+        used += (c & 0xC0) != 0x80;
+    return used < columns ? text + std::string(columns - used, ' ') : text + " ";
 }
 
 }  // namespace qv::cli

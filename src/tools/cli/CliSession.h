@@ -54,13 +54,7 @@ private:
     std::unique_ptr<DriveList> drives_;
 };
 
-// Pulls "--image FILE" pairs out of args (attaching them) and returns the
-// rest; false with a message when an --image lacks its file.
-bool TakeImageOptions(std::vector<std::string>& args, CliSession& session, std::vector<std::string>* names,
-                      std::string* error);
-
-// Attaches and selects the drive a command works on: a kernel name, a
-// device node, or the first --image. False with a message otherwise.
-bool OpenCommandDrive(std::vector<std::string>& args, CliSession& session, std::string* error);
+// The text followed by blanks up to that many columns (UTF-8 characters).
+std::string PadToColumns(const std::string& text, size_t columns);
 
 }  // namespace qv::cli

@@ -58,8 +58,13 @@ int errorScan(CommandRun& run)
     TerminalView view(run);
     BlockMapCells writeMap, readMap;
     ErrorScanPresenter presenter(run.context(), run.runs(), view, writeMap, readMap);
-    if (!presenter.Start(int32_t(passes), testType))
+    if (!presenter.Start(int32_t(passes), testType)) {
+        // A drive that could not be readied has said why through the view.
+        if (presenter.outcome() == RunOutcome::Failed)
+            return run.finish({{"outcome", OutcomeName(RunOutcome::Failed)}, {"failure", presenter.failureText()}},
+                              kExitFailed);
         return run.fail(run.drivePath() + ": the scan could not be started");
+    }
     run.runToIdle(presenter);
 
     const ErrorScanResult& r = presenter.result();

@@ -1,5 +1,4 @@
-#include "tools/cli/CliSession.h"
-#include "tools/cli/Command.h"
+#include "tools/cli/CommandRunner.h"
 
 #include "core/device/Scsi.h"
 #include "platform/linux/SystemDriveEvents.h"
@@ -84,20 +83,19 @@ private:
     linux_platform::SystemDriveEvents routing_;
 };
 
-int watch(CliSession& session, double seconds)
+int watch(CommandRun& run, double seconds)
 {
-    WatchPrinter printer(session);
+    WatchPrinter printer(run.session());
     auto monitor = linux_platform::UdevMonitor::create(printer);
-    if (!monitor) {
-        std::fprintf(stderr, "quorvane-cli list: no udev monitor on the block subsystem could be opened\n");
-        return kExitFailed;
-    }
+    if (!monitor)
+        return run.fail("no udev monitor on the block subsystem could be opened");
     std::printf("watching (%s events) for %g s\n", monitor->source(), seconds);
     std::fflush(stdout);
     using Clock = std::chrono::steady_clock;
     const auto end = Clock::now() + std::chrono::duration_cast<Clock::duration>(
                                         std::chrono::duration<double>(seconds));
-    for (auto now = Clock::now(); now < end; now = Clock::now()) {
+    // Ctrl-C ends the watch early (poll returns on the signal).
+    for (auto now = Clock::now(); now < end && !run.interrupted(); now = Clock::now()) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - now).count();
         pollfd p{monitor->fd(), POLLIN, 0};
         if (poll(&p, 1, int(std::min<long long>(left, 1000))) > 0)
@@ -106,49 +104,37 @@ int watch(CliSession& session, double seconds)
     return kExitOk;
 }
 
-int runList(const std::vector<std::string>& argsIn)
+int list(CommandRun& run)
 {
-    std::vector<std::string> args = argsIn;
-    CliSession session;
-    std::string error;
-    if (!TakeImageOptions(args, session, nullptr, &error)) {
-        std::fprintf(stderr, "quorvane-cli list: %s\n", error.c_str());
-        return kExitUsage;
-    }
     double watchSeconds = -1;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--watch" || arg.rfind("--watch=", 0) == 0) {
-            const std::string value = arg == "--watch" ? (i + 1 < args.size() ? args[++i] : "") : arg.substr(8);
-            char* rest = nullptr;
-            watchSeconds = std::strtod(value.c_str(), &rest);
-            if (value.empty() || *rest || watchSeconds < 0) {
-                std::fprintf(stderr, "quorvane-cli list: --watch needs a number of seconds\n");
-                return kExitUsage;
-            }
-            continue;
-        }
-        if (!arg.empty() && arg[0] == '/') {
-            session.attachNode(arg);
-            continue;
-        }
-        std::fprintf(stderr, "quorvane-cli list: unknown argument '%s'\n", arg.c_str());
-        return kExitUsage;
+    if (run.flag("--watch")) {
+        const std::string value = run.value("--watch");
+        char* rest = nullptr;
+        watchSeconds = std::strtod(value.c_str(), &rest);
+        if (value.empty() || *rest || watchSeconds < 0)
+            return run.usage("--watch needs a number of seconds");
+    }
+    CliSession& session = run.session();
+    for (const std::string& path : run.values("--image"))
+        session.attachImage(path);
+    for (const std::string& arg : run.positional()) {
+        if (arg.empty() || arg[0] != '/')
+            return run.usage("unknown argument '" + arg + "'");
+        session.attachNode(arg);
     }
     session.enumerate();
 
     DriveList& drives = session.drives();
     const auto& items = session.selector().items();
-    if (drives.deviceCount() == 0)
+    nlohmann::json listed = nlohmann::json::array(), notListed = nlohmann::json::array();
+    if (drives.deviceCount() == 0 && !run.json())
         std::printf("%s\n", items.empty() ? "" : items.front().c_str());
     for (int slot = 2; slot < kDriveSlots; ++slot) {
         const DeviceRecord& r = drives.record(slot);
         if (!r.listed)
             continue;
-        char product[33] = {};
-        std::memcpy(product, r.productText, 32);
-        char revision[5] = {};
-        std::memcpy(revision, r.revisionText, 4);
+        const std::string product(r.productText, strnlen(r.productText, sizeof r.productText));
+        const std::string revision(r.revisionText, strnlen(r.revisionText, sizeof r.revisionText));
         uint8_t removable = 0;
         {
             uint8_t cdb[6] = {0x12, 0, 0, 0, 0x40, 0};
@@ -156,45 +142,72 @@ int runList(const std::vector<std::string>& argsIn)
             if (ScsiPassThrough(r.handle, cdb, data, sizeof data) == 1)
                 removable = (data[1] & 0x80) ? 1 : 0;
         }
-        std::printf("%s\n", items[size_t(drives.selectorPosition(slot))].c_str());
-        std::printf("  slot %d  volume %s\n", slot, r.handle ? r.handle->path().c_str() : "-");
+        const std::string& text = items[size_t(drives.selectorPosition(slot))];
+        const std::string volume = r.handle ? r.handle->path() : "-";
+        listed.push_back({{"text", text},
+                          {"name", session.source().slotName(slot)},
+                          {"slot", slot},
+                          {"volume", volume},
+                          {"sectors", r.sectorCount},
+                          {"capacity_lba", r.capacityLba},
+                          {"product", product},
+                          {"revision", revision},
+                          {"removable", removable != 0},
+                          {"access", r.handle ? r.handle->access() : std::string()}});
+        if (run.json())
+            continue;
+        std::printf("%s\n", text.c_str());
+        std::printf("  slot %d  volume %s  access %s\n", slot, volume.c_str(),
+                    r.handle ? r.handle->access().c_str() : "-");
         std::printf("  sectorCount %u  capacityLba %u\n", r.sectorCount, r.capacityLba);
-        std::printf("  vendor/product \"%s\"  revision \"%s\"  removable %d\n", product, revision, removable);
+        std::printf("  vendor/product \"%s\"  revision \"%s\"  removable %d\n", product.c_str(), revision.c_str(),
+                    removable);
     }
+    auto skip = [&](const std::string& name, const std::string& reason, int error) {
+        notListed.push_back({{"name", name}, {"reason", reason}, {"error", error ? std::strerror(error) : ""}});
+        if (!run.json())
+            std::printf("not listed: %s: %s%s\n", name.c_str(), reason.c_str(),
+                        error ? (std::string(" (") + std::strerror(error) + ")").c_str() : "");
+    };
     for (int slot = 2; slot < kDriveSlots; ++slot) {
         const SlotVerdict& v = drives.verdict(slot);
-        if (v.verdict == DriveVerdict::Listed || v.verdict == DriveVerdict::NoCandidate)
-            continue;
-        std::printf("not listed: %s: %s", session.source().slotName(slot).c_str(), verdictText(v));
-        if (v.error)
-            std::printf(" (%s)", std::strerror(v.error));
-        std::printf("\n");
+        if (v.verdict != DriveVerdict::Listed && v.verdict != DriveVerdict::NoCandidate)
+            skip(session.source().slotName(slot), verdictText(v), v.error);
     }
     for (const SkippedCandidate& s : session.source().skipped())
-        std::printf("not listed: %s: %s\n", s.name.c_str(), s.reason.c_str());
+        skip(s.name, s.reason, 0);
     std::fflush(stdout);
+    run.finish({{"drives", listed}, {"not_listed", notListed}}, kExitOk);
     if (watchSeconds >= 0)
-        return watch(session, watchSeconds);
+        return watch(run, watchSeconds);
     return kExitOk;
+}
+
+const CommandSpec kSpec = {
+    "list",
+    "list the drives that can be worked on, and why others are not listed",
+    "Prints, for each listed drive, its selector text, slot, volume node,\n"
+    "sector count, READ CAPACITY value, identity and removable bit; then each\n"
+    "candidate that was not listed with the reason. DEVICE-NODE arguments\n"
+    "(/dev/loop0) are considered as well.",
+    {
+        {"--image", "FILE", "attach an image file as a drive (repeatable)"},
+        {"--watch", "SECONDS", "then follow disks coming and going for that long, one\n"
+                               "                     line each: \"added (sdb) ACME    Stick (33 MB)\", \"removed sdb\",\n"
+                               "                     \"media changed sdb\", \"arrived sdb, not listed: REASON\";\n"
+                               "                     the first line names the event source (udev or kernel)"},
+    },
+    false,
+    "Exit codes: 0 done, 2 bad arguments, 3 failed.\n",
+};
+
+int runList(const std::vector<std::string>& args)
+{
+    return RunCommand(kSpec, args, list);
 }
 
 }  // namespace
 
-extern const Command kListCommand = {
-    "list",
-    "list the drives that can be worked on, and why others are not listed",
-    "usage: quorvane-cli list [--image FILE]... [--watch SECONDS] [DEVICE-NODE]...\n"
-    "\n"
-    "Prints, for each listed drive, its selector text, slot, volume node,\n"
-    "sector count, READ CAPACITY value, identity and removable bit; then each\n"
-    "candidate that was not listed with the reason.\n"
-    "  --image FILE   attach an image file as a drive (repeatable)\n"
-    "  DEVICE-NODE    also consider this block device (/dev/loop0)\n"
-    "  --watch SECONDS  then follow disks coming and going for that long, one\n"
-    "                 line each: \"added (sdb) ACME    Stick (33 MB)\", \"removed sdb\",\n"
-    "                 \"media changed sdb\", \"arrived sdb, not listed: REASON\";\n"
-    "                 the first line names the event source (udev or kernel)\n",
-    runList,
-};
+extern const Command kListCommand = {kSpec.name, kSpec.synopsis, HelpText(kSpec), runList};
 
 }  // namespace qv::cli

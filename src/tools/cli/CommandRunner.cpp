@@ -53,7 +53,7 @@ const Option kCommonOptions[] = {
 // --image and --report belong to the commands that work on a drive.
 bool commonOptionFor(const CommandSpec& spec, const std::string& name)
 {
-    return spec.needsDrive || (name != "--image" && name != "--report");
+    return spec.needsDrive || spec.driveOptional || (name != "--image" && name != "--report");
 }
 
 // A JSON value as a report cell: strings without quotes.
@@ -99,11 +99,13 @@ const Option* findOption(const CommandSpec& spec, const std::string& name)
 
 std::string HelpText(const CommandSpec& spec)
 {
-    std::string text = std::string("usage: quorvane-cli ") + spec.name + (spec.needsDrive ? " DRIVE" : "");
+    std::string text = std::string("usage: quorvane-cli ") + spec.name +
+                       (spec.needsDrive ? " DRIVE" : spec.driveOptional ? " [DRIVE]" : "");
     for (const Option& option : spec.options)
         text += std::string(" [") + option.name + (option.value ? std::string(" ") + option.value : "") + "]";
-    text += std::string(spec.needsDrive ? " [--report FILE]" : "") + " [--json]\n\n" + spec.description + "\n";
-    if (spec.needsDrive)
+    text += std::string(spec.needsDrive || spec.driveOptional ? " [--report FILE]" : "") + " [--json]\n\n" +
+            spec.description + "\n";
+    if (spec.needsDrive || spec.driveOptional)
         text += "DRIVE is a kernel name (sdb), a device node (/dev/sdb) or --image FILE.\n";
     auto line = [&text](const Option& option) {
         std::string head = std::string(option.name) + (option.value ? std::string(" ") + option.value : "");
@@ -218,10 +220,13 @@ int CommandRun::begin(const std::vector<std::string>& args)
             return usage("--report takes a file name ending in .pdf or .html, not '" + path + "'");
         }
     }
-    if (!spec_.needsDrive)
-        return 0;
-
     const std::vector<std::string> images = values("--image");
+    if (!spec_.needsDrive && !(spec_.driveOptional && images.size() + positional_.size() > 0)) {
+        if (!positional_.empty())
+            return usage("unknown argument '" + positional_.front() + "'");
+        return 0;
+    }
+
     if (images.size() + positional_.size() > 1)
         return usage("one drive at a time (a kernel name, a device node or --image FILE)");
     std::string target;
@@ -296,7 +301,9 @@ nlohmann::json CommandRun::driveJson()
             {"path", drivePath_},
             {"product", std::string(r.productText, strnlen(r.productText, sizeof r.productText))},
             {"revision", std::string(r.revisionText, strnlen(r.revisionText, sizeof r.revisionText))},
-            {"sectors", r.sectorCount}};
+            {"sectors", r.sectorCount},
+            // "direct", or "udisks2" for a drive the user may not open directly.
+            {"access", r.handle ? r.handle->access() : std::string()}};
 }
 
 int CommandRun::writeReport(const nlohmann::json& object, int exitCode)
@@ -329,7 +336,7 @@ int CommandRun::finish(nlohmann::json object, int exitCode)
     if (!json_)
         return exitCode;
     nlohmann::json out = {{"command", spec_.name}};
-    if (spec_.needsDrive)
+    if (spec_.needsDrive || spec_.driveOptional)
         out["drive"] = driveJson();
     out.update(object);
     out["exit_code"] = exitCode;

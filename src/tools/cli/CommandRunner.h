@@ -37,6 +37,8 @@ struct CommandSpec {
     std::vector<Option> options;
     bool needsDrive = true;
     const char* exitCodes = "Exit codes: 0 done, 1 done with faults found, 2 bad arguments, 3 failed or stopped.\n";
+    // Without needsDrive: a drive may still be named, and is then opened.
+    bool driveOptional = false;
 };
 
 // The --help text made from the spec.
@@ -60,6 +62,10 @@ public:
     // The number given to a numeric option; fallback when absent.
     long number(const char* name, long fallback) const;
     bool json() const { return json_; }
+    // Words that are no option (device nodes of a command without a drive).
+    const std::vector<std::string>& positional() const { return positional_; }
+    // True once Ctrl-C (or SIGTERM) asked the command to stop.
+    bool interrupted() { return context().status->state() == RUN_STOP; }
 
     // The drive (needsDrive).
     SharedContext& context() { return session_.context(); }

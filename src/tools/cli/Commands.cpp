@@ -5,6 +5,8 @@ namespace qv::cli {
 extern const Command kListCommand;
 extern const Command kErrorScanCommand;
 extern const Command kRecoverCommand;
+extern const Command kInfoCommand;
+extern const Command kUsbCommand;
 
 const std::vector<Command>& Commands()
 {
@@ -12,6 +14,8 @@ const std::vector<Command>& Commands()
         kListCommand,
         kErrorScanCommand,
         kRecoverCommand,
+        kInfoCommand,
+        kUsbCommand,
     };
     return all;
 }

@@ -1,9 +1,12 @@
 #include "ui/app/FormatDialog.h"
+
 #include "core/text/StringIds.h"
 
 #include "ui/app/Icons.h"
 #include "ui/app/MessageBox.h"
 #include "ui/app/Text.h"
+
+#include <cerrno>
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -119,6 +122,10 @@ void CFormatDialog::startFormat()
     output_->clear();
     output_->setVisible(false);
 
+    if (throughService_) {
+        startServiceFormat(tools_[choice]);
+        return;
+    }
     std::string error;
     if (!formatter_.unmount(volumePath_.toStdString(), &error)) {
         fail(TextWith(str::kFormatCannotUnmount, volumePath_, QString::fromStdString(error)));
@@ -180,6 +187,31 @@ void CFormatDialog::finished(int exitCode, QProcess::ExitStatus status)
         fail(TextWith(str::kFormatFailed, volumePath_, detail));
         return;
     }
+    succeed();
+}
+
+void CFormatDialog::startServiceFormat(const FileSystemTool& tool)
+{
+    const std::string node = volumePath_.section(QLatin1Char('/'), -1).toStdString();
+    auto done = [this](bool ok, const VolumeFailure& failure) {
+        serviceRunning_ = false;
+        if (ok) {
+            succeed();
+            return;
+        }
+        QString detail = QString::fromStdString(failure.detail);
+        if (failure.textId)
+            detail = TextWith(failure.textId, volumePath_) + QLatin1Char('\n') + detail;
+        fail(TextWith(str::kFormatFailed, volumePath_, detail));
+    };
+    serviceRunning_ = true;
+    setRunning(true);
+    if (!formatter_.formatThroughService(node, tool.name, label_->text().toStdString(), quick_->isChecked(), done))
+        done(false, {EACCES, 0, "no disk service"});
+}
+
+void CFormatDialog::succeed()
+{
     setRunning(false);
     progress_->setRange(0, 100);
     progress_->setValue(100);

@@ -18,7 +18,8 @@ class QPushButton;
 namespace qv::ui {
 
 // Formats one volume with an installed mkfs tool: file system, label,
-// quick or full; shows the tool's progress and its error text.
+// quick or full; shows the tool's progress and its error text. A drive the
+// user may not open directly is formatted by the disk service instead.
 class CFormatDialog : public QDialog {
     Q_OBJECT
 public:
@@ -30,7 +31,10 @@ public:
     QLineEdit* labelEdit() const { return label_; }
     QCheckBox* quickBox() const { return quick_; }
     QPushButton* startButton() const { return start_; }
-    bool running() const { return process_.state() != QProcess::NotRunning; }
+    bool running() const { return process_.state() != QProcess::NotRunning || serviceRunning_; }
+    // Formats through the desktop's disk service (udisks2) instead of
+    // running the tool; for drives the user may not open directly.
+    void setThroughService(bool throughService) { throughService_ = throughService; }
     // The outcome of the last format: true when the tool succeeded.
     bool succeeded() const { return succeeded_; }
     const QString& errorText() const { return errorText_; }
@@ -48,6 +52,8 @@ protected:
 
 private:
     void finished(int exitCode, QProcess::ExitStatus status);
+    void succeed();
+    void startServiceFormat(const FileSystemTool& tool);
     void readOutput();
     void fail(const QString& message);
     void setRunning(bool running);
@@ -68,6 +74,8 @@ private:
     QString collected_;
     bool succeeded_ = false;
     QString errorText_;
+    bool throughService_ = false;
+    bool serviceRunning_ = false;
 };
 
 }  // namespace qv::ui

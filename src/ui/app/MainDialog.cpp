@@ -14,6 +14,7 @@
 #include "ui/app/TestPage.h"
 #include "ui/app/Text.h"
 #include "ui/app/TransparentStatic.h"
+#include "ui/pages/InfoPage.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -186,9 +187,9 @@ void MainDialog::buildMenus()
     current->setEnabled(false);
 
     QMenu* help = menuBar_->addMenu(Text(str::kHelpMenu));
-    QAction* manual = help->addAction(Text(str::kManualItem));
+    manualAction_ = help->addAction(Text(str::kManualItem));
     // The manual comes with its own change; the item is there to be found.
-    manual->setEnabled(false);
+    manualAction_->setEnabled(false);
     help->addSeparator();
     help->addAction(Text(str::kAboutItem), this, &MainDialog::showAbout);
 }
@@ -223,6 +224,13 @@ void MainDialog::initialise()
         pageStack_->addWidget(page);
     }
     pagesCreated_ = true;
+    if (auto* info = qobject_cast<CInfoPage*>(pages_[kInformationPage])) {
+        if (platform_.infoSystem)
+            infoSystem_ = platform_.infoSystem([this](int driveIndex) { return source_.slotName(driveIndex); });
+        info->setInfoSystem(infoSystem_.get(), &store_);
+        // F1 on the page opens the manual as the menu item does.
+        connect(info, &CInfoPage::manualRequested, manualAction_, &QAction::trigger);
+    }
     updatePageAvailability();
 
     resize(kInitialSize);
@@ -366,6 +374,9 @@ void MainDialog::formatDrive()
         old->close();
     const QString path = old ? QString::fromStdString(old->path()) : QString();
     CFormatDialog dialog(selectorBox_->currentText(), path, *platform_.formatter, this);
+    // A drive the user may not open directly is formatted by the disk
+    // service that opens it.
+    dialog.setThroughService(old && old->access() == "udisks2");
     dialog.exec();
     // Reopened whatever became of the format; a failed reopen leaves no
     // handle and the next operation on the drive fails.

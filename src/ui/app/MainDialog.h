@@ -2,6 +2,7 @@
 
 #include "core/device/DriveList.h"
 #include "core/device/SlotDriveSource.h"
+#include "core/info/InfoSystem.h"
 #include "core/run/RunController.h"
 #include "core/settings/Settings.h"
 #include "ui/app/PageFactory.h"
@@ -15,6 +16,7 @@
 #include <string>
 #include <vector>
 
+class QAction;
 class QComboBox;
 class QFrame;
 class QLabel;
@@ -121,6 +123,8 @@ private:
     std::unique_ptr<DriveList> drives_;
     std::unique_ptr<RunController> runs_;
     std::unique_ptr<DriveEvents> watcher_;
+    std::unique_ptr<InfoSystem> infoSystem_;
+    QAction* manualAction_ = nullptr;
 
     std::array<TestPage*, kPageCount> pages_{};
     int currentPage_ = -1;

@@ -3,6 +3,8 @@
 #include "core/text/StringIds.h"
 #include "ui/app/TestPage.h"
 #include "ui/pages/ErrorScanPage.h"
+#include "ui/pages/RecoveryPage.h"
+#include "ui/pages/InfoPage.h"
 
 namespace qv::ui {
 
@@ -20,10 +22,10 @@ const std::array<PageSlot, kPageCount> kPageSlots = {{
 TestPage* MakePage(PageIndex index, QWidget* parent)
 {
     switch (index) {
-    case kInformationPage: return new TestPage(parent);
+    case kInformationPage: return new CInfoPage(parent);
     case kErrorScanPage: return new CErrorScanPage(parent);
     case kErasePage: return new TestPage(parent);
-    case kRecoveryPage: return new TestPage(parent);
+    case kRecoveryPage: return new CRecoveryPage(parent);
     case kBackupPage: return new TestPage(parent);
     case kRawBenchmarkPage: return new TestPage(parent);
     case kFileBenchmarkPage: return new TestPage(parent);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/device/DrivePlatform.h"
+#include "core/info/InfoSystem.h"
 
 #include <functional>
 #include <memory>
@@ -14,6 +15,9 @@ struct MainOptions {
     std::vector<std::string> images;
     // The kernel's disks and their arrivals; off in the window tests.
     bool systemDrives = true;
+    // What the information page asks of the system; empty: the running
+    // Linux system. Tests give a fake USB tree here.
+    InfoSystemFactory infoSystem;
 };
 
 // The system behind the main window, reached through core interfaces only:
@@ -26,6 +30,7 @@ struct MainPlatform {
     // Starts delivering arrivals and removals to drives; empty: none.
     std::function<std::unique_ptr<DriveEvents>(SlotDriveSource&, DriveList&)> watchDrives;
     std::unique_ptr<VolumeFormatter> formatter;
+    InfoSystemFactory infoSystem;
 };
 
 // The Linux platform for the options, with their images attached.

@@ -6,6 +6,7 @@
 #include "ui/app/Icons.h"
 #include "ui/app/MessageBox.h"
 #include "ui/app/Text.h"
+#include "ui/app/TransparentStatic.h"
 #include "ui/app/WriteWarningDialog.h"
 
 #include <QFontMetrics>
@@ -92,6 +93,24 @@ void TestPage::paintEvent(QPaintEvent*)
     if (client.width() > cached)
         p.fillRect(QRect(cached, 0, client.width() - cached, kHeaderHeight), Qt::white);
     p.drawPixmap(0, 0, header_);
+}
+
+CTransparentStatic* TestPage::makeLabel(int textId, bool bold)
+{
+    auto* label = new CTransparentStatic(this);
+    label->SetLabelText(Text(textId));
+    label->SetTransparent();
+    if (bold)
+        label->SetBold(true);
+    return label;
+}
+
+CTransparentStatic* TestPage::makeValue()
+{
+    auto* value = new CTransparentStatic(this);
+    value->SetTransparent();
+    value->SetLabelColor(Rgb(0, 64, 223));
+    return value;
 }
 
 }  // namespace qv::ui

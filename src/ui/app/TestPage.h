@@ -18,6 +18,8 @@ class RunPresenter;
 
 namespace qv::ui {
 
+class CTransparentStatic;
+
 // Base of every tool page: paints the header band (gradient, 32×32 icon,
 // title) and the white body. The band is drawn once, at the page's first
 // width, and kept; a wider page shows white to its right.
@@ -67,6 +69,11 @@ protected:
     // nothing while a stopped worker has not ended; else, after the write
     // warning when the run writes to the medium, start().
     void startOrStop(RunPresenter* presenter, bool writes, const std::function<void()>& start);
+
+    // A transparent label with a string-table text, bold for section
+    // titles; a value text in the pages' value colour, RGB(0, 64, 223).
+    CTransparentStatic* makeLabel(int textId, bool bold = false);
+    CTransparentStatic* makeValue();
 
     SharedContext* context_ = nullptr;
     RunController* runs_ = nullptr;

@@ -55,7 +55,6 @@ constexpr int kWriteCheckTop = 56;
 constexpr int kWriteRowTop = 80;
 constexpr int kWriteBarTop = 144;
 
-constexpr ColorRef kValueColor = Rgb(0, 64, 223);
 
 }  // namespace
 
@@ -117,24 +116,6 @@ CErrorScanPage::CErrorScanPage(QWidget* parent) : TestPage(parent)
 
     resize(kTemplateWidth, kTemplateHeight);
     applyPlacement();
-}
-
-CTransparentStatic* CErrorScanPage::makeLabel(int textId, bool bold)
-{
-    auto* label = new CTransparentStatic(this);
-    label->SetLabelText(Text(textId));
-    label->SetTransparent();
-    if (bold)
-        label->SetBold(true);
-    return label;
-}
-
-CTransparentStatic* CErrorScanPage::makeValue()
-{
-    auto* value = new CTransparentStatic(this);
-    value->SetTransparent();
-    value->SetLabelColor(kValueColor);
-    return value;
 }
 
 ErrorScanPresenter* CErrorScanPage::ensurePresenter()

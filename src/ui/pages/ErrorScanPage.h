@@ -65,8 +65,6 @@ private:
     void applySettings();
     void applyPlacement();
     void setTestBit(int32_t bit, bool on);
-    CTransparentStatic* makeLabel(int textId, bool bold = false);
-    CTransparentStatic* makeValue();
 
     QPushButton* start_;
     QCheckBox* writeTest_;

@@ -5,7 +5,21 @@
 #include <QFile>
 #include <QMessageBox>
 
+#include <cstring>
+
 namespace qv::ui::test {
+
+PageDrive::PageDrive(DeviceHandle volume, uint32_t sectors)
+{
+    record.handle = std::move(volume);
+    record.listed = 1;
+    record.sectorCount = sectors;
+    status.deviceCount = 1;
+    context.status = &status;
+    context.settings = &settings;
+    context.device = &record;
+    std::strncpy(context.appTitle, "Quorvane", sizeof context.appTitle - 1);
+}
 
 ImageFolder::ImageFolder() = default;
 

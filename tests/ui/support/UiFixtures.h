@@ -1,5 +1,11 @@
 #pragma once
 
+#include "core/device/DeviceRecord.h"
+#include "core/run/RunController.h"
+#include "core/run/SharedContext.h"
+#include "core/settings/Settings.h"
+#include "ui/app/QtPost.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -9,6 +15,18 @@
 #include <functional>
 
 namespace qv::ui::test {
+
+// A drive for a page alone: context, status, settings, one record and the
+// run controller of a main window.
+struct PageDrive {
+    PageDrive(DeviceHandle volume, uint32_t sectors);
+    RunStatus status;
+    Settings settings;
+    DeviceRecord record;
+    SharedContext context;
+    QObject host;  // outlives the controller that posts to it
+    RunController runs{context, QtPost(&host)};
+};
 
 // Image files in a temporary folder, zero-filled, of the given size.
 class ImageFolder {

@@ -1,12 +1,9 @@
 #pragma once
 
-#include "core/run/ProgressSink.h"
-
 #include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
-#include <future>
 #include <mutex>
 
 namespace qv::test {
@@ -53,27 +50,6 @@ private:
     std::mutex mutex_;
     std::condition_variable ready_;
     std::deque<std::function<void()>> queue_;
-};
-
-// A progress sink that runs its handler on the loop's thread and blocks the
-// worker until it has returned, as the GUI's does.
-class BlockingSink : public ProgressSink {
-public:
-    BlockingSink(EventLoop& loop, std::function<int64_t(int32_t, int64_t)> handler)
-        : loop_(loop), handler_(std::move(handler))
-    {
-    }
-    int64_t report(int32_t operation, int64_t value) override
-    {
-        std::promise<int64_t> done;
-        auto result = done.get_future();
-        loop_.post([&] { done.set_value(handler_(operation, value)); });
-        return result.get();
-    }
-
-private:
-    EventLoop& loop_;
-    std::function<int64_t(int32_t, int64_t)> handler_;
 };
 
 }  // namespace qv::test

@@ -1,11 +1,15 @@
 #include "core/run/ProgressMeter.h"
+#include "core/run/PostedSink.h"
 #include "core/run/RunFailure.h"
 #include "core/text/StringIds.h"
 #include "core/text/StringTable.h"
+#include "support/EventLoop.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
+#include <thread>
 
 namespace qv {
 namespace {
@@ -83,6 +87,35 @@ TEST(RunFailureTest, SaysWhatFailedOnWhatWithTheSystemsError)
     failure.set(str::kFailedOpen, "/missing.img", ENOENT);
     EXPECT_EQ(FailureText(failure), "cannot open /missing.img: No such file or directory");
     UseEnglishTexts(false);
+}
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+TEST(PostedSink, WorkerWaitsForTheOwnersHandlerAndTheOwnerCallsItDirectly)
+{
+    test::EventLoop loop;
+    std::thread::id handledOn;
+    std::atomic<bool> returned{false};
+    PostedSink sink(loop.poster(), [&](int32_t, int64_t value) -> int64_t {
+        handledOn = std::this_thread::get_id();
+        return value + 1;
+    });
+    EXPECT_EQ(sink.report(0, 1), 2);  // on the owner's thread: at once
+    int64_t result = 0;
+    std::thread worker([&] {
+        result = sink.report(0, 41);
+        returned = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_FALSE(returned) << "the worker returned before its report was handled";
+    ASSERT_TRUE(loop.pumpUntil([&] { return returned.load(); }));
+    worker.join();
+    EXPECT_EQ(result, 42);
+    EXPECT_EQ(handledOn, std::this_thread::get_id());
 }
 
 }  // namespace
