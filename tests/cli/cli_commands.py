@@ -3,19 +3,8 @@
 image, and the one JSON object of each command's run with its figures."""
 import json, os, struct, subprocess, sys, tempfile, zlib
 
-cli = sys.argv[1]
-env = dict(os.environ, QUORVANE_LANG="en")
-failed = []
-
-
-def check(what, ok):
-    print(("ok   " if ok else "FAIL ") + what)
-    if not ok:
-        failed.append(what)
-
-
-def run(*args):
-    return subprocess.run([cli, *args], capture_output=True, text=True, env=env, timeout=120)
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from clitest import check, done, run  # noqa: E402
 
 
 p = run("errorscan", "--image", "/missing.img")
@@ -65,4 +54,4 @@ with tempfile.TemporaryDirectory() as folder:
     result = json.loads(p.stdout) if p.stdout.count("\n") == 1 else {}
     check("list: the image as the one drive", [d["volume"] for d in result.get("drives", [])] == [image])
 
-sys.exit(1 if failed else 0)
+done()

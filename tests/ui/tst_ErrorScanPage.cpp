@@ -30,6 +30,8 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include <algorithm>
+
 #include <cerrno>
 #include <cstring>
 
@@ -87,10 +89,25 @@ private slots:
         QVERIFY(page.writeTestBox()->isChecked());
         QVERIFY(page.readTestBox()->isChecked());
 
+        QVERIFY(!page.canSaveReport());  // no run yet
         test::ModalCatcher catcher(acceptWarning);
         QTest::mouseClick(page.startButton(), Qt::LeftButton);
         QCOMPARE(catcher.dialogs, 1);
         QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
+
+        // The report: the faults in its figures, the maps as the page shows them.
+        QVERIFY(page.canSaveReport());
+        Report report = page.makeReport();
+        const std::vector<ReportRow> totals = report.figures.back().rows;
+        QVERIFY(std::find_if(totals.begin(), totals.end(), [](const ReportRow& row) {
+                    return row.label == LoadText(str::kCheckForErrors) && row.value == "2048";
+                }) != totals.end());
+        const std::string& png = report.picture("read-map")->png;
+        const QImage readPicture = QImage::fromData(reinterpret_cast<const uchar*>(png.data()), int(png.size()));
+        QCOMPARE(readPicture.size(), page.readMap()->size());
+        const ChartRect failed = BlockMapCellRect({0, 0, readPicture.width(), readPicture.height()}, 4096 * 3000 / 16384 + 1);
+        QCOMPARE(readPicture.pixelColor((failed.left + failed.right) / 2, (failed.top + failed.bottom) / 2),
+                 QColor(255, 0, 0));
 
         QTreeWidget* log = page.logList();
         QCOMPARE(log->topLevelItemCount(), 9);

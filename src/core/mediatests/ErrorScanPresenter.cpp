@@ -49,6 +49,7 @@ bool ErrorScanPresenter::Start(int32_t passesValue, int32_t testType)
     result_.passes = passesValue;
     result_.testType = testType;
     scanView_.clearLog();
+    log_.clear();
     preparePass();
     return startRun(passWorker(), kRefreshSeconds, SCAN_BOUNDARY);
 }
@@ -93,7 +94,54 @@ bool ErrorScanPresenter::nextWorker()
 
 void ErrorScanPresenter::AddLogLine(const std::string& text, int image)
 {
-    scanView_.appendLog(clock_.timeOfDay(), text, image);
+    const std::string time = clock_.timeOfDay();
+    log_.push_back({time, text, image == LOG_ERROR});
+    scanView_.appendLog(time, text, image);
+}
+
+Report ErrorScanPresenter::report() const
+{
+    Report r = BeginReport(LoadText(str::kErrorScan), outcome_, failureReason());
+    if (context_.device)
+        r.drive = ReportDriveOf(*context_.device);
+    const bool write = result_.testType & kScanWriteTest, read = result_.testType & kScanReadTest;
+    r.settings = {{LoadText(str::kScanWriteTestBox), YesNoText(write)},
+                  {LoadText(str::kScanReadTestBox), YesNoText(read)},
+                  {LoadText(str::kScanPasses), std::to_string(result_.passes)}};
+    // The figures as the page shows them under each map.
+    auto group = [](int heading, const std::string& errors, const std::string& speed, const std::string& position,
+                    const std::string& percent) {
+        return ReportSection{LoadText(heading),
+                             {{LoadText(str::kScanErrors), errors},
+                              {LoadText(str::kScanSpeed), speed},
+                              {LoadText(str::kScanPosition), position},
+                              {LoadText(str::kReportProgress), percent}}};
+    };
+    if (write)
+        r.figures.push_back(group(str::kScanWriting, texts_.writeErrors, texts_.writeSpeed, texts_.writePosition,
+                                  texts_.writePercent));
+    if (read)
+        r.figures.push_back(group(str::kScanReading, texts_.readErrors, texts_.readSpeed, texts_.readPosition,
+                                  texts_.readPercent));
+    ReportSection totals{LoadText(str::kReportTotals),
+                         {{LoadText(str::kReportPassesDone), std::to_string(result_.passesDone)}}};
+    if (write) {
+        totals.rows.push_back({LoadText(str::kWriteErrors), std::to_string(result_.writeErrors)});
+        totals.rows.push_back({LoadText(str::kAverageWriteSpeed), SpeedText(result_.writeSpeed)});
+    }
+    if (read) {
+        totals.rows.push_back({LoadText(str::kReadErrors), std::to_string(result_.readErrors)});
+        if (write)
+            totals.rows.push_back({LoadText(str::kCheckForErrors), std::to_string(result_.differingBytes)});
+        totals.rows.push_back({LoadText(str::kAverageReadSpeed), SpeedText(result_.readSpeed)});
+    }
+    r.figures.push_back(std::move(totals));
+    if (write)
+        r.pictures.push_back({"write-map", LoadText(str::kScanWriting), {}});
+    if (read)
+        r.pictures.push_back({"read-map", LoadText(str::kScanReading), {}});
+    r.log = log_;
+    return r;
 }
 
 void ErrorScanPresenter::logStage(bool writeStage)

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "core/report/Report.h"
 #include "core/mediatests/ErrorScanWorker.h"
 #include "core/run/RunPresenter.h"
 
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace qv {
 
@@ -73,6 +75,11 @@ public:
     int32_t passes() const { return passes_; }
     int32_t passesLeft() const { return passesLeft_; }
 
+    // The report of the last scan: its settings, the figures the page shows,
+    // the totals, the log, the outcome, and the two maps as the picture
+    // slots "write-map" and "read-map" for the caller to fill.
+    Report report() const;
+
 private:
     void onActive(int32_t operation, int64_t phase) override;
     void onDone(int32_t operation, int64_t phase) override;
@@ -92,6 +99,7 @@ private:
     PassWorker worker_;
 
     ErrorScanTexts texts_;
+    std::vector<ReportLogLine> log_;
     ErrorScanResult result_;
     int32_t testType_ = 0;
     int32_t passes_ = 0;

@@ -108,6 +108,16 @@ int64_t RunPresenter::OnProgress(int32_t operation, int64_t value)
     return 1;
 }
 
+std::string RunPresenter::failureReason() const
+{
+    if (outcome_ == RunOutcome::TooLarge)
+        return LoadText(str::kSourceFileTooLarge);
+    if (outcome_ != RunOutcome::Failed)
+        return {};
+    const std::string message = LoadText(failureTextId());
+    return failureText_.empty() ? message : message + " (" + failureText_ + ")";
+}
+
 int RunPresenter::failureTextId() const
 {
     return str::kTestCancelled;

@@ -59,6 +59,12 @@ public:
     // How the last run ended, and what failed on what when it failed.
     RunOutcome outcome() const { return outcome_; }
     const std::string& failureText() const { return failureText_; }
+    // A run has ended and its figures stand (the page can save a report).
+    bool hasFinishedRun() const { return !active() && outcome_ != RunOutcome::None; }
+    // Why the last run did not complete, as the user saw it: the page's
+    // failure message and, in brackets, what failed on what; "too large"
+    // for a source too large. Empty after a completed or stopped run.
+    std::string failureReason() const;
 
 protected:
     // Starts a run with worker; refused while a run is not over or without a

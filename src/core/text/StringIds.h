@@ -234,4 +234,38 @@ inline constexpr int kSectorViewerItem = 40500;
 inline constexpr int kSectorLabel = 40501;
 inline constexpr int kReadButton = 40502;
 
+// Test reports.
+inline constexpr int kReportTitle = 40900;
+inline constexpr int kReportProgram = 40901;
+inline constexpr int kReportCreated = 40902;
+inline constexpr int kReportDrive = 40903;
+inline constexpr int kReportDevice = 40904;
+inline constexpr int kReportProduct = 40905;
+inline constexpr int kReportRevision = 40906;
+inline constexpr int kReportCapacity = 40907;
+inline constexpr int kReportUsbIds = 40908;
+inline constexpr int kReportSerial = 40909;
+inline constexpr int kReportUsbSpeed = 40910;
+inline constexpr int kReportTest = 40911;
+inline constexpr int kReportSettings = 40912;
+inline constexpr int kReportResults = 40913;
+inline constexpr int kReportLog = 40914;
+inline constexpr int kReportOutcome = 40915;
+inline constexpr int kReportCompleted = 40916;
+inline constexpr int kReportStopped = 40917;
+inline constexpr int kReportFailed = 40918;
+inline constexpr int kReportReason = 40919;
+inline constexpr int kSaveReportItem = 40920;
+inline constexpr int kReportPdfFilter = 40921;
+inline constexpr int kReportHtmlFilter = 40922;
+inline constexpr int kReportNotSaved = 40923;
+inline constexpr int kReportYes = 40924;
+inline constexpr int kReportNo = 40925;
+inline constexpr int kReportPictures = 40926;
+inline constexpr int kReportCapacityText = 40927;
+inline constexpr int kReportTotals = 40928;
+inline constexpr int kReportPassesDone = 40929;
+inline constexpr int kReportNotFinished = 40930;
+inline constexpr int kReportProgress = 40931;
+
 }  // namespace qv::str

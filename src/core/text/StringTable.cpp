@@ -18,6 +18,7 @@ constexpr StringEntry kEntries[] = {
 #include "core/text/strings/info.inc"
 #include "core/text/strings/probe.inc"
 #include "core/text/strings/recovery.inc"
+#include "core/text/strings/reports.inc"
 #include "core/text/strings/recoverypage.inc"
 #include "core/text/strings/run.inc"
 #include "core/text/strings/transfers.inc"

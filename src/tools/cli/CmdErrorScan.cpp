@@ -6,6 +6,7 @@
 #include "core/text/StringIds.h"
 #include "core/text/StringTable.h"
 #include "core/text/Units.h"
+#include "report/ReportPictures.h"
 
 #include <cstdio>
 
@@ -72,6 +73,13 @@ int errorScan(CommandRun& run)
         std::printf("%s: write errors %lld, read errors %lld, differing bytes %lld%s\n", run.drivePath().c_str(),
                     (long long)r.writeErrors, (long long)r.readErrors, (long long)r.differingBytes,
                     completed ? "" : " (scan not completed)");
+    if (run.wantsReport()) {
+        Report report = presenter.report();
+        for (auto [slot, map] : {std::pair{"write-map", &writeMap}, std::pair{"read-map", &readMap}})
+            if (ReportPicture* picture = report.picture(slot))
+                picture->png = report::BlockMapPng(*map);
+        run.setReport(std::move(report));
+    }
     const int code = ExitCodeFor(presenter.outcome(), r.writeErrors || r.readErrors || r.differingBytes);
     return run.finish({{"settings", {{"write", write}, {"read", read}, {"passes", passes}}},
                        {"result",

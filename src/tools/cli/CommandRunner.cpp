@@ -1,7 +1,9 @@
 #include "tools/cli/CommandRunner.h"
 
 #include "core/text/LanguageLibrary.h"
+#include "core/text/StringIds.h"
 #include "core/text/StringTable.h"
+#include "report/ReportWriter.h"
 
 #include <csignal>
 #include <cstdio>
@@ -45,7 +47,42 @@ private:
 const Option kCommonOptions[] = {
     {"--image", "FILE", "work on an image file as the drive"},
     {"--json", nullptr, "print one JSON object with the run's settings, figures and outcome"},
+    {"--report", "FILE", "write a report of the run to FILE (.pdf or .html)"},
 };
+
+// --image and --report belong to the commands that work on a drive.
+bool commonOptionFor(const CommandSpec& spec, const std::string& name)
+{
+    return spec.needsDrive || spec.driveOptional || (name != "--image" && name != "--report");
+}
+
+// A JSON value as a report cell: strings without quotes.
+std::string cellText(const nlohmann::json& value)
+{
+    if (value.is_string())
+        return value.get<std::string>();
+    if (value.is_boolean())
+        return YesNoText(value.get<bool>());
+    return value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+std::vector<ReportRow> rowsOf(const nlohmann::json& object)
+{
+    std::vector<ReportRow> rows;
+    if (object.is_object())
+        for (const auto& [key, value] : object.items())
+            rows.push_back({key, cellText(value)});
+    return rows;
+}
+
+RunOutcome outcomeNamed(const std::string& name)
+{
+    for (RunOutcome o : {RunOutcome::Completed, RunOutcome::Stopped, RunOutcome::Failed, RunOutcome::TooLarge})
+        if (name == OutcomeName(o))
+            return o;
+    // "failed" before the run (the drive did not open) and anything else.
+    return RunOutcome::Failed;
+}
 
 const Option* findOption(const CommandSpec& spec, const std::string& name)
 {
@@ -53,7 +90,7 @@ const Option* findOption(const CommandSpec& spec, const std::string& name)
         if (name == option.name)
             return &option;
     for (const Option& option : kCommonOptions)
-        if (name == option.name && (spec.needsDrive || spec.driveOptional || name != "--image"))
+        if (name == option.name && commonOptionFor(spec, name))
             return &option;
     return nullptr;
 }
@@ -68,7 +105,8 @@ std::string HelpText(const CommandSpec& spec)
         text += std::string(" ") + operand;
     for (const Option& option : spec.options)
         text += std::string(" [") + option.name + (option.value ? std::string(" ") + option.value : "") + "]";
-    text += " [--json]\n\n" + std::string(spec.description) + "\n";
+    text += std::string(spec.needsDrive || spec.driveOptional ? " [--report FILE]" : "") + " [--json]\n\n" +
+            spec.description + "\n";
     if (spec.needsDrive || spec.driveOptional)
         text += "DRIVE is a kernel name (sdb), a device node (/dev/sdb) or --image FILE.\n";
     auto line = [&text](const Option& option) {
@@ -80,7 +118,7 @@ std::string HelpText(const CommandSpec& spec)
     for (const Option& option : spec.options)
         line(option);
     for (const Option& option : kCommonOptions)
-        if (spec.needsDrive || spec.driveOptional || std::string(option.name) != "--image")
+        if (commonOptionFor(spec, option.name))
             line(option);
     return text + spec.exitCodes;
 }
@@ -176,6 +214,14 @@ int CommandRun::begin(const std::vector<std::string>& args)
         options_.push_back({name, v});
     }
     json_ = flag("--json");
+    if (flag("--report")) {
+        reportPath_ = value("--report");
+        if (ReportFormatOf(reportPath_) == ReportFormat::None) {
+            const std::string path = reportPath_;
+            reportPath_.clear();
+            return usage("--report takes a file name ending in .pdf or .html, not '" + path + "'");
+        }
+    }
     const std::vector<std::string> images = values("--image");
     if (!spec_.needsDrive && !(spec_.driveOptional && images.size() + positional_.size() > 0)) {
         if (!positional_.empty())
@@ -266,9 +312,33 @@ nlohmann::json CommandRun::driveJson()
             {"access", r.handle ? r.handle->access() : std::string()}};
 }
 
+int CommandRun::writeReport(const nlohmann::json& object, int exitCode)
+{
+    if (!haveReport_) {
+        report_ = BeginReport(spec_.name, outcomeNamed(object.value("outcome", "")), object.value("failure", ""));
+        report_.settings = rowsOf(object.value("settings", nlohmann::json()));
+        if (object.contains("result"))
+            report_.figures.push_back({LoadText(str::kReportResults), rowsOf(object["result"])});
+    }
+    if (context().device)
+        report_.drive = ReportDriveOf(record(), driveName_, drivePath_);
+    else
+        report_.drive.name = driveName_;
+    if (report_.drive.path.empty())
+        report_.drive.path = drivePath_;
+    std::string error;
+    if (report::WriteReport(report_, reportPath_, &error))
+        return exitCode;
+    note(error);
+    return kExitFailed;
+}
+
 int CommandRun::finish(nlohmann::json object, int exitCode)
 {
     clearProgress();
+    // A usage error ran nothing to report on.
+    if (wantsReport() && exitCode != kExitUsage)
+        exitCode = writeReport(object, exitCode);
     if (!json_)
         return exitCode;
     nlohmann::json out = {{"command", spec_.name}};
@@ -286,7 +356,7 @@ int RunCommand(const CommandSpec& spec, const std::vector<std::string>& args, in
     UseBuiltinLanguage(BuiltinTextLanguage(ReadLocaleEnvironment()));
     CommandRun run(spec);
     if (const int code = run.begin(args)) {
-        if (!run.json())
+        if (!run.json() && !run.wantsReport())
             return code;
         return run.finish({{"outcome", code == kExitUsage ? "usage" : "failed"}, {"failure", run.lastMessage()}},
                           code);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/report/Report.h"
 #include "core/run/EventQueue.h"
 #include "core/run/RunController.h"
 #include "core/run/RunPresenter.h"
@@ -93,8 +94,14 @@ public:
 
     // The drive's identity for the JSON object.
     nlohmann::json driveJson();
-    // Prints the run's one JSON object (with "command", "drive",
-    // "exit_code") on stdout and returns the exit code.
+    // The report of the run for --report FILE. A command whose presenter
+    // makes its own report hands it in before finish(); without one, finish()
+    // makes it from the JSON object's settings, result and outcome.
+    bool wantsReport() const { return !reportPath_.empty(); }
+    void setReport(Report report) { report_ = std::move(report); haveReport_ = true; }
+    // Writes the report (--report; a report that cannot be written makes the
+    // exit code 3), prints the run's one JSON object (with "command",
+    // "drive", "exit_code") on stdout (--json) and returns the exit code.
     int finish(nlohmann::json object, int exitCode);
 
     // Parses args and opens the drive; 0 when the command may go on, else
@@ -102,10 +109,15 @@ public:
     int begin(const std::vector<std::string>& args);
 
 private:
+    int writeReport(const nlohmann::json& object, int exitCode);
+
     const CommandSpec& spec_;
     std::vector<std::pair<std::string, std::string>> options_;
     std::vector<std::string> positional_;
     bool json_ = false;
+    std::string reportPath_;
+    Report report_;
+    bool haveReport_ = false;
     CliSession session_;
     std::string driveName_;
     std::string drivePath_;

@@ -1,6 +1,7 @@
 #include "tools/cli/Command.h"
 
 #include "platform/udisks/UDisksService.h"
+#include "report/ReportWriter.h"
 
 #include <cstdio>
 #include <cstring>
@@ -42,6 +43,11 @@ int main(int argc, char** argv)
                 return qv::cli::kExitOk;
             }
         }
+        // A PDF report needs a Qt application that can lay out text, made
+        // before the disk service makes a plain one.
+        for (const auto& arg : args)
+            if (arg == "--report" || arg.rfind("--report=", 0) == 0)
+                qv::report::StartOffscreenApplication();
         // Drives the user may not open directly go through udisks2; the
         // system may ask for a password only when someone is at a terminal.
         qv::udisks::InstallDiskService(isatty(STDIN_FILENO) && isatty(STDERR_FILENO));

@@ -13,6 +13,7 @@
 #include "ui/app/Snapshot.h"
 #include "ui/app/NavigationBar.h"
 #include "ui/app/QtPost.h"
+#include "ui/app/ReportSaving.h"
 #include "ui/app/TestPage.h"
 #include "ui/app/Text.h"
 #include "ui/app/TransparentStatic.h"
@@ -161,6 +162,11 @@ void MainDialog::buildMenus()
 {
     QMenu* file = menuBar_->addMenu(Text(str::kFileMenu));
     file->addAction(Text(str::kSnapshotItem), this, &MainDialog::saveSnapshot);
+    // The report of the current page's last run, when it has one.
+    QAction* report = file->addAction(Text(str::kSaveReportItem), this, &MainDialog::saveReport);
+    connect(file, &QMenu::aboutToShow, this, [this, report] {
+        report->setEnabled(currentPage_ >= 0 && pages_[currentPage_] && pages_[currentPage_]->canSaveReport());
+    });
     file->addSeparator();
     file->addAction(Text(str::kAttachImageItem), this, &MainDialog::attachImageFromMenu);
     QAction* detach = file->addAction(Text(str::kDetachImageItem), this, &MainDialog::detachSelectedImage);
@@ -434,6 +440,12 @@ void MainDialog::openSectorViewer()
 void MainDialog::openManual()
 {
     OpenManual(this, platform_.languages ? platform_.languages->currentLanguage : kRussian);
+}
+
+void MainDialog::saveReport()
+{
+    if (currentPage_ >= 0 && pages_[currentPage_])
+        SaveReport(*pages_[currentPage_]);
 }
 
 void MainDialog::showAbout()

@@ -101,6 +101,7 @@ private:
     void initialise();
     void updatePageAvailability();
     void saveSnapshot();
+    void saveReport();
     void attachImageFromMenu();
     void detachSelectedImage();
     void showAbout();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/charts/Gradient.h"
+#include "core/report/Report.h"
 
 #include <QFont>
 #include <QPixmap>
@@ -49,6 +50,10 @@ public:
     virtual void updateStartControls(bool haveDevices) { (void)haveDevices; }
     // The main window is closing (never during a run).
     virtual void releaseResources() {}
+    // Test reports: the page has a finished run whose figures stand, and
+    // the report of that run with its pictures drawn.
+    virtual bool canSaveReport() const { return false; }
+    virtual Report makeReport() { return {}; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

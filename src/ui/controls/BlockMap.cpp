@@ -1,5 +1,6 @@
 #include "ui/controls/BlockMap.h"
 
+#include "report/ReportPictures.h"
 #include "ui/controls/ChartPainting.h"
 
 #include <QPainter>
@@ -15,16 +16,7 @@ CBlockMap::CBlockMap(QWidget* parent) : CanvasControl(parent) {}
 
 void CBlockMap::rebuild()
 {
-    canvas_ = QPixmap(size());
-    canvas_.fill(ChartQColor(BlockMapColor(CELL_UNTESTED)));
-    QPainter painter(&canvas_);
-    // The grey rectangle reaches one pixel past the right and bottom edges,
-    // so its black outline shows on the left and top only.
-    painter.setPen(Qt::black);
-    painter.drawLine(0, 0, width() - 1, 0);
-    painter.drawLine(0, 0, 0, height() - 1);
-    painter.end();
-    paintCells(0, markedCells());
+    canvas_ = QPixmap::fromImage(report::BlockMapImage(*this, width(), height()));
 }
 
 void CBlockMap::paintCells(int first, int last)

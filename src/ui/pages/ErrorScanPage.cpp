@@ -10,6 +10,7 @@
 #include "ui/app/Text.h"
 #include "ui/app/TransparentStatic.h"
 #include "ui/controls/BlockMap.h"
+#include "report/ReportPictures.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -174,6 +175,16 @@ void CErrorScanPage::OnStartStop()
         }
         presenter_->Start(value, testType);
     });
+}
+
+Report CErrorScanPage::makeReport()
+{
+    Report report = presenter_ ? presenter_->report() : Report{};
+    // The maps as the page shows them.
+    for (auto [slot, map] : {std::pair{"write-map", writeMap_}, std::pair{"read-map", readMap_}})
+        if (ReportPicture* picture = report.picture(slot))
+            picture->png = report::PngOf(map->renderImage());
+    return report;
 }
 
 void CErrorScanPage::UpdateScanControls(bool haveDevices)

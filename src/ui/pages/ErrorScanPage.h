@@ -27,6 +27,8 @@ public:
 
     // Start controls are available exactly when a drive is listed.
     void updateStartControls(bool haveDevices) override { UpdateScanControls(haveDevices); }
+    bool canSaveReport() const override { return presenter_ && presenter_->hasFinishedRun(); }
+    Report makeReport() override;
     void UpdateScanControls(bool haveDevices);
 
     void OnStartStop();

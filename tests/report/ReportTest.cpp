@@ -1,0 +1,136 @@
+#include "core/mediatests/ErrorScanWorker.h"
+#include "core/text/StringIds.h"
+#include "report/ReportWriter.h"
+#include "support/ScanRig.h"
+
+#include <QString>
+#include <QXmlStreamReader>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace qv::test {
+namespace {
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The text of a PDF as pdftotext extracts it, whitespace runs made one space.
+std::string pdfText(const std::string& path)
+{
+    std::string text;
+    if (FILE* pipe = popen(("pdftotext -enc UTF-8 '" + path + "' -").c_str(), "r")) {
+        char buffer[4096];
+        size_t n;
+        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+            text.append(buffer, n);
+        pclose(pipe);
+    }
+    std::string flat;
+    for (char c : text)
+        if (!std::isspace(static_cast<unsigned char>(c)) || (!flat.empty() && flat.back() != ' '))
+            flat += std::isspace(static_cast<unsigned char>(c)) ? ' ' : c;
+    return flat;
+}
+
+class ReportTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        record.sectorCount = 100000;
+        std::strcpy(record.productText, "Kingfast DataStick");
+        record.handle = ImageVolume::open(image.path());
+        folder = std::filesystem::path(image.path()).parent_path().string();
+    }
+
+    // A scan whose worker fails reading, as the real one does: the failure
+    // record first, then RUN_FAILED.
+    void failingScan(ScanRig& rig)
+    {
+        rig.presenter.setWorker([](SharedContext& context, int32_t) {
+            context.device->position = 4096;
+            context.status->setState(RUN_ACTIVE);
+            context.status->progressWindow->report(OP_ERROR_SCAN, SCAN_WRITE_CHUNK);
+            context.status->failure.set(str::kFailedRead, "/dev/sdx", EIO);
+            context.status->setState(RUN_FAILED);
+            context.status->progressWindow->report(OP_ERROR_SCAN, SCAN_ENDED_EARLY);
+            return 1;
+        });
+        ASSERT_TRUE(rig.run(1, kScanReadTest | kScanWriteTest));
+        ASSERT_EQ(rig.presenter.outcome(), RunOutcome::Failed);
+    }
+
+    ScratchImage image{64};
+    DeviceRecord record;
+    std::string folder;
+};
+
+// Both files, in the program's own language, say that the scan failed and
+// why (the page's message and what failed on what), beside the drive.
+TEST_F(ReportTest, FailedRunSaysThatItFailedAndWhyInBothFormats)
+{
+    UseEnglishTexts(false);
+    ScanRig rig(&record);
+    failingScan(rig);
+    const Report report = rig.presenter.report();
+    std::string error;
+    ASSERT_TRUE(report::WriteReport(report, folder + "/failed.pdf", &error)) << error;
+    ASSERT_TRUE(report::WriteReport(report, folder + "/failed.html", &error)) << error;
+
+    const std::string why = "ошибка чтения /dev/sdx: " + std::string(std::strerror(EIO));
+    const std::string pdf = pdfText(folder + "/failed.pdf");
+    EXPECT_NE(pdf.find("Отчёт о тестировании"), std::string::npos) << pdf;
+    EXPECT_NE(pdf.find("Не выполнен из-за ошибки"), std::string::npos) << pdf;
+    EXPECT_NE(pdf.find(why), std::string::npos) << pdf;
+    EXPECT_NE(pdf.find("Kingfast DataStick"), std::string::npos) << pdf;
+    const std::string html = readFile(folder + "/failed.html");
+    EXPECT_NE(html.find("Не выполнен из-за ошибки"), std::string::npos);
+    EXPECT_NE(html.find(why), std::string::npos);
+}
+
+// A product text is the stick's own and may hold markup: the HTML report
+// shows it as text and never as an element.
+TEST_F(ReportTest, HostileProductTextStaysText)
+{
+    UseEnglishTexts(true);
+    const char hostile[] = "<script>x()</script>&";
+    std::memcpy(record.productText, hostile, sizeof hostile);
+    ScanRig rig(&record);
+    failingScan(rig);
+    Report report = rig.presenter.report();
+    report.log.push_back({"[12:00:00]", "<img src=x onerror=y()>", true});
+    std::string error;
+    ASSERT_TRUE(report::WriteReport(report, folder + "/hostile.html", &error)) << error;
+
+    QXmlStreamReader xml(QString::fromStdString(readFile(folder + "/hostile.html")));
+    bool productSeen = false, logSeen = false;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement()) {
+            EXPECT_NE(xml.name(), QStringLiteral("script"));
+            EXPECT_FALSE(xml.attributes().hasAttribute(QStringLiteral("onerror")));
+        }
+        if (xml.isCharacters()) {
+            productSeen |= xml.text() == QString::fromLatin1(hostile);
+            logSeen |= xml.text() == QStringLiteral("<img src=x onerror=y()>");
+        }
+    }
+    EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    EXPECT_TRUE(productSeen);
+    EXPECT_TRUE(logSeen);
+    UseEnglishTexts(false);
+}
+
+}  // namespace
+}  // namespace qv::test
