@@ -176,7 +176,7 @@ TEST(FileBenchPresenterTest, UnmountedDriveFailsWithTheWriteTextAndAsksToMount)
     FileBenchPresenter presenter(rig.context, rig.runs, view, files);
     ASSERT_TRUE(rig.run(presenter));
     ASSERT_EQ(view.failures.size(), 1u);
-    EXPECT_EQ(view.failures[0].message, "Error writing to file");
+    EXPECT_EQ(view.failures[0].message, LoadText(str::kFileWriteError));
     EXPECT_NE(view.failures[0].detail.find("Mount it"), std::string::npos) << view.failures[0].detail;
     EXPECT_TRUE(view.bars.empty());
 }
