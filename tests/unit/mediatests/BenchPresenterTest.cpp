@@ -8,6 +8,7 @@
 #include "core/run/RunController.h"
 #include "core/run/SharedContext.h"
 #include "core/settings/Settings.h"
+#include "core/text/StringIds.h"
 #include "core/text/StringTable.h"
 #include "platform/image/FaultyVolume.h"
 #include "support/MemoryFileSystem.h"
