@@ -35,9 +35,11 @@ if [[ ${1:-} == guest ]]; then
     expect "fake stick: claimed size" "$(field claimed_sectors)" 2097151
     expect "fake stick: nothing left overwritten" "$(field unrestored_sectors)" 0
 
-    "$cli" probe "$W" --flush 64 >/tmp/stopped.log 2>&1 &
+    # A flush of 512 MiB keeps the probe busy for many seconds, so the
+    # interrupt lands mid-probe however fast the guest runs.
+    "$cli" probe "$W" --flush 512 >/tmp/stopped.log 2>&1 &
     probe=$!
-    sleep 3
+    sleep 2
     kill -INT $probe
     for _ in $(seq 120); do kill -0 $probe 2>/dev/null || break; sleep 0.5; done
     if kill -0 $probe 2>/dev/null; then

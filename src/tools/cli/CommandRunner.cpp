@@ -223,11 +223,10 @@ int CommandRun::begin(const std::vector<std::string>& args)
         }
     }
     const std::vector<std::string> images = values("--image");
-    if (!spec_.needsDrive && !(spec_.driveOptional && images.size() + positional_.size() > 0)) {
-        if (!positional_.empty())
-            return usage("unknown argument '" + positional_.front() + "'");
+    // A command without a drive reads its own words (list takes device
+    // nodes to consider); an optional drive is opened when one is named.
+    if (!spec_.needsDrive && !(spec_.driveOptional && images.size() + positional_.size() > 0))
         return 0;
-    }
 
     const size_t operands = spec_.operands.size();
     if (images.size() > 1 || (images.size() == 1 && positional_.size() > operands) ||
