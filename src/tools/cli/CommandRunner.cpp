@@ -51,9 +51,9 @@ const Option kCommonOptions[] = {
 };
 
 // --image and --report belong to the commands that work on a drive.
-bool commonOptionFor(const CommandSpec& spec, const std::string& name)
+bool commonOptionFor(const CommandSpec& declared, const std::string& name)
 {
-    return spec.needsDrive || spec.driveOptional || (name != "--image" && name != "--report");
+    return declared.needsDrive || declared.driveOptional || (name != "--image" && name != "--report");
 }
 
 // A JSON value as a report cell: strings without quotes.
@@ -84,30 +84,30 @@ RunOutcome outcomeNamed(const std::string& name)
     return RunOutcome::Failed;
 }
 
-const Option* findOption(const CommandSpec& spec, const std::string& name)
+const Option* findOption(const CommandSpec& declared, const std::string& name)
 {
-    for (const Option& option : spec.options)
+    for (const Option& option : declared.options)
         if (name == option.name)
             return &option;
     for (const Option& option : kCommonOptions)
-        if (name == option.name && commonOptionFor(spec, name))
+        if (name == option.name && commonOptionFor(declared, name))
             return &option;
     return nullptr;
 }
 
 }  // namespace
 
-std::string HelpText(const CommandSpec& spec)
+std::string HelpText(const CommandSpec& declared)
 {
-    std::string text = std::string("usage: quorvane-cli ") + spec.name +
-                       (spec.needsDrive ? " DRIVE" : spec.driveOptional ? " [DRIVE]" : "");
-    for (const char* operand : spec.operands)
+    std::string text = std::string("usage: quorvane-cli ") + declared.name +
+                       (declared.needsDrive ? " DRIVE" : declared.driveOptional ? " [DRIVE]" : "");
+    for (const char* operand : declared.operands)
         text += std::string(" ") + operand;
-    for (const Option& option : spec.options)
+    for (const Option& option : declared.options)
         text += std::string(" [") + option.name + (option.value ? std::string(" ") + option.value : "") + "]";
-    text += std::string(spec.needsDrive || spec.driveOptional ? " [--report FILE]" : "") + " [--json]\n\n" +
-            spec.description + "\n";
-    if (spec.needsDrive || spec.driveOptional)
+    text += std::string(declared.needsDrive || declared.driveOptional ? " [--report FILE]" : "") + " [--json]\n\n" +
+            declared.description + "\n";
+    if (declared.needsDrive || declared.driveOptional)
         text += "DRIVE is a kernel name (sdb), a device node (/dev/sdb) or --image FILE.\n";
     auto line = [&text](const Option& option) {
         std::string head = std::string(option.name) + (option.value ? std::string(" ") + option.value : "");
@@ -115,12 +115,12 @@ std::string HelpText(const CommandSpec& spec)
         std::snprintf(row, sizeof row, "  %-18s %s\n", head.c_str(), option.help);
         text += row;
     };
-    for (const Option& option : spec.options)
+    for (const Option& option : declared.options)
         line(option);
     for (const Option& option : kCommonOptions)
-        if (commonOptionFor(spec, option.name))
+        if (commonOptionFor(declared, option.name))
             line(option);
-    return text + spec.exitCodes;
+    return text + declared.exitCodes;
 }
 
 int ExitCodeFor(RunOutcome outcome, bool faultsFound)
@@ -130,7 +130,7 @@ int ExitCodeFor(RunOutcome outcome, bool faultsFound)
     return kExitFailed;
 }
 
-CommandRun::CommandRun(const CommandSpec& spec) : spec_(spec), tty_(isatty(STDERR_FILENO))
+CommandRun::CommandRun(const CommandSpec& declared) : spec_(declared), tty_(isatty(STDERR_FILENO))
 {
     runs_ = std::make_unique<RunController>(session_.context(), queue_.poster());
     runs_->onIdle = [this] { session_.drives().RunEnded(); };
@@ -350,10 +350,10 @@ int CommandRun::finish(nlohmann::json object, int exitCode)
     return exitCode;
 }
 
-int RunCommand(const CommandSpec& spec, const std::vector<std::string>& args, int (*body)(CommandRun&))
+int RunCommand(const CommandSpec& declared, const std::vector<std::string>& args, int (*body)(CommandRun&))
 {
     UseBuiltinLanguage(BuiltinTextLanguage(ReadLocaleEnvironment()));
-    CommandRun run(spec);
+    CommandRun run(declared);
     if (const int code = run.begin(args)) {
         if (!run.json() && !run.wantsReport())
             return code;

@@ -43,8 +43,8 @@ struct CommandSpec {
     std::vector<const char*> operands = {};
 };
 
-// The --help text made from the spec.
-std::string HelpText(const CommandSpec& spec);
+// The --help text made from the declaration.
+std::string HelpText(const CommandSpec& declared);
 
 // The exit code of a run: 0 completed, 1 completed with faults found,
 // 3 failed, stopped or the source too large.
@@ -54,7 +54,7 @@ int ExitCodeFor(RunOutcome outcome, bool faultsFound);
 // run controller of the command-line tool, one progress line on stderr.
 class CommandRun {
 public:
-    explicit CommandRun(const CommandSpec& spec);
+    explicit CommandRun(const CommandSpec& declared);
     ~CommandRun();
 
     // Options (after parse()).
@@ -64,7 +64,7 @@ public:
     // The number given to a numeric option; fallback when absent.
     long number(const char* name, long fallback) const;
     bool json() const { return json_; }
-    // The operands after the drive (after begin(), one per spec operand).
+    // The operands after the drive (after begin(), one per declared operand).
     const std::string& operand(size_t index) const { return positional_[index]; }
     // Words that are no option (device nodes of a command without a drive).
     const std::vector<std::string>& positional() const { return positional_; }
@@ -129,6 +129,6 @@ private:
 };
 
 // Runs a command: language, options, drive, Ctrl-C, then body.
-int RunCommand(const CommandSpec& spec, const std::vector<std::string>& args, int (*body)(CommandRun&));
+int RunCommand(const CommandSpec& declared, const std::vector<std::string>& args, int (*body)(CommandRun&));
 
 }  // namespace qv::cli
