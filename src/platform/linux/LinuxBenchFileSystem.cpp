@@ -121,7 +121,7 @@ std::string LinuxBenchFileSystem::mountFolder(const Volume& volume, int* error)
     else if (S_ISREG(info.st_mode))
         numbers = loopDevicesBackedBy(volume.path());
     for (dev_t number : numbers)
-        for (const MountEntry& mount : MountsOf(number))
+        for (const DeviceMount& mount : MountsOf(number))
             if (mount.root == "/")
                 return mount.point;
     return {};

@@ -25,9 +25,9 @@ std::string UnescapeMountField(const std::string& text)
     return out;
 }
 
-std::vector<MountEntry> ParseMounts(std::string_view mountinfo, dev_t device)
+std::vector<DeviceMount> ParseMounts(std::string_view mountinfo, dev_t device)
 {
-    std::vector<MountEntry> mounts;
+    std::vector<DeviceMount> mounts;
     std::istringstream lines{std::string(mountinfo)};
     for (std::string line; std::getline(lines, line);) {
         // id parent major:minor root mount-point ...
@@ -44,7 +44,7 @@ std::vector<MountEntry> ParseMounts(std::string_view mountinfo, dev_t device)
     return mounts;
 }
 
-std::vector<MountEntry> MountsOf(dev_t device)
+std::vector<DeviceMount> MountsOf(dev_t device)
 {
     std::ifstream in("/proc/self/mountinfo");
     std::stringstream text;

@@ -13,15 +13,15 @@ std::string UnescapeMountField(const std::string& text);
 
 // One mount of a device: the folder of the file system that is mounted
 // ("/" for the whole file system, a sub-folder for a bind mount) and where.
-struct MountEntry {
+struct DeviceMount {
     std::string root;
     std::string point;
 };
 
 // The mounts of a device, in the order of the mountinfo text.
-std::vector<MountEntry> ParseMounts(std::string_view mountinfo, dev_t device);
+std::vector<DeviceMount> ParseMounts(std::string_view mountinfo, dev_t device);
 
 // The same from /proc/self/mountinfo.
-std::vector<MountEntry> MountsOf(dev_t device);
+std::vector<DeviceMount> MountsOf(dev_t device);
 
 }  // namespace qv::linux_platform
