@@ -125,6 +125,22 @@ QString ReportHtml(const Report& r, const std::function<QString(int)>& pictureSo
         }
     }
 
+    for (const ReportTable& table : r.tables) {
+        html += QStringLiteral("<h2>%1</h2>\n<table>\n<tr>").arg(esc(table.heading));
+        for (const std::string& column : table.columns)
+            html += QStringLiteral("<th>%1</th>").arg(esc(column));
+        html += QStringLiteral("</tr>\n");
+        for (const std::vector<std::string>& cells : table.rows) {
+            html += QStringLiteral("<tr>");
+            for (const std::string& cell : cells)
+                html += QStringLiteral("<td>%1</td>").arg(esc(cell));
+            html += QStringLiteral("</tr>\n");
+        }
+        html += QStringLiteral("</table>\n");
+        if (!table.note.empty())
+            html += QStringLiteral("<p>%1</p>\n").arg(esc(table.note));
+    }
+
     if (!r.log.empty()) {
         html += QStringLiteral("<h2>%1</h2>\n<table>\n").arg(label(str::kReportLog));
         for (const ReportLogLine& line : r.log)

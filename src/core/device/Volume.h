@@ -35,6 +35,16 @@ struct VolumeFailure {
     std::string detail;  // the service's own words, for a second line
 };
 
+// The USB device a disk sits on, as the system names it; empty for an image
+// file or a disk on another bus.
+struct UsbIdentity {
+    uint16_t vendorId = 0;
+    uint16_t productId = 0;
+    std::string serial;
+    std::string speedMbps;  // as the kernel writes it: "480", "1.5"
+    bool known() const { return vendorId != 0 || productId != 0; }
+};
+
 // An open volume: what a drive letter opened on the original platform. One
 // object per open; once closed, every later transfer through it fails.
 // Transfers may run on a worker thread while the GUI thread closes it.
@@ -79,6 +89,9 @@ public:
             *failure = {EBADF, 0, {}};
         return isOpen();
     }
+
+    // The USB device behind the volume, read once when it was opened.
+    virtual UsbIdentity usbIdentity() const { return {}; }
 
     // How the volume reached the device: "direct", "udisks2", "image".
     virtual std::string access() const { return "direct"; }

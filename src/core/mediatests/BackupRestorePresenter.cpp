@@ -135,6 +135,35 @@ void BackupRestorePresenter::onDone(int32_t, int64_t)
     finishRun();
 }
 
+Report BackupRestorePresenter::report() const
+{
+    const bool backup = operation_ == TransferKind::Backup;
+    Report r = BeginReport(LoadText(backup ? str::kBackupHeading : str::kRestoreHeading), outcome_, failureReason());
+    if (context_.device)
+        r.drive = ReportDriveOf(*context_.device);
+    r.settings.push_back({LoadText(str::kReportImageFile), job_.path});
+    if (backup) {
+        r.settings.push_back({LoadText(str::kReportCompression), job_.compression == ImageCompression::Zstd
+                                                                     ? std::string("zstd")
+                                                                     : LoadText(str::kReportCompressionNone)});
+        r.settings.push_back({LoadText(str::kReportChecksum), YesNoText(job_.checksum)});
+    } else {
+        r.settings.push_back({LabelValueText(str::kVerifyAfterWriting), YesNoText(job_.verify)});
+    }
+    const TransferTexts& t = texts_[int(operation_)];
+    ReportSection figures{{},
+                          {{LoadText(str::kReportProgress), t.percent},
+                           {LoadText(str::kErasePosition), t.sector.empty() ? t.position
+                                                                           : t.position + " (" + t.sector + ")"},
+                           {LoadText(str::kTransferSpeed), t.speed},
+                           {LoadText(str::kEraseElapsed), t.elapsed},
+                           {LoadText(str::kEraseRemaining), t.remaining}}};
+    if (outcome_ == RunOutcome::Completed)
+        figures.rows.push_back({LoadText(str::kReportSectorsTransferred), std::to_string(sectors_)});
+    r.figures.push_back(std::move(figures));
+    return r;
+}
+
 void BackupRestorePresenter::pushTexts()
 {
     transferView_.showTexts(TransferKind::Backup, texts_[0]);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/mediatests/BackupRestoreWorker.h"
+#include "core/report/Report.h"
 #include "core/run/ProgressMeter.h"
 #include "core/run/RunPresenter.h"
 
@@ -57,6 +58,10 @@ public:
     const std::string& imagePath() const { return job_.path; }
     bool verifying() const { return verifying_; }
     uint64_t sectors() const { return sectors_; }
+
+    // The report of the last run, backup or restore: the image and the
+    // options it ran with, the figures of its group and how it ended.
+    Report report() const;
 
 private:
     class Chooser;

@@ -91,10 +91,34 @@ void ErasePresenter::onDone(int32_t, int64_t)
             text.replace(at, 2, std::to_string(result_.failedChunks));
         outcome_ = RunOutcome::Failed;
         failureText_ = FailureText(failure);
+        failureMessage_ = text;
         eraseView_.showFailure(text, failureText_);
     } else {
         eraseView_.showMessage(LoadText(str::kFlashErased));
     }
+}
+
+Report ErasePresenter::report() const
+{
+    Report r = BeginReport(LoadText(str::kErase), outcome_, failureReason());
+    if (context_.device)
+        r.drive = ReportDriveOf(*context_.device);
+    r.settings = {{LoadText(str::kReportEraseType),
+                   LabelValueText(result_.eraseType ? str::kFullErase : str::kQuickErase)}};
+    ReportSection figures{{}, {}};
+    // A quick erase shows no figures while it runs; its count says it all.
+    if (result_.eraseType)
+        figures.rows = {{LoadText(str::kReportProgress), texts_.percent},
+                        {LoadText(str::kErasePosition), texts_.position},
+                        {LoadText(str::kEraseWriteSpeed), texts_.speed},
+                        {LoadText(str::kEraseElapsed), texts_.elapsed},
+                        {LoadText(str::kEraseRemaining), texts_.remaining},
+                        {LoadText(str::kEraseErrors), texts_.errors}};
+    if (outcome_ == RunOutcome::Completed)
+        figures.rows.push_back({LoadText(str::kReportSectorsZeroed), std::to_string(result_.sectors)});
+    if (!figures.rows.empty())
+        r.figures.push_back(std::move(figures));
+    return r;
 }
 
 void ErasePresenter::pushTexts()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/report/Report.h"
 #include "core/run/ProgressMeter.h"
 #include "core/run/RunPresenter.h"
 
@@ -42,6 +43,10 @@ public:
 
     const EraseTexts& texts() const { return texts_; }
     const EraseResult& result() const { return result_; }
+
+    // The report of the last erase: its type, the figures the page shows,
+    // the sectors zeroed and how it ended.
+    Report report() const;
 
 private:
     void onActive(int32_t operation, int64_t value) override;

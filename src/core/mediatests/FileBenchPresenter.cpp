@@ -44,8 +44,30 @@ void FileBenchPresenter::onFailed(int32_t, int64_t value)
     std::string detail = FailureText(failure);
     if (failure.action == str::kFileSystemNotMounted)
         detail += "\n" + LoadText(str::kMountTheDrive);
-    view_.showFailure(LoadText(value == kFileBenchReadFailed ? str::kFileReadError : str::kFileWriteError), detail);
+    failureMessage_ = LoadText(value == kFileBenchReadFailed ? str::kFileReadError : str::kFileWriteError);
+    view_.showFailure(failureMessage_, detail);
     finishRun();
+}
+
+Report FileBenchPresenter::report() const
+{
+    Report r = BeginReport(LoadText(str::kPerformance), outcome_, failureReason());
+    if (!context_.device)
+        return r;
+    const DeviceRecord& record = *context_.device;
+    r.drive = ReportDriveOf(record);
+    ReportTable speeds{LoadText(str::kReportResults),
+                       {LoadText(str::kReportFileSize), LoadText(str::kReadSpeedLegend),
+                        LoadText(str::kWriteSpeedLegend)},
+                       {},
+                       {}};
+    for (int k = 0; k < kFileBenchSizes; ++k)
+        speeds.rows.push_back({std::to_string(kFileBenchSizesMB[k]) + " " + LoadText(str::kMegabytes),
+                               KilobytesPerSecondText(record.fileReadSpeeds[k]),
+                               KilobytesPerSecondText(record.fileWriteSpeeds[k])});
+    r.tables.push_back(std::move(speeds));
+    r.pictures.push_back({"file-speed-chart", LoadText(str::kFileSizeChartTitle), {}});
+    return r;
 }
 
 }  // namespace qv

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/report/Report.h"
 #include "core/run/RunPresenter.h"
 
 #include <functional>
@@ -32,6 +33,10 @@ public:
     // settings, and the worker started; refused without a drive or while a
     // run is not over.
     bool Start();
+
+    // The report of the last run: read and write speed by file size as a
+    // table, and the slot "file-speed-chart" for the caller to fill.
+    Report report() const;
 
 private:
     void onActive(int32_t operation, int64_t value) override;

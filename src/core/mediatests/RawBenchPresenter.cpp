@@ -3,6 +3,8 @@
 #include "core/mediatests/RawBenchmarkWorker.h"
 #include "core/run/SharedContext.h"
 #include "core/settings/Settings.h"
+#include "core/text/StringIds.h"
+#include "core/text/StringTable.h"
 
 namespace qv {
 
@@ -42,6 +44,29 @@ void RawBenchPresenter::onDone(int32_t, int64_t)
 {
     figures_.done();
     finishRun();
+}
+
+Report RawBenchPresenter::report() const
+{
+    Report r = BeginReport(LoadText(str::kLowLevelTest), outcome_, failureReason());
+    const int32_t tests = context_.device ? context_.device->benchTests : 0;
+    if (context_.device)
+        r.drive = ReportDriveOf(*context_.device);
+    const RawBenchTexts& t = figures_.texts();
+    const int headings[2] = {str::kBenchReadSpeed, str::kBenchWriteSpeed};
+    const int32_t bits[2] = {kBenchReadTest, kBenchWriteTest};
+    for (int column = 0; column < 2; ++column) {
+        r.settings.push_back({LoadText(headings[column]), YesNoText(tests & bits[column])});
+        if (!(tests & bits[column]))
+            continue;
+        r.figures.push_back({LoadText(headings[column]),
+                             {{t.label[column], t.current[column]},
+                              {LoadText(str::kBenchMinimumSpeed), t.minimum[column]},
+                              {LoadText(str::kBenchMaximumSpeed), t.maximum[column]},
+                              {LoadText(str::kBenchAccessTime), t.access[column]}}});
+    }
+    r.pictures.push_back({"speed-chart", LoadText(str::kSpeedChartTitle), {}});
+    return r;
 }
 
 void RawBenchPresenter::pushTexts()

@@ -3,6 +3,7 @@
 #include "core/device/DeviceRecord.h"
 #include "core/mediatests/RawBenchFigures.h"
 #include "core/mediatests/RawBenchmarkWorker.h"
+#include "core/report/Report.h"
 #include "core/run/RunPresenter.h"
 
 #include <functional>
@@ -40,6 +41,10 @@ public:
     bool Start();
 
     const RawBenchTexts& texts() const { return figures_.texts(); }
+
+    // The report of the last run: the tests chosen, each column's figures,
+    // and the slot "speed-chart" for the caller to fill with the chart.
+    Report report() const;
 
 private:
     bool writesToMedium() const override { return (context_.device->benchTests & kBenchWriteTest) != 0; }

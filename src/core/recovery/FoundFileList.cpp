@@ -23,6 +23,18 @@ std::vector<FoundFile> MemoryFoundFileList::checkedFiles() const
     return out;
 }
 
+std::vector<FoundRow> MemoryFoundFileList::firstRows(int limit) const
+{
+    std::vector<FoundRow> out;
+    for (const Row& row : rows_) {
+        if (int(out.size()) >= limit)
+            break;
+        if (row.file)
+            out.push_back({row.text, *row.file});
+    }
+    return out;
+}
+
 void MemoryFoundFileList::setAllChecked(bool checked)
 {
     for (Row& row : rows_)

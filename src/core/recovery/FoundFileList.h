@@ -8,6 +8,12 @@
 
 namespace qv {
 
+// A row as the list shows it: its text and a copy of its record.
+struct FoundRow {
+    std::string text;
+    FoundFile file;
+};
+
 // The recovery list that the scan workers append rows to and the saving
 // workers read checked rows from. Each row owns its FoundFile. The GUI's
 // implementation stands behind the page's list view and runs these calls on
@@ -24,6 +30,8 @@ public:
     virtual std::vector<FoundFile> checkedFiles() const = 0;
 
     virtual int rowCount() const = 0;
+    // Copies of the first `limit` rows, in list order.
+    virtual std::vector<FoundRow> firstRows(int limit) const = 0;
 };
 
 // The plain in-memory list of the core and the command-line tool.
@@ -39,6 +47,7 @@ public:
     void appendRow(const std::string& text, std::unique_ptr<FoundFile> file) override;
     std::vector<FoundFile> checkedFiles() const override;
     int rowCount() const override { return int(rows_.size()); }
+    std::vector<FoundRow> firstRows(int limit) const override;
 
     const Row& row(int index) const { return rows_.at(size_t(index)); }
     void setChecked(int index, bool checked) { rows_.at(size_t(index)).checked = checked; }

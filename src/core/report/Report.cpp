@@ -47,6 +47,15 @@ ReportDrive ReportDriveOf(const DeviceRecord& record, const std::string& name, c
     const std::string sectors = std::to_string(record.sectorCount);
     d.capacity = Format(LoadText(str::kReportCapacityText).c_str(), MegabytesText(record.sectorCount).c_str(),
                         sectors.c_str());
+    if (record.handle) {
+        const UsbIdentity usb = record.handle->usbIdentity();
+        if (usb.known()) {
+            d.usbIds = Format("%04x:%04x", usb.vendorId, usb.productId);
+            d.serial = usb.serial;
+            if (!usb.speedMbps.empty())
+                d.usbSpeed = Format(LoadText(str::kReportUsbSpeedText).c_str(), usb.speedMbps.c_str());
+        }
+    }
     return d;
 }
 
@@ -77,6 +86,21 @@ Report BeginReport(const std::string& test, RunOutcome outcome, const std::strin
 std::string YesNoText(bool yes)
 {
     return LoadText(yes ? str::kReportYes : str::kReportNo);
+}
+
+std::string LabelValueText(int textId)
+{
+    std::string text = LoadText(textId);
+    while (!text.empty() && (text.back() == ':' || text.back() == ' '))
+        text.pop_back();
+    return text;
+}
+
+std::string KilobytesPerSecondText(int32_t speed)
+{
+    if (speed <= 0)
+        return LoadText(str::kNotMeasured);
+    return std::to_string(speed) + " " + LoadText(str::kKilobytesPerSecond);
 }
 
 }  // namespace qv

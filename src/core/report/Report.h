@@ -32,6 +32,15 @@ struct ReportPicture {
     std::string png;      // the encoded image, empty until filled
 };
 
+// A list with columns (the files a recovery scan found); a note says what
+// was left out when the list was longer than a report holds.
+struct ReportTable {
+    std::string heading;
+    std::vector<std::string> columns;
+    std::vector<std::vector<std::string>> rows;
+    std::string note;
+};
+
 // One line of the page's log.
 struct ReportLogLine {
     std::string time;
@@ -40,8 +49,8 @@ struct ReportLogLine {
 };
 
 // What is known of the drive. The texts the device record holds are always
-// there; the USB fields stay empty until something that knows them (the
-// information page) fills them, and empty fields are left out.
+// there; the USB fields come from the volume the platform opened and stay
+// empty (and are left out) for an image file or a disk not on USB.
 struct ReportDrive {
     std::string name;      // sdb, img1
     std::string path;      // /dev/sdb or the image file
@@ -66,6 +75,7 @@ struct Report {
     std::vector<ReportRow> settings;
     std::vector<ReportSection> figures;
     std::vector<ReportPicture> pictures;
+    std::vector<ReportTable> tables;
     std::vector<ReportLogLine> log;
     RunOutcome outcome = RunOutcome::None;
     std::string outcomeText;  // "Completed", "Failed", ...
@@ -91,5 +101,12 @@ Report BeginReport(const std::string& test, RunOutcome outcome, const std::strin
 
 // "yes" / "no" in the interface's language, for settings rows.
 std::string YesNoText(bool yes);
+
+// A page's label text without its trailing colon ("Quick erase:" as a value).
+std::string LabelValueText(int textId);
+
+// A speed in KB/s as the file benchmark's chart writes it; "not measured"
+// for a size that was not (yet) measured.
+std::string KilobytesPerSecondText(int32_t speed);
 
 }  // namespace qv

@@ -55,6 +55,7 @@ bool RunPresenter::startRun(RunController::Worker worker, double throttleSeconds
     running_ = true;
     outcome_ = RunOutcome::None;
     failureText_.clear();
+    failureMessage_.clear();
     view_.showRunState(true, true);
     if (runs_.start(*this, std::move(worker), std::move(throttle)))
         return true;
@@ -114,7 +115,7 @@ std::string RunPresenter::failureReason() const
         return LoadText(str::kSourceFileTooLarge);
     if (outcome_ != RunOutcome::Failed)
         return {};
-    const std::string message = LoadText(failureTextId());
+    const std::string message = failureMessage_.empty() ? LoadText(failureTextId()) : failureMessage_;
     return failureText_.empty() ? message : message + " (" + failureText_ + ")";
 }
 

@@ -107,6 +107,9 @@ protected:
     RunClock clock_;
     RunOutcome outcome_ = RunOutcome::None;
     std::string failureText_;
+    // The message a presenter showed for its failure in place of
+    // failureTextId()'s (a count of chunks, the phase that failed).
+    std::string failureMessage_;
 
 private:
     bool running_ = false;

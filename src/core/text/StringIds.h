@@ -267,5 +267,18 @@ inline constexpr int kReportTotals = 40928;
 inline constexpr int kReportPassesDone = 40929;
 inline constexpr int kReportNotFinished = 40930;
 inline constexpr int kReportProgress = 40931;
+inline constexpr int kReportUsbSpeedText = 40940;
+inline constexpr int kReportFoundFiles = 40941;
+inline constexpr int kReportFirstSector = 40942;
+inline constexpr int kReportRowsCapped = 40943;
+inline constexpr int kReportEraseType = 40944;
+inline constexpr int kReportSectorsZeroed = 40945;
+inline constexpr int kReportImageFile = 40946;
+inline constexpr int kReportCompression = 40947;
+inline constexpr int kReportChecksum = 40948;
+inline constexpr int kReportSectorsTransferred = 40949;
+inline constexpr int kReportRecoveryMode = 40950;
+inline constexpr int kReportFileSize = 40951;
+inline constexpr int kReportCompressionNone = 40952;
 
 }  // namespace qv::str

@@ -29,6 +29,7 @@ public:
     std::string path() const override { return target_.volumeNode; }
     bool prepare(bool write, VolumeFailure* failure) override;
     std::string access() const override;
+    UsbIdentity usbIdentity() const override { return target_.usb; }
 
     // The volume the service opened; null until then.
     std::shared_ptr<LinuxVolume> opened() const;

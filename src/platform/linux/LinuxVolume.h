@@ -20,6 +20,8 @@ struct VolumeTarget {
     std::string diskName;    // "sdb"
     std::string volumeName;  // "sdb1" when the volume is a partition
     std::string sysfsRoot = "/sys";
+    // The USB device the disk sits on, read when the drive is opened.
+    UsbIdentity usb;
 };
 
 enum class IoMode {
@@ -57,6 +59,7 @@ public:
     std::optional<int64_t> firstPartitionBytes() override;
     std::string path() const override { return target_.volumeNode; }
     std::string access() const override { return access_; }
+    UsbIdentity usbIdentity() const override { return target_.usb; }
 
     // True when transfers bypass the page cache with O_DIRECT.
     bool direct() const { return direct_; }

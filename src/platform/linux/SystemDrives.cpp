@@ -2,6 +2,7 @@
 
 #include "platform/linux/DeferredVolume.h"
 #include "platform/linux/LinuxVolume.h"
+#include "platform/linux/UsbSysfsTree.h"
 #include "platform/linux/Sysfs.h"
 
 #include <algorithm>
@@ -50,8 +51,9 @@ bool holdsTheSystem(const std::string& sysfsRoot, const std::string& disk, const
 // Opens a volume directly where the user may; where the system refuses, a
 // disk with a kernel record is listed from it and opened through the disk
 // service once a run needs it.
-OpenResult openTarget(const VolumeTarget& target)
+OpenResult openTarget(VolumeTarget target)
 {
+    target.usb = UsbIdentityOfBlock(target.sysfsRoot, target.diskName);
     int error = 0;
     if (auto volume = LinuxVolume::open(target, &error))
         return {volume, 0};

@@ -255,7 +255,11 @@ std::vector<UsbTreeItem> WalkUsbTree(const std::string& sysfsRoot, const UsbWalk
     return tree;
 }
 
-std::string UsbDeviceOfBlock(const std::string& sysfsRoot, const std::string& blockName)
+namespace {
+
+// The folder of the nearest USB device above a block device; empty when
+// there is none.
+fs::path usbFolderOfBlock(const std::string& sysfsRoot, const std::string& blockName)
 {
     std::error_code ec;
     fs::path folder = fs::canonical(sysfsRoot + "/class/block/" + blockName, ec);
@@ -263,9 +267,31 @@ std::string UsbDeviceOfBlock(const std::string& sysfsRoot, const std::string& bl
         return {};
     for (; folder.has_relative_path(); folder = folder.parent_path()) {
         if (fs::exists(folder / "idVendor", ec) && fs::exists(folder / "busnum", ec))
-            return folder.filename().string();
+            return folder;
     }
     return {};
+}
+
+}  // namespace
+
+std::string UsbDeviceOfBlock(const std::string& sysfsRoot, const std::string& blockName)
+{
+    return usbFolderOfBlock(sysfsRoot, blockName).filename().string();
+}
+
+UsbIdentity UsbIdentityOfBlock(const std::string& sysfsRoot, const std::string& blockName)
+{
+    UsbIdentity usb;
+    if (blockName.empty())
+        return usb;
+    const std::string folder = usbFolderOfBlock(sysfsRoot, blockName).string();
+    if (folder.empty())
+        return usb;
+    usb.vendorId = uint16_t(hexAttribute(folder, "idVendor").value_or(0));
+    usb.productId = uint16_t(hexAttribute(folder, "idProduct").value_or(0));
+    usb.serial = ReadAttribute(folder + "/serial").value_or("");
+    usb.speedMbps = ReadAttribute(folder + "/speed").value_or("");
+    return usb;
 }
 
 }  // namespace qv::linux_platform

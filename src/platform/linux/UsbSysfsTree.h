@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/device/Volume.h"
 #include "core/info/UsbTree.h"
 
 #include <functional>
@@ -29,6 +30,9 @@ std::vector<UsbTreeItem> WalkUsbTree(const std::string& sysfsRoot, const UsbWalk
 // The USB device ("1-1.2") a block device ("sdb", "sdb1") sits on: the
 // nearest USB device among the folders above it; empty when there is none.
 std::string UsbDeviceOfBlock(const std::string& sysfsRoot, const std::string& blockName);
+
+// The ids, serial and speed of that USB device; empty when there is none.
+UsbIdentity UsbIdentityOfBlock(const std::string& sysfsRoot, const std::string& blockName);
 
 // The running system's services: libudev's hardware database and usbfs.
 UsbWalkServices SystemUsbWalkServices();

@@ -38,6 +38,8 @@ int backup(CommandRun& run)
         std::printf("%s: %llu sectors saved into %s%s\n", run.drivePath().c_str(),
                     (unsigned long long)presenter.sectors(), presenter.imagePath().c_str(),
                     settings.checksum ? (", SHA-256 in " + presenter.imagePath() + ".sha256").c_str() : "");
+    if (run.wantsReport())
+        run.setReport(presenter.report());
     return run.finish({{"settings",
                         {{"file", file},
                          {"compress", settings.compression == ImageCompression::Zstd ? "zstd" : "none"},

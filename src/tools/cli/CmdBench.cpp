@@ -116,6 +116,8 @@ int rawBench(CommandRun& run)
         {"write", directionJson(write, r.writeSamples, r.writeSampleCount, r.writeMinimum, r.writeMaximum,
                                 r.writeAccessMs, completed)},
     };
+    if (run.wantsReport())
+        run.setReport(presenter.report());
     return run.finish({{"settings", {{"read", read}, {"write", write}}},
                        {"result", result},
                        {"outcome", OutcomeName(presenter.outcome())},
@@ -170,6 +172,8 @@ int fileBench(CommandRun& run)
                         r.fileWriteSpeeds[k],
                         r.fileReadSpeeds[k] >= 0 ? std::to_string(r.fileReadSpeeds[k]).c_str() : "-");
     }
+    if (run.wantsReport())
+        run.setReport(presenter.report());
     return run.finish({{"result", {{"sizes_mb", sizes}, {"write_kb_s", writes}, {"read_kb_s", reads}}},
                        {"outcome", OutcomeName(presenter.outcome())},
                        {"failure", presenter.failureText()}},

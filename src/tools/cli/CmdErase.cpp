@@ -55,6 +55,8 @@ int erase(CommandRun& run)
     const EraseResult& r = presenter.result();
     if (!view.message.empty() && !run.json())
         std::printf("%s: %s\n", run.drivePath().c_str(), view.message.c_str());
+    if (run.wantsReport())
+        run.setReport(presenter.report());
     const int code = ExitCodeFor(presenter.outcome(), false);
     return run.finish({{"settings", {{"full", full}}},
                        {"result", {{"sectors", r.sectors}, {"failed_chunks", r.failedChunks}}},

@@ -5,6 +5,7 @@
 #include "core/recovery/FormatMask.h"
 #include "core/text/Units.h"
 #include "core/recovery/FoundFileList.h"
+#include "core/recovery/RecoveryReport.h"
 #include "core/recovery/RecoverySaving.h"
 #include "core/recovery/SignatureScanner.h"
 #include "core/text/StringTable.h"
@@ -118,6 +119,7 @@ int recover(CommandRun& run)
 
     nlohmann::json report = {
         {"settings", {{"out", out}, {"kinds", kinds}, {"directory_mode", directoryMode}, {"list_only", listOnly}}}};
+    bool scanCompleted = false;
     auto finish = [&](RunOutcome outcome, int code, const std::string& failure, int saved) {
         report["result"] = {{"files", rowsJson(list, directoryMode)},
                             {"found", list.rowCount()},
@@ -127,12 +129,25 @@ int recover(CommandRun& run)
                             {"saved", saved}};
         report["outcome"] = OutcomeName(outcome);
         report["failure"] = failure;
+        if (run.wantsReport()) {
+            RecoveryScanSummary scan;
+            scan.directoryMode = directoryMode;
+            scan.formatMask = mask;
+            scan.outcome = outcome;
+            scan.failure = failure;
+            scan.percent = scanCompleted ? "100 %" : "";
+            scan.files = std::to_string(list.rowCount());
+            scan.total = FormatSizeText(record.foundBytes);
+            scan.readErrors = std::to_string(record.readErrors);
+            run.setReport(RecoveryReport(scan, &record, list));
+        }
         return run.finish(report, code);
     };
 
     RunOutcome outcome = runWorker(run, [directoryMode](SharedContext& c) {
         directoryMode ? ScanDeletedEntries(c) : ScanSignatures(c);
     });
+    scanCompleted = outcome == RunOutcome::Completed;
     if (!run.json()) {
         printRows(list, directoryMode);
         if (directoryMode)

@@ -29,6 +29,8 @@ int restore(CommandRun& run)
         std::printf("%s: %llu sectors written from %s%s\n", run.drivePath().c_str(),
                     (unsigned long long)presenter.sectors(), run.operand(0).c_str(),
                     settings.verify ? " and read back equal" : "");
+    if (run.wantsReport())
+        run.setReport(presenter.report());
     return run.finish({{"settings", {{"file", run.operand(0)}, {"verify", settings.verify}}},
                        {"result", {{"sectors", presenter.sectors()}, {"verified", done && settings.verify}}},
                        {"outcome", OutcomeName(presenter.outcome())},

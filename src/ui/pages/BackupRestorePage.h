@@ -28,6 +28,9 @@ public:
     void updateStartControls(bool haveDevices) override { UpdateBackupControls(haveDevices); }
     void UpdateBackupControls(bool haveDevices);
 
+    bool canSaveReport() const override { return presenter_ && presenter_->hasFinishedRun(); }
+    Report makeReport() override { return presenter_ ? presenter_->report() : Report{}; }
+
     void OnBackup();
     void OnRestore();
 

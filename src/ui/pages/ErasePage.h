@@ -26,6 +26,9 @@ public:
     void updateStartControls(bool haveDevices) override { UpdateEraseControls(haveDevices); }
     void UpdateEraseControls(bool haveDevices);
 
+    bool canSaveReport() const override { return presenter_ && presenter_->hasFinishedRun(); }
+    Report makeReport() override { return presenter_ ? presenter_->report() : Report{}; }
+
     void OnStartStop();
 
     // For the tests and the screenshots.

@@ -6,6 +6,7 @@
 #include "core/settings/Settings.h"
 #include "core/text/StringIds.h"
 #include "platform/linux/LinuxBenchFileSystem.h"
+#include "report/ReportPictures.h"
 #include "ui/app/ColorLegend.h"
 #include "ui/app/Text.h"
 #include "ui/controls/FileSpeedChart.h"
@@ -139,6 +140,17 @@ void CBenchmarkFile::applyPlacement()
     readLegend_->setGeometry(kMargin, legendTop, kLegendWidth, kLegendHeight);
     writeLegend_->setGeometry(kMargin + kLegendWidth + kMargin, legendTop, kLegendWidth, kLegendHeight);
     start_->setGeometry(w - kMargin - kButtonWidth, h - kMargin - kButtonHeight, kButtonWidth, kButtonHeight);
+}
+
+Report CBenchmarkFile::makeReport()
+{
+    if (!presenter_)
+        return {};
+    Report report = presenter_->report();
+    // The chart as the page shows it.
+    if (ReportPicture* picture = report.picture("file-speed-chart"))
+        picture->png = report::PngOf(chart_->renderImage());
+    return report;
 }
 
 }  // namespace qv::ui

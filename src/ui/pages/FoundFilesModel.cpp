@@ -42,6 +42,20 @@ std::vector<FoundFile> FoundFilesModel::WorkerList::checkedFiles() const
     return out;
 }
 
+std::vector<FoundRow> FoundFilesModel::WorkerList::firstRows(int limit) const
+{
+    std::lock_guard<std::mutex> lock(model_.mutex_);
+    std::vector<FoundRow> out;
+    for (const std::vector<Row>* rows : {&model_.rows_, &model_.waiting_})
+        for (const Row& row : *rows) {
+            if (int(out.size()) >= limit)
+                return out;
+            if (row.file)
+                out.push_back({row.text, *row.file});
+        }
+    return out;
+}
+
 int FoundFilesModel::WorkerList::rowCount() const
 {
     std::lock_guard<std::mutex> lock(model_.mutex_);

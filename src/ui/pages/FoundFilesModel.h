@@ -63,6 +63,7 @@ private:
         void appendRow(const std::string& text, std::unique_ptr<FoundFile> file) override;
         std::vector<FoundFile> checkedFiles() const override;
         int rowCount() const override;
+        std::vector<FoundRow> firstRows(int limit) const override;
 
     private:
         FoundFilesModel& model_;

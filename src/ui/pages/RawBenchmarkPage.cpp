@@ -5,6 +5,7 @@
 #include "core/run/SharedContext.h"
 #include "core/settings/Settings.h"
 #include "core/text/StringIds.h"
+#include "report/ReportPictures.h"
 #include "ui/app/ColorLegend.h"
 #include "ui/app/Text.h"
 #include "ui/app/TransparentStatic.h"
@@ -244,6 +245,17 @@ void CBenchmarkRaw::applyPlacement()
             values_[column][row]->setGeometry(left + kColumnWidth - kValueWidth, top, kValueWidth, kRowHeight);
         }
     }
+}
+
+Report CBenchmarkRaw::makeReport()
+{
+    if (!presenter_)
+        return {};
+    Report report = presenter_->report();
+    // The chart as the page shows it.
+    if (ReportPicture* picture = report.picture("speed-chart"))
+        picture->png = report::PngOf(chart_->renderImage());
+    return report;
 }
 
 }  // namespace qv::ui

@@ -25,6 +25,9 @@ public:
 
     void updateStartControls(bool haveDevices) override;
 
+    bool canSaveReport() const override { return presenter_ && presenter_->hasFinishedRun(); }
+    Report makeReport() override;
+
     void OnStartStop();
     void OnReadCheck();
     void OnWriteCheck();

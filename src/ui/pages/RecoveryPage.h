@@ -33,6 +33,9 @@ public:
 
     void updateStartControls(bool haveDevices) override;
 
+    bool canSaveReport() const override { return presenter_ && presenter_->hasFinishedScan(); }
+    Report makeReport() override { return presenter_ ? presenter_->report() : Report{}; }
+
     void OnScan();
     void OnRecover();
     void OnPreview();

@@ -106,6 +106,8 @@ void RecoveryPresenter::ScanOrStop(uint64_t mask)
     recoveryView_.clearRows();
     haveRows_ = false;
     texts_ = RecoveryTexts{};
+    scan_ = RecoveryScanSummary{};
+    scan_.formatMask = mask;
     SetFormatMask(mask);
     runMode_ = context_.settings && context_.settings->recoveryMode == kDirectoryMode ? kDirectoryMode
                                                                                       : kSignatureMode;
@@ -240,11 +242,30 @@ void RecoveryPresenter::onActive(int32_t operation, int64_t value)
 
 void RecoveryPresenter::endRun()
 {
-    if (run_ == Run::Scan) {
+    const bool scan = run_ == Run::Scan;
+    if (scan) {
         rememberedMode_ = runMode_;
         recoverAllowed_ = true;
     }
     finishRun();
+    if (scan)
+        keepScanSummary();
+}
+
+void RecoveryPresenter::keepScanSummary()
+{
+    scan_.directoryMode = runMode_ == kDirectoryMode;
+    scan_.outcome = outcome_;
+    scan_.failure = failureReason();
+    scan_.percent = texts_.percent;
+    scan_.files = texts_.files;
+    scan_.total = texts_.total;
+    scan_.readErrors = texts_.readErrors;
+}
+
+Report RecoveryPresenter::report() const
+{
+    return RecoveryReport(scan_, context_.device, recoveryView_.foundList());
 }
 
 void RecoveryPresenter::onDone(int32_t, int64_t)
@@ -277,6 +298,7 @@ void RecoveryPresenter::onFailed(int32_t, int64_t value)
                      : !workerError_.empty() ? workerError_
                                              : FailureText(context_.status->failure);
     }
+    failureMessage_ = message;
     endRun();
     recoveryView_.showFailure(message, detail);
 }
@@ -294,6 +316,7 @@ void RecoveryPresenter::workerEnded()
     RunPresenter::workerEnded();
     if (stoppedScan) {
         settleScan();
+        keepScanSummary();
         pushTexts();
     }
     recoveryView_.showRunState(running(), !active());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/recovery/FoundFileList.h"
+#include "core/recovery/RecoveryReport.h"
 #include "core/run/RunPresenter.h"
 
 #include <cstdint>
@@ -66,6 +67,11 @@ public:
     int rememberedMode() const { return rememberedMode_; }
     const RecoveryTexts& texts() const { return texts_; }
 
+    // A scan has ended (the report is of the last scan, also after a saving
+    // run that followed it).
+    bool hasFinishedScan() const { return !active() && scan_.outcome != RunOutcome::None; }
+    Report report() const;
+
 protected:
     void onStarting(int32_t operation, int64_t value) override;
     void onActive(int32_t operation, int64_t value) override;
@@ -83,6 +89,7 @@ private:
     void saveWorker(SharedContext& context, int mode);
     void refreshCounters();
     void settleScan();
+    void keepScanSummary();
     void endRun();
 
     RecoveryView& recoveryView_;
@@ -93,6 +100,7 @@ private:
     bool haveDevices_ = true;
     bool recoverAllowed_ = false;
     RecoveryTexts texts_;
+    RecoveryScanSummary scan_;
 
     // Written by the saving worker before a report, read by the handler
     // while the worker waits in it (and the other way round for the folder).
