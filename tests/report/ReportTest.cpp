@@ -1,6 +1,7 @@
 #include "core/mediatests/ErrorScanWorker.h"
 #include "core/text/StringIds.h"
 #include "report/ReportWriter.h"
+#include "support/MemoryVolume.h"
 #include "support/ScanRig.h"
 
 #include <QString>
@@ -129,6 +130,41 @@ TEST_F(ReportTest, HostileProductTextStaysText)
     EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
     EXPECT_TRUE(productSeen);
     EXPECT_TRUE(logSeen);
+    UseEnglishTexts(false);
+}
+
+// A stick on USB: its ids, serial and speed as the platform read them.
+class UsbStick : public MemoryVolume {
+public:
+    UsbStick() : MemoryVolume(1 << 20) {}
+    UsbIdentity usbIdentity() const override { return {0x0781, 0x5567, "4C530001", "480"}; }
+};
+
+// The drive's USB device appears in the report where the volume knows it,
+// and an image drive has no USB rows at all.
+TEST_F(ReportTest, UsbIdentityShownWhereKnownAndAbsentForAnImage)
+{
+    UseEnglishTexts(true);
+    std::string error;
+    const std::string imagePath = folder + "/image.html", stickPath = folder + "/stick.html";
+    Report report;
+    report.drive = ReportDriveOf(record);
+    ASSERT_TRUE(report::WriteReport(report, imagePath, &error)) << error;
+    record.handle = std::make_shared<UsbStick>();
+    const ReportDrive stick = ReportDriveOf(record);
+    report.drive = stick;
+    EXPECT_EQ(stick.usbIds, "0781:5567");
+    EXPECT_EQ(stick.serial, "4C530001");
+    EXPECT_EQ(stick.usbSpeed, "480 Mbit/s");
+    ASSERT_TRUE(report::WriteReport(report, stickPath, &error)) << error;
+
+    const std::string image = readFile(imagePath), html = readFile(stickPath);
+    for (const char* label : {"USB ids", "Serial number", "USB speed"}) {
+        EXPECT_EQ(image.find(label), std::string::npos) << label;
+        EXPECT_NE(html.find(label), std::string::npos) << label;
+    }
+    EXPECT_NE(html.find("<td>0781:5567</td>"), std::string::npos);
+    EXPECT_NE(html.find("<td>480 Mbit/s</td>"), std::string::npos);
     UseEnglishTexts(false);
 }
 

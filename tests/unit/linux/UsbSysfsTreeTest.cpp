@@ -216,6 +216,14 @@ TEST(UsbSysfsTree, BlockDeviceFindsItsOwnUsbDevice)
     EXPECT_EQ(UsbDeviceOfBlock(sys.root(), "sda"), "");
     EXPECT_EQ(UsbDeviceOfBlock(sys.root(), "sdz"), "");
     EXPECT_EQ(FindUsbItem(walk(sys).tree, "1-1.3.2"), (std::vector<int>{0, 0, 0, 1, 0}));
+
+    // What a report says of the drive: that device's ids and speed; nothing
+    // for a disk on another bus.
+    const UsbIdentity usb = UsbIdentityOfBlock(sys.root(), "sdb");
+    EXPECT_EQ(usb.vendorId, 0x46F4);
+    EXPECT_EQ(usb.productId, 0x0001);
+    EXPECT_EQ(usb.speedMbps, "12");
+    EXPECT_FALSE(UsbIdentityOfBlock(sys.root(), "sda").known());
 }
 
 }  // namespace
