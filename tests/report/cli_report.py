@@ -2,7 +2,9 @@
 """The command-line tool's --report after an error scan of an image drive:
 the PDF (text from pdftotext) and the HTML (parsed) hold the drive's
 identity, the figures and the maps; a bad file name is a usage error and a
-report that cannot be written fails the run."""
+report that cannot be written fails the run. The erase, backup, restore,
+both benchmarks and the recovery scan report what their pages show, and a
+failed run says why."""
 import base64, json, os, subprocess, sys, tempfile
 from html.parser import HTMLParser
 
@@ -72,5 +74,75 @@ with tempfile.TemporaryDirectory() as folder:
     p = run("errorscan", "--image", image, "--report", os.path.join(folder, "missing", "scan.pdf"))
     check("unwritable report: the run fails and says so", p.returncode == 3
           and "cannot write " + os.path.join(folder, "missing", "scan.pdf") in p.stderr)
+
+
+def html_text(path):
+    page = Page()
+    with open(path, encoding="utf-8") as f:
+        page.feed(f.read())
+    return flat(" ".join(page.text)), page
+
+
+# One image drive through every other command that reports; each report
+# must hold the drive and the figures of its own run.
+with tempfile.TemporaryDirectory() as folder:
+    image, backup = os.path.join(folder, "card.img"), os.path.join(folder, "card-backup.img")
+    samples = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data", "recovery")
+    with open(image, "wb") as f:
+        f.truncate(4 << 20)
+        for offset, name in ((64 << 10, "jpg-00.jpg"), (1 << 20, "png-00.png")):
+            f.seek(offset)
+            with open(os.path.join(samples, name), "rb") as sample:
+                f.write(sample.read())
+    drive = [image, "(8191 sectors)"]
+
+    def reported(name, *args):
+        path = os.path.join(folder, name)
+        p = run(*args, "--image", image, "--json", "--report", path)
+        return p, json.loads(p.stdout) if p.stdout else {}, path
+
+    p, result, path = reported("recover.html", "recover", "--list-only")
+    body, page = html_text(path)
+    files = result.get("result", {}).get("files", [])
+    check("recover: two files found", p.returncode == 0 and len(files) == 2)
+    for want in drive + ["Signature scan", "All supported formats", "Files: 2", "Found files", "First sector"] + \
+            ["%s %s %d %d" % (f["name"], f["kind"], f["sector"], f["length"]) for f in files]:
+        check("recover report holds '%s'" % want, want in body)
+    check("recover report: the files as a table", page.tags.count("tr") >= 4 + 2 + 1 + 4)
+
+    p, result, path = reported("backup.html", "backup", backup)
+    body, _ = html_text(path)
+    check("backup: exit code 0", p.returncode == 0)
+    for want in drive + ["Creating a backup", "Image file " + backup, "Checksum yes",
+                         "Sectors transferred %d" % result["result"]["sectors"], "Outcome Completed"]:
+        check("backup report holds '%s'" % want, want in body)
+
+    p, result, path = reported("restore.html", "restore", backup, "--yes")
+    body, _ = html_text(path)
+    check("restore: exit code 0", p.returncode == 0)
+    for want in drive + ["Restoring from a backup", "Verify after writing yes", "Progress 100 %",
+                         "Sectors transferred %d" % result["result"]["sectors"]]:
+        check("restore report holds '%s'" % want, want in body)
+
+    p, result, path = reported("bench.pdf", "bench", "raw")
+    text = flat(subprocess.run(["pdftotext", "-layout", path, "-"], capture_output=True, text=True).stdout)
+    read = result.get("result", {}).get("read") or {}
+    check("bench raw: exit code 0", p.returncode == 0 and read.get("average") is not None)
+    for want in drive + ["Low-level test", "Average speed:", "%4.1f MB/s" % (read.get("average", 0) / 1024),
+                         "Minimum speed:", "%4.1f MB/s" % (read.get("minimum", 0) / 1024), "Access time:"]:
+        check("bench raw pdf holds '%s'" % want.strip(), want.strip() in text)
+
+    p, result, path = reported("bench-file.html", "bench", "file")
+    body, _ = html_text(path)
+    check("bench file on an unmounted image fails", p.returncode == 3)
+    for want in drive + ["Performance", "Outcome Failed", "Reason Error writing to the file (no file system is mounted from " + image + ")",
+                         "File size", "15 MB not measured not measured"]:
+        check("bench file report holds '%s'" % want, want in body)
+
+    p, result, path = reported("erase.html", "erase", "--full", "--yes")
+    body, _ = html_text(path)
+    check("erase: exit code 0", p.returncode == 0)
+    for want in drive + ["Erase", "Erase type Full erase", "Progress 100 %", "Errors: 0", "Sectors zeroed 8191"]:
+        check("erase report holds '%s'" % want, want in body)
 
 done()
