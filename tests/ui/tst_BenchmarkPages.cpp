@@ -52,6 +52,15 @@ private:
 private slots:
     void initTestCase() { SetSettleDelayMs(0); }
 
+    static QImage chartPicture(Report& report, const char* slot)
+    {
+        const ReportPicture* picture = report.picture(slot);
+        if (!picture)
+            return {};
+        return QImage::fromData(reinterpret_cast<const uchar*>(picture->png.data()), int(picture->png.size()))
+            .convertToFormat(QImage::Format_RGB32);
+    }
+
     void rawRunWithBothTestsAsksFirstAndEndsWithAverages()
     {
         PageDrive drive(image("raw.img", 25600 * 512), 25600);
@@ -78,6 +87,14 @@ private slots:
         QVERIFY(page.readBox()->isEnabled() && page.writeBox()->isEnabled());
         QCOMPARE(drive.record.readSampleCount, 200);
         QCOMPARE(drive.record.writeSampleCount, 200);
+
+        // The report: the figures the page shows and its chart as drawn.
+        QVERIFY(page.canSaveReport());
+        Report report = page.makeReport();
+        QCOMPARE(report.figures.size(), size_t(2));
+        QCOMPARE(QString::fromStdString(report.figures[1].rows[0].value), page.controlText(1013));
+        QCOMPARE(QString::fromStdString(report.figures[0].rows[3].value), page.controlText(1012));
+        QVERIFY(chartPicture(report, "speed-chart") == page.chart()->renderImage().convertToFormat(QImage::Format_RGB32));
     }
 
     void rawDeclinedWarningStartsNothingAndNoTestDisablesStart()
@@ -146,6 +163,16 @@ private slots:
         // Bars far beyond 1000 KB/s raised the scale.
         QVERIFY(page.chart()->speedMaximum() > 1000);
         QVERIFY(files.files.empty());
+
+        // The report of the stopped run: each size's speeds, its chart.
+        QVERIFY(page.canSaveReport());
+        Report report = page.makeReport();
+        QCOMPARE(report.outcome, RunOutcome::Stopped);
+        const std::vector<std::vector<std::string>>& rows = report.tables.at(0).rows;
+        QCOMPARE(rows.size(), size_t(7));
+        QCOMPARE(rows[0][2], std::to_string(drive.record.fileWriteSpeeds[0]) + " " + LoadText(204));
+        QCOMPARE(rows[4][1], LoadText(40300));
+        QCOMPARE(chartPicture(report, "file-speed-chart").size(), page.chart()->size());
     }
 
     void fileBenchmarkOnAnUnmountedDriveAsksToMountIt()
