@@ -9,6 +9,7 @@
 #include "core/settings/Settings.h"
 #include "platform/image/FaultyVolume.h"
 #include "platform/image/ImageVolume.h"
+#include "report/ReportWriter.h"
 #include "support/PageDrive.h"
 #include "support/UiFixtures.h"
 #include "ui/app/AppWindow.h"
@@ -232,7 +233,8 @@ private:
 
 // Not a test: with QUORVANE_SCREENSHOTS=DIR set (scripts/screenshots runs
 // it under Xvfb) the main window is photographed on both benchmark pages
-// after a run, in both languages.
+// after a run, in both languages, and the English low-level benchmark's
+// report is written as a PDF.
 class BenchmarkScreenshots : public QObject {
     Q_OBJECT
 private slots:
@@ -277,6 +279,13 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!raw->presenter()->active(), 120000);
         QTest::qWait(100);
         QVERIFY(window.grab().save(QDir(dir).filePath("benchmark-raw-" + lang + ".png")));
+        // Its report, for the picture of a PDF report's first page.
+        if (english) {
+            std::string error;
+            QVERIFY2(report::WriteReport(raw->makeReport(), QDir(dir).filePath("report-benchmark-en.pdf").toStdString(),
+                                         &error),
+                     error.c_str());
+        }
 
         QTest::mouseClick(window.navigationBar(), Qt::LeftButton, {},
                           QPoint(40, kFileBenchmarkPage * CNavigationBar::kItemHeight + 28));

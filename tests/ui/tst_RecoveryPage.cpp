@@ -269,6 +269,19 @@ private slots:
         QCOMPARE(page.scanButton()->text(), Text(40700));
         QCOMPARE(drive.status.busy, uint8_t(0));
 
+        // The report: the counters as shown and the found files as a table.
+        QVERIFY(page.canSaveReport());
+        const Report report = page.makeReport();
+        QCOMPARE(report.outcome, RunOutcome::Completed);
+        QCOMPARE(QString::fromStdString(report.figures[0].rows[1].value), page.valueText(1102));
+        QCOMPARE(QString::fromStdString(report.figures[0].rows[2].value), page.valueText(1103));
+        const ReportTable& found = report.tables.at(0);
+        QCOMPARE(found.rows.size(), size_t(4));
+        QCOMPARE(QString::fromStdString(found.rows[3][0]), names[3]);
+        QCOMPARE(found.rows[3][1], std::string("zip"));
+        QCOMPARE(found.rows[3][2], std::string("512"));
+        QCOMPARE(found.rows[3][3], std::to_string(zip.size()));
+
         // The format combo restricts the next scan to one kind.
         page.formatBox()->setCurrentIndex(8);  // PDF
         QCOMPARE(page.formatBox()->currentText(), QStringLiteral("PDF - ") + Text(220));
@@ -315,6 +328,12 @@ private slots:
         QVERIFY(page.valueText(1047) != QStringLiteral("100 %"));
         QCOMPARE(page.valueText(1102), QStringLiteral("2"));
         QCOMPARE(drive.status.busy, uint8_t(0));
+        // The stopped scan's report has the rows it found before the stop.
+        QVERIFY(page.canSaveReport());
+        const Report report = page.makeReport();
+        QCOMPARE(report.outcome, RunOutcome::Stopped);
+        QCOMPARE(report.figures[0].rows[1].value, std::string("2"));
+        QCOMPARE(report.tables.at(0).rows.size(), size_t(2));
     }
 
     void savingWritesTheCheckedFilesByteExact()

@@ -280,5 +280,7 @@ inline constexpr int kReportSectorsTransferred = 40949;
 inline constexpr int kReportRecoveryMode = 40950;
 inline constexpr int kReportFileSize = 40951;
 inline constexpr int kReportCompressionNone = 40952;
+inline constexpr int kReportSpeedChart = 40953;
+inline constexpr int kReportFileSpeedChart = 40954;
 
 }  // namespace qv::str
