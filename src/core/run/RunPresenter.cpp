@@ -35,6 +35,7 @@ bool RunPresenter::startRun(RunController::Worker worker, double throttleSeconds
 {
     if (active() || runs_.active() || !context_.device)
         return false;
+    failureMessage_.clear();
     // A drive listed without being opened (the user may not open it
     // directly) is opened now, before anything of the run has changed.
     if (const DeviceHandle handle = context_.device->handle) {
@@ -55,7 +56,6 @@ bool RunPresenter::startRun(RunController::Worker worker, double throttleSeconds
     running_ = true;
     outcome_ = RunOutcome::None;
     failureText_.clear();
-    failureMessage_.clear();
     view_.showRunState(true, true);
     if (runs_.start(*this, std::move(worker), std::move(throttle)))
         return true;

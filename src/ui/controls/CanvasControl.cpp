@@ -1,5 +1,8 @@
 #include "ui/controls/CanvasControl.h"
 
+#include "core/report/Report.h"
+#include "report/ReportPictures.h"
+
 #include <QPaintEvent>
 #include <QPainter>
 
@@ -32,6 +35,12 @@ void CanvasControl::paintEvent(QPaintEvent* event)
     ensureCanvas();
     QPainter painter(this);
     painter.drawPixmap(event->rect(), canvas_, event->rect());
+}
+
+void CanvasControl::fillReportPicture(Report& report, const char* slot)
+{
+    if (ReportPicture* picture = report.picture(slot))
+        picture->png = report::PngOf(renderImage());
 }
 
 }  // namespace qv::ui

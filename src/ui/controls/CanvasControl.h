@@ -3,6 +3,10 @@
 #include <QPixmap>
 #include <QWidget>
 
+namespace qv {
+struct Report;
+}
+
 namespace qv::ui {
 
 // A control drawn into an off-screen pixmap: rebuild() renders the whole
@@ -15,6 +19,9 @@ public:
 
     // The picture as painted (for tests and screenshots).
     virtual QImage renderImage();
+    // The picture as painted into the report's picture slot of that name,
+    // when the report has one.
+    void fillReportPicture(Report& report, const char* slot);
 
 protected:
     // Renders everything into canvas_ at the control's size.

@@ -10,7 +10,6 @@
 #include "ui/app/Text.h"
 #include "ui/app/TransparentStatic.h"
 #include "ui/controls/BlockMap.h"
-#include "report/ReportPictures.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -181,9 +180,8 @@ Report CErrorScanPage::makeReport()
 {
     Report report = presenter_ ? presenter_->report() : Report{};
     // The maps as the page shows them.
-    for (auto [slot, map] : {std::pair{"write-map", writeMap_}, std::pair{"read-map", readMap_}})
-        if (ReportPicture* picture = report.picture(slot))
-            picture->png = report::PngOf(map->renderImage());
+    writeMap_->fillReportPicture(report, "write-map");
+    readMap_->fillReportPicture(report, "read-map");
     return report;
 }
 

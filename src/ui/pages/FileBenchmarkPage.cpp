@@ -6,7 +6,6 @@
 #include "core/settings/Settings.h"
 #include "core/text/StringIds.h"
 #include "platform/linux/LinuxBenchFileSystem.h"
-#include "report/ReportPictures.h"
 #include "ui/app/ColorLegend.h"
 #include "ui/app/Text.h"
 #include "ui/controls/FileSpeedChart.h"
@@ -147,9 +146,7 @@ Report CBenchmarkFile::makeReport()
     if (!presenter_)
         return {};
     Report report = presenter_->report();
-    // The chart as the page shows it.
-    if (ReportPicture* picture = report.picture("file-speed-chart"))
-        picture->png = report::PngOf(chart_->renderImage());
+    chart_->fillReportPicture(report, "file-speed-chart");
     return report;
 }
 

@@ -5,7 +5,6 @@
 #include "core/run/SharedContext.h"
 #include "core/settings/Settings.h"
 #include "core/text/StringIds.h"
-#include "report/ReportPictures.h"
 #include "ui/app/ColorLegend.h"
 #include "ui/app/Text.h"
 #include "ui/app/TransparentStatic.h"
@@ -252,9 +251,7 @@ Report CBenchmarkRaw::makeReport()
     if (!presenter_)
         return {};
     Report report = presenter_->report();
-    // The chart as the page shows it.
-    if (ReportPicture* picture = report.picture("speed-chart"))
-        picture->png = report::PngOf(chart_->renderImage());
+    chart_->fillReportPicture(report, "speed-chart");
     return report;
 }
 
