@@ -6,7 +6,7 @@
 #
 # - a plain stick: one pass with both tests; the medium holds the pattern
 #   afterwards except sectors 0..4095 (checked in the guest through O_DIRECT
-#   and on the host image file);
+#   and on the host image file); its report names the stick's USB device;
 # - a stick whose writes vanish and which reads zeros (QEMU null-co): the
 #   read test must find every byte different, which it can only if the
 #   read-back comes from the medium and not from the page cache;
@@ -24,7 +24,7 @@ if [[ ${1:-} == guest ]]; then
     [[ -n $S && -n $Z && -n $R ]] && ok "three sticks found" || { bad "sticks: '$S' '$Z' '$R'"; finish; }
     export QUORVANE_LANG=en
 
-    out=$("$cli" errorscan "$S" --write --yes --json 2>/tmp/plain.log); rc=$?
+    out=$("$cli" errorscan "$S" --write --yes --json --report /tmp/plain.html 2>/tmp/plain.log); rc=$?
     sed 's/^/    | /' /tmp/plain.log; echo "    | $out"
     expect "plain stick: exit code" "$rc" 0
     expect "plain stick: nine log lines" "$(grep -c '^\[..:..:..\]' /tmp/plain.log)" 9
@@ -32,6 +32,12 @@ if [[ ${1:-} == guest ]]; then
         "$(jfield "$out" outcome) $(jfield "$out" result write_errors) $(jfield "$out" result read_errors) $(jfield "$out" result differing_bytes)" \
         "completed 0 0 0"
     expect "plain stick: the drive" "$(jfield "$out" drive path)" "/dev/$S"
+    # The report names the USB device the stick sits on, as sysfs has it.
+    usb=$(readlink -f /sys/block/$S)
+    while [[ $usb != / && ! -e $usb/idVendor ]]; do usb=$(dirname "$usb"); done
+    want="<td>$(cat $usb/idVendor):$(cat $usb/idProduct)</td> <td>$(cat $usb/serial)</td> <td>$(cat $usb/speed) Mbit/s</td>"
+    got=$(grep -oE '<td>([0-9a-f]{4}:[0-9a-f]{4}|ES0001|[0-9.]+ Mbit/s)</td>' /tmp/plain.html | tr '\n' ' ' | sed 's/ $//')
+    expect "plain stick: the report's USB ids, serial and speed" "$got" "$want"
     sectors=$(( $(cat /sys/block/$S/size) ))
     dd if=/dev/$S of=/tmp/stick.img bs=1M iflag=direct status=none
     python3 "$checker" /tmp/stick.img $((sectors - 1)) && ok "plain stick holds the pattern (O_DIRECT read)" ||
