@@ -67,7 +67,7 @@ if [[ ${1:-} == guest ]]; then
         bad "extent of the newcomer"
 
     # A quarter deleted, and the cut file.
-    awk 'NR % 4 == 2' /tmp/placed >/tmp/deleted
+    grep -vxF "$cut" /tmp/placed | awk 'NR % 4 == 2' >/tmp/deleted
     echo "$cut" >>/tmp/deleted
     while read -r f; do rm "/mnt/card/$f"; done </tmp/deleted
     echo "    $(wc -l </tmp/placed) files written, $(wc -l </tmp/deleted) deleted, one written over"
