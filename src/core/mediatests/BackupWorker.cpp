@@ -69,6 +69,18 @@ int BackupWorker(SharedContext& context, TransferJob& job)
         return fail();
     writer = WriteBehind(std::move(writer));
 
+    auto writeFailed = [&](int error) {
+        if (error == EFBIG) {
+            // The target's file system has a file-size limit (FAT32: 4 GiB).
+            const uint64_t size = options.reserveBytes ? imageBytes : writer->bytesWritten();
+            failure.set(str::kFailedFileSize, path + " (" + FormatSizeText(size) + ")" + LoadText(str::kFileSizeAdvice),
+                        0);
+        } else {
+            failure.set(str::kFailedWrite, path, error);
+        }
+        return fail();
+    };
+
     if (!EnterRunState(status, RUN_STARTING))
         return stopped();
     report(0);
@@ -92,25 +104,22 @@ int BackupWorker(SharedContext& context, TransferJob& job)
             return fail();
         }
         error = writer->write(buffer.get(), size_t(m) * 512);
-        if (error == EFBIG) {
-            // The target's file system has a file-size limit (FAT32: 4 GiB).
-            const uint64_t size = options.reserveBytes ? imageBytes : writer->bytesWritten();
-            failure.set(str::kFailedFileSize, path + " (" + FormatSizeText(size) + ")" + LoadText(str::kFileSizeAdvice),
-                        0);
-            return fail();
-        }
-        if (error) {
-            failure.set(str::kFailedWrite, path, error);
-            return fail();
-        }
+        if (error)
+            return writeFailed(error);
         if (status.state() == RUN_STOP)
             return stopped();
         if (k % 16 == 0 || k == chunks - 1)
             report(int64_t(record.position));
         record.position += uint64_t(m);
     }
-    if (writer->finish(&failure) != 0)
+    // The last blocks are written here: their errors are those of a write.
+    RunFailure finishing;
+    if (const int error = writer->finish(&finishing)) {
+        if (finishing.empty())
+            return writeFailed(error);
+        failure = finishing;
         return fail();
+    }
     status.setState(RUN_DONE);
     report(0);
     return 1;
