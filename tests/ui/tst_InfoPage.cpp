@@ -1,8 +1,16 @@
 // The information page in the main window over an image drive formatted
 // by mkfs: the volume texts, a USB tree with the drive's own device
-// highlighted, the refresh moments, placement and F1.
+// highlighted, the refresh moments, placement and F1; and the capacity
+// probe from its button on a drive that wraps.
+#include "core/device/SectorIO.h"
+#include "core/mediatests/CapacityProbe.h"
 #include "core/settings/Settings.h"
+#include "core/text/StringIds.h"
+#include "platform/image/FaultyVolume.h"
+#include "platform/image/ImageVolume.h"
 #include "platform/linux/LinuxInfoSystem.h"
+#include "report/ReportWriter.h"
+#include "support/PageDrive.h"
 #include "support/UiFixtures.h"
 #include "ui/app/Language.h"
 #include "ui/app/AppWindow.h"
@@ -12,6 +20,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QMessageBox>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -216,6 +225,72 @@ private slots:
         page->usbTree()->setFocus();
         QTest::keyClick(page->usbTree(), Qt::Key_F1);
         QCOMPARE(manual.count(), 1);
+    }
+
+    // A stick that claims 192 MiB and keeps 48 MiB, sector s landing on
+    // s mod 48 MiB: a declined question writes nothing; an accepted one
+    // runs the probe (Stop meanwhile), names the real size on the page and
+    // leaves every byte as it was; the report holds the verdict; another
+    // drive clears the line.
+    void probeFromTheButtonFindsTheRealSizeAndRestoresTheMedium()
+    {
+        SetSettleDelayMs(0);
+        constexpr uint32_t kReal = 98304, kClaimed = 393216;
+        const QByteArray bytes = test::RandomBytes(1 << 20).repeated(kReal / 2048);
+        const QString path = test::ImageWith(images_, "wraps.img", bytes);
+        FaultPlan plan;
+        plan.wrapSectors = kReal;
+        test::PageDrive drive(std::make_shared<FaultyVolume>(ImageVolume::open(path.toStdString()), plan), kClaimed);
+        CInfoPage page;
+        page.setContext(&drive.context, &drive.runs);
+        page.show();
+
+        {
+            test::ModalCatcher decline;
+            decline.answer = QMessageBox::Cancel;
+            QTest::mouseClick(page.probeButton(), Qt::LeftButton);
+            QCOMPARE(decline.dialogs, 1);
+            QVERIFY(decline.texts.first().startsWith(Text(str::kProbeWritesNote)));
+        }
+        QVERIFY(!page.probePresenter()->active());
+        QCOMPARE(page.probeLine(), QString());
+        QVERIFY(!page.canSaveReport());
+        QVERIFY(test::FileBytes(path) == bytes);
+
+        QStringList captions;
+        drive.runs.onReport = [&](int32_t, int64_t) { captions << page.probeButton()->text(); };
+        test::ModalCatcher accept;
+        QTest::mouseClick(page.probeButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.probePresenter()->active(), 60000);
+        QCOMPARE(accept.dialogs, 1);  // the question only: the default probe needs no write warning
+        QVERIFY(!captions.isEmpty());
+        QCOMPARE(captions.first(), Text(str::kStop));
+        QCOMPARE(page.probeButton()->text(), Text(str::kProbeButton));
+        QCOMPARE(page.probePresenter()->result().realSectors, uint64_t(kReal));
+        const QString verdict = TextWith(str::kProbeVerdictFake, QString::fromStdString(ProbeSizeText(kReal)),
+                                         QString::fromStdString(ProbeSizeText(kClaimed)));
+        QVERIFY2(page.probeLine().startsWith(verdict), qPrintable(page.probeLine()));
+        QVERIFY(page.probeLine().endsWith(Text(str::kProbeRestored)));
+        QVERIFY(test::FileBytes(path) == bytes);
+
+        // The report as File > Save report writes it.
+        QVERIFY(page.canSaveReport());
+        const QString html = images_.path("probe.html");
+        std::string error;
+        QVERIFY2(report::WriteReport(page.makeReport(), html.toStdString(), &error), error.c_str());
+        const QString written = QString::fromUtf8(test::FileBytes(html));
+        QVERIFY(written.contains(verdict.toHtmlEscaped()));
+        QVERIFY(written.contains(Text(str::kProbeModeRestoring).toHtmlEscaped()));
+
+        // The same drive again (every run ends so) keeps the line; another
+        // drive clears it.
+        page.selectionChanged();
+        QVERIFY(page.probeLine().startsWith(verdict));
+        DeviceRecord other;
+        drive.context.device = &other;
+        page.selectionChanged();
+        QCOMPARE(page.probeLine(), QString());
+        QVERIFY(!page.canSaveReport());
     }
 };
 
