@@ -257,14 +257,18 @@ private slots:
         QVERIFY(!page.canSaveReport());
         QVERIFY(test::FileBytes(path) == bytes);
 
-        QStringList captions;
-        drive.runs.onReport = [&](int32_t, int64_t) { captions << page.probeButton()->text(); };
+        QStringList captions, lines;
+        drive.runs.onReport = [&](int32_t, int64_t) {
+            captions << page.probeButton()->text();
+            lines << page.probeLine();
+        };
         test::ModalCatcher accept;
         QTest::mouseClick(page.probeButton(), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!page.probePresenter()->active(), 60000);
         QCOMPARE(accept.dialogs, 1);  // the question only: the default probe needs no write warning
         QVERIFY(!captions.isEmpty());
         QCOMPARE(captions.first(), Text(str::kStop));
+        QVERIFY(lines.last().startsWith(Text(str::kProbeTitle) + ": "));  // the progress meanwhile
         QCOMPARE(page.probeButton()->text(), Text(str::kProbeButton));
         QCOMPARE(page.probePresenter()->result().realSectors, uint64_t(kReal));
         const QString verdict = TextWith(str::kProbeVerdictFake, QString::fromStdString(ProbeSizeText(kReal)),
@@ -353,9 +357,66 @@ private slots:
     }
 };
 
+// Not a test: with QUORVANE_PROBE_SCREENSHOTS=DIR set (scripts/screenshots
+// runs it under Xvfb) the main window is photographed on the information
+// page after the capacity probe of an image drive that claims 64 GB and
+// wraps at 3.9 GB, in both languages.
+class ProbeScreenshots : public QObject {
+    Q_OBJECT
+private slots:
+    void verdictOnThePage_data()
+    {
+        QTest::addColumn<bool>("english");
+        QTest::newRow("ru") << false;
+        QTest::newRow("en") << true;
+    }
+    void verdictOnThePage()
+    {
+        const QString dir = qEnvironmentVariable("QUORVANE_PROBE_SCREENSHOTS");
+        QFETCH(bool, english);
+        QTranslator translator;
+        if (english)
+            QVERIFY(InstallEnglish(*qApp, translator, QStringLiteral(QUORVANE_TRANSLATIONS_DIR)));
+        SetSettleDelayMs(0);
+        constexpr uint64_t kClaimed = 125000000, kReal = 7618560;
+        test::ImageFolder images;
+        const QString path = images.make("stick.img", qint64(kClaimed * 512));
+        const QString line = "PATH=/usr/sbin:/sbin:$PATH mkfs.vfat -F 32 -n STICK64 '" + path + "' >/dev/null 2>&1";
+        QCOMPARE(std::system(line.toLocal8Bit().constData()), 0);
+        MemoryProfileStore store;
+        MainOptions options;
+        options.systemDrives = false;
+        options.images = {path.toStdString()};
+        AppWindow window(store, options);
+        window.resize(window.width(), window.height() + 60);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        DeviceRecord* record = window.context().device;
+        QVERIFY(record);
+        FaultPlan plan;
+        plan.wrapSectors = kReal;
+        record->handle = std::make_shared<FaultyVolume>(record->handle.get(), plan);
+        auto* page = qobject_cast<CInfoPage*>(window.page(kInformationPage));
+        QVERIFY(page);
+        test::ModalCatcher catcher;  // the question is answered OK
+        QTest::mouseClick(page->probeButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!page->probePresenter()->active(), 300000);
+        QCOMPARE(page->probePresenter()->result().realSectors, kReal);
+        QTest::qWait(100);
+        const QString lang = english ? "en" : "ru";
+        QVERIFY(window.grab().save(QDir(dir).filePath("probe-verdict-" + lang + ".png")));
+        if (english)
+            RemoveTranslation(*qApp, translator);
+    }
+};
+
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    if (!qEnvironmentVariableIsEmpty("QUORVANE_PROBE_SCREENSHOTS")) {
+        ProbeScreenshots shots;
+        return QTest::qExec(&shots, argc, argv);
+    }
     if (!qEnvironmentVariableIsEmpty("QUORVANE_SCREENSHOTS")) {
         InfoScreenshots shots;
         return QTest::qExec(&shots, argc, argv);

@@ -102,11 +102,7 @@ std::string CapacityProbePresenter::resultLine() const
     std::string line;
     switch (outcome_) {
     case RunOutcome::None: return {};
-    case RunOutcome::Completed:
-        line = texts_.verdict;
-        if (!texts_.fault.empty())
-            line += "; " + texts_.fault;
-        break;
+    case RunOutcome::Completed: line = texts_.verdict; break;
     case RunOutcome::Stopped: line = LoadText(str::kProbeStopped); break;
     default: line = failureReason(); break;
     }

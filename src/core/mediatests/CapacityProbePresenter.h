@@ -42,9 +42,9 @@ public:
     uint64_t elapsedMs() const { return elapsedMs_; }
 
     // The one line a page shows of the probe: its progress while it runs,
-    // then the verdict and fault, "stopped", or the failure with what
-    // failed on what, each followed by what became of the overwritten
-    // sectors. Empty before the first run.
+    // then the verdict, "stopped", or the failure with what failed on
+    // what, each followed by what became of the overwritten sectors (the
+    // kind of fault is in texts()). Empty before the first run.
     std::string resultLine() const;
     // The report of the last run: its mode and flush size, the verdict,
     // the sizes and the fault, the sectors moved and the restore.

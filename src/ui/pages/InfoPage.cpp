@@ -279,8 +279,12 @@ void CInfoPage::showFailure(const std::string& message, const std::string& detai
 
 void CInfoPage::showProbeLine()
 {
-    if (probePresenter_ && probeRecord_)
-        probeLine_->SetLabelText(QString::fromStdString(probePresenter_->resultLine()));
+    if (!probePresenter_ || !probeRecord_)
+        return;
+    probeLine_->SetLabelText(QString::fromStdString(probePresenter_->resultLine()));
+    // The kind of fault does not fit beside the verdict; it is shown over it.
+    const std::string& fault = probePresenter_->texts().fault;
+    probeLine_->setToolTip(probePresenter_->running() || fault.empty() ? QString() : QString::fromStdString(fault));
 }
 
 QString CInfoPage::probeLine() const
@@ -299,6 +303,7 @@ void CInfoPage::clearProbeLineUnlessOn(const DeviceRecord* record)
     probeRecord_ = nullptr;
     probePath_.clear();
     probeLine_->SetLabelText(QString());
+    probeLine_->setToolTip(QString());
 }
 
 bool CInfoPage::canSaveReport() const
