@@ -20,6 +20,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QCheckBox>
 #include <QMessageBox>
 #include <QHeaderView>
 #include <QPushButton>
@@ -228,7 +229,8 @@ private slots:
     }
 
     // A stick that claims 192 MiB and keeps 48 MiB, sector s landing on
-    // s mod 48 MiB: a declined question writes nothing; an accepted one
+    // s mod 48 MiB: a declined question, or a destructive probe whose write
+    // warning is declined, writes nothing; an accepted question
     // runs the probe (Stop meanwhile), names the real size on the page and
     // leaves every byte as it was; the report holds the verdict; another
     // drive clears the line.
@@ -252,6 +254,25 @@ private slots:
             QCOMPARE(decline.dialogs, 1);
             QVERIFY(decline.texts.first().startsWith(Text(str::kProbeWritesNote)));
         }
+        {
+            // The destructive probe asks for the write warning as well.
+            int warnings = 0;
+            QTimer answer;
+            answer.setInterval(10);
+            connect(&answer, &QTimer::timeout, &answer, [&] {
+                QWidget* modal = QApplication::activeModalWidget();
+                if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                    box->checkBox()->setChecked(true);
+                    box->button(QMessageBox::Ok)->click();
+                } else if (auto* warning = qobject_cast<CWriteWarningDialog*>(modal)) {
+                    ++warnings;
+                    warning->reject();
+                }
+            });
+            answer.start();
+            QTest::mouseClick(page.probeButton(), Qt::LeftButton);
+            QCOMPARE(warnings, 1);
+        }
         QVERIFY(!page.probePresenter()->active());
         QCOMPARE(page.probeLine(), QString());
         QVERIFY(!page.canSaveReport());
@@ -268,7 +289,7 @@ private slots:
         QCOMPARE(accept.dialogs, 1);  // the question only: the default probe needs no write warning
         QVERIFY(!captions.isEmpty());
         QCOMPARE(captions.first(), Text(str::kStop));
-        QVERIFY(lines.last().startsWith(Text(str::kProbeTitle) + ": "));  // the progress meanwhile
+        QVERIFY(lines.last().startsWith(Text(str::kProbeTitle)));  // the progress meanwhile
         QCOMPARE(page.probeButton()->text(), Text(str::kProbeButton));
         QCOMPARE(page.probePresenter()->result().realSectors, uint64_t(kReal));
         const QString verdict = TextWith(str::kProbeVerdictFake, QString::fromStdString(ProbeSizeText(kReal)),
