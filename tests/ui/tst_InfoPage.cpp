@@ -82,10 +82,10 @@ private:
     linux_platform::LinuxInfoSystem real_;
 };
 
-QString fatImage(test::ImageFolder& images)
+QString fatImage(test::ImageFolder& images, qint64 size = 32 << 20, const QString& label = "QVSTICK")
 {
-    const QString path = images.make("stick.img", 32 << 20);
-    const QString line = "PATH=/usr/sbin:/sbin:$PATH mkfs.vfat -F 32 -n QVSTICK '" + path + "' >/dev/null 2>&1";
+    const QString path = images.make("stick.img", size);
+    const QString line = "PATH=/usr/sbin:/sbin:$PATH mkfs.vfat -F 32 -n " + label + " '" + path + "' >/dev/null 2>&1";
     return std::system(line.toLocal8Bit().constData()) == 0 ? path : QString();
 }
 
@@ -401,9 +401,8 @@ private slots:
         SetSettleDelayMs(0);
         constexpr uint64_t kClaimed = 125000000, kReal = 7618560;
         test::ImageFolder images;
-        const QString path = images.make("stick.img", qint64(kClaimed * 512));
-        const QString line = "PATH=/usr/sbin:/sbin:$PATH mkfs.vfat -F 32 -n STICK64 '" + path + "' >/dev/null 2>&1";
-        QCOMPARE(std::system(line.toLocal8Bit().constData()), 0);
+        const QString path = fatImage(images, qint64(kClaimed * 512), "STICK64");
+        QVERIFY(!path.isEmpty());
         MemoryProfileStore store;
         MainOptions options;
         options.systemDrives = false;
