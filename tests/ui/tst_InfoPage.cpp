@@ -422,6 +422,8 @@ private slots:
         QTest::mouseClick(page->probeButton(), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!page->probePresenter()->active(), 300000);
         QCOMPARE(page->probePresenter()->result().realSectors, kReal);
+        qInfo("probe: %llu ms, %llu sectors written", (unsigned long long)page->probePresenter()->elapsedMs(),
+              (unsigned long long)page->probePresenter()->result().sectorsWritten);
         QTest::qWait(100);
         const QString lang = english ? "en" : "ru";
         QVERIFY(window.grab().save(QDir(dir).filePath("probe-verdict-" + lang + ".png")));

@@ -266,7 +266,7 @@ void CInfoPage::showRunState(bool running, bool startEnabled)
 {
     probe_->setText(Text(running ? str::kStop : str::kProbeButton));
     probe_->setEnabled(startEnabled);
-    // The tree and the volume texts are not re-read under a probe.
+    // The USB tree is not rebuilt under a probe.
     refresh_->setEnabled(!running && startEnabled);
     showProbeLine();
 }
