@@ -21,9 +21,13 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QTranslator>
 #include <QFile>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QTest>
@@ -105,6 +109,62 @@ private slots:
         QVERIFY(page.backupButton()->isEnabled());
         QVERIFY(page.restoreButton()->isEnabled());
         QCOMPARE(page.restoreButton()->text(), Text(str::kRestoreButton));
+    }
+
+    // Through the real dialogs: the save dialog's second entry makes a zstd
+    // image named .qvn.zst, the first (untouched) a plain one; the open
+    // dialog lists compressed images and the zstd image restores exactly.
+    void saveDialogChoosesACompressedBackupWhichRestores()
+    {
+        const QByteArray content = test::RandomBytes(2 << 20) + QByteArray(2 << 20, 'q');
+        const QString medium = test::ImageWith(images_, "packed-stick.img", content);
+        test::PageDrive drive(ImageVolume::open(medium.toStdString()), 8192);
+        CBackupRestorePage page;
+        page.setContext(&drive.context, &drive.runs);
+        page.setImageFiles(&files_);
+        page.show();
+        const QString folder = QFileInfo(medium).absolutePath();
+        bool pickCompressed = false;
+        QString typedName;
+        QStringList filters[2];  // open, save
+        test::ModalCatcher catcher([&](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            if (!dialog)
+                return test::AcceptWarning(modal);
+            const bool save = dialog->acceptMode() == QFileDialog::AcceptSave;
+            filters[save] = dialog->nameFilters();
+            if (pickCompressed)
+                QTest::keyClick(dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo")), Qt::Key_Down);
+            dialog->setDirectory(folder);
+            dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(typedName);
+            static_cast<QDialog*>(dialog)->accept();  // QFileDialog::accept, as its Save or Open button
+        });
+
+        typedName = QStringLiteral("plain");
+        QTest::mouseClick(page.backupButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
+        QCOMPARE(filters[1].size(), 2);
+        QVERIFY(filters[1][0].endsWith(QStringLiteral("(*.qvn)")));
+        QCOMPARE(test::FileBytes(folder + "/plain.qvn"), content);
+
+        typedName = QStringLiteral("packed");
+        pickCompressed = true;
+        QTest::mouseClick(page.backupButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
+        QCOMPARE(page.presenter()->outcome(), RunOutcome::Completed);
+        const QByteArray packed = test::FileBytes(folder + "/packed.qvn.zst");
+        QVERIFY(packed.startsWith(QByteArray::fromHex("28b52ffd")));  // a zstd frame
+        QVERIFY(packed.size() < content.size());
+
+        drive.record.handle = ImageVolume::open(images_.make("packed-target.img", 4 << 20).toStdString());
+        pickCompressed = false;
+        typedName = folder + "/packed.qvn.zst";
+        QTest::mouseClick(page.restoreButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
+        QVERIFY(filters[0].size() >= 2);
+        QVERIFY(filters[0][1].contains(QStringLiteral("*.zst")));
+        QCOMPARE(page.presenter()->outcome(), RunOutcome::Completed);
+        QCOMPARE(test::FileBytes(images_.path("packed-target.img")), content);
     }
 
     void failedRestoreShowsTheMessageWithWhatFailed()

@@ -28,6 +28,10 @@ FileFilter ParseFileFilter(const QString& filter)
         patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
         // Qt takes the patterns from the last parentheses of the entry.
         result.nameFilters << QStringLiteral("%1 (%2)").arg(description, patterns);
+        const QString first = pattern.section(QLatin1Char(';'), 0, 0);
+        const bool plain = first.startsWith(QLatin1String("*.")) && !first.mid(2).contains(QLatin1Char('*')) &&
+                           !first.mid(2).contains(QLatin1Char('?'));
+        result.extensions << (result.extensions.isEmpty() ? result.defaultExtension : plain ? first.mid(2) : QString());
     }
     return result;
 }
@@ -41,6 +45,16 @@ void ConfigureFileDialog(QFileDialog& dialog, const QString& filter, const QStri
     if (!parsed.nameFilters.isEmpty())
         dialog.setNameFilters(parsed.nameFilters);
     dialog.setDefaultSuffix(parsed.defaultExtension);
+    if (save && parsed.extensions.size() > 1) {
+        // The extension a name without one gets follows the chosen entry.
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, parsed](const QString& chosen) {
+            qsizetype entry = parsed.nameFilters.indexOf(chosen);
+            if (entry < 0)
+                entry = parsed.nameFilters.indexOf(dialog.selectedNameFilter());
+            if (entry >= 0)
+                dialog.setDefaultSuffix(parsed.extensions[entry]);
+        });
+    }
     if (!path.isEmpty()) {
         const QFileInfo info(path);
         if (info.isAbsolute())

@@ -14,6 +14,10 @@ namespace qv::ui {
 struct FileFilter {
     QStringList nameFilters;
     QString defaultExtension;
+    // What a save adds to a name without an extension under each entry:
+    // the first entry's default extension, for the others their first
+    // pattern without its "*." ("qvn.zst"), empty for a pattern like "*".
+    QStringList extensions;
 };
 FileFilter ParseFileFilter(const QString& filter);
 

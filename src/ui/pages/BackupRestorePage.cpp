@@ -84,7 +84,12 @@ void CBackupRestorePage::OnBackup()
     if (presenter && presenter->running() && presenter->operation() != TransferKind::Backup)
         return;
     // Reading the medium needs no warning.
-    startOrStop(presenter, false, [this] { presenter_->StartBackup(); });
+    // The save dialog also offers a zstd-compressed image.
+    startOrStop(presenter, false, [this] {
+        TransferSettings settings;
+        settings.offerCompressed = true;
+        presenter_->StartBackup(settings);
+    });
 }
 
 void CBackupRestorePage::OnRestore()
@@ -95,6 +100,7 @@ void CBackupRestorePage::OnRestore()
     startOrStop(presenter, true, [this] {
         TransferSettings settings;
         settings.verify = verify_->isChecked();
+        settings.offerCompressed = true;
         presenter_->StartRestore(settings);
     });
 }
