@@ -54,6 +54,14 @@ private:
     test::ImageFolder images_;
     PosixImageFiles files_;
 
+    // The page on the drive, over the image files, shown.
+    void attach(CBackupRestorePage& page, test::PageDrive& drive)
+    {
+        page.setContext(&drive.context, &drive.runs);
+        page.setImageFiles(&files_);
+        page.show();
+    }
+
 private slots:
     void initTestCase() { SetSettleDelayMs(0); }
 
@@ -63,9 +71,7 @@ private slots:
         const QString medium = test::ImageWith(images_, "stick.img", content);
         test::PageDrive drive(ImageVolume::open(medium.toStdString()), 8192);
         CBackupRestorePage page;
-        page.setContext(&drive.context, &drive.runs);
-        page.setImageFiles(&files_);
-        page.show();
+        attach(page, drive);
         const QString image = images_.path("saved.qvn");
         QStringList proposed;
         page.setFileAnswer([&](const FileRequest& request, std::string* path) {
@@ -120,9 +126,7 @@ private slots:
         const QString medium = test::ImageWith(images_, "packed-stick.img", content);
         test::PageDrive drive(ImageVolume::open(medium.toStdString()), 8192);
         CBackupRestorePage page;
-        page.setContext(&drive.context, &drive.runs);
-        page.setImageFiles(&files_);
-        page.show();
+        attach(page, drive);
         const QString folder = QFileInfo(medium).absolutePath();
         bool pickCompressed = false;
         QString typedName;
@@ -174,9 +178,7 @@ private slots:
         const QString medium = images_.make("faulty.img", 4 << 20);
         test::PageDrive drive(std::make_shared<FaultyVolume>(ImageVolume::open(medium.toStdString()), plan), 8192);
         CBackupRestorePage page;
-        page.setContext(&drive.context, &drive.runs);
-        page.setImageFiles(&files_);
-        page.show();
+        attach(page, drive);
         const QString image = test::ImageWith(images_, "source.qvn", test::RandomBytes(4 << 20));
         page.setFileAnswer([&](const FileRequest&, std::string* path) {
             *path = image.toStdString();
