@@ -25,6 +25,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QTranslator>
 #include <QFile>
 #include <QFileInfo>
@@ -159,6 +160,18 @@ private slots:
         const QByteArray packed = test::FileBytes(folder + "/packed.qvn.zst");
         QVERIFY(packed.startsWith(QByteArray::fromHex("28b52ffd")));  // a zstd frame
         QVERIFY(packed.size() < content.size());
+
+        // A name with a dot of its own gets no extension from the dialog;
+        // under the compressed kind it still ends in .qvn.zst, and replacing
+        // a file of that name is asked first.
+        const QString dotted = test::ImageWith(images_, "stick v1.2.qvn.zst", "old");
+        typedName = QStringLiteral("stick v1.2");
+        catcher.answer = QMessageBox::Yes;
+        QTest::mouseClick(page.backupButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
+        QCOMPARE(catcher.texts.size(), 1);
+        QVERIFY(catcher.texts[0].startsWith(dotted));
+        QCOMPARE(test::FileBytes(dotted), packed);
 
         drive.record.handle = ImageVolume::open(images_.make("packed-target.img", 4 << 20).toStdString());
         pickCompressed = false;

@@ -3,6 +3,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace qv::ui {
 
 FileFilter ParseFileFilter(const QString& filter)
@@ -63,13 +65,15 @@ void ConfigureFileDialog(QFileDialog& dialog, const QString& filter, const QStri
     }
 }
 
-bool ShowFileDialog(QWidget* owner, const QString& filter, QString& path, bool save)
+bool ShowFileDialog(QWidget* owner, const QString& filter, QString& path, bool save, int* entry)
 {
     QFileDialog dialog(owner);
     ConfigureFileDialog(dialog, filter, path, save);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return false;
     path = dialog.selectedFiles().first();
+    if (entry)
+        *entry = int(std::max<qsizetype>(0, dialog.nameFilters().indexOf(dialog.selectedNameFilter())));
     return true;
 }
 

@@ -25,7 +25,8 @@ FileFilter ParseFileFilter(const QString& filter);
 void ConfigureFileDialog(QFileDialog& dialog, const QString& filter, const QString& path, bool save);
 
 // The open or save dialog; a save asks before overwriting. True with the
-// chosen path in path when the user confirmed.
-bool ShowFileDialog(QWidget* owner, const QString& filter, QString& path, bool save);
+// chosen path in path when the user confirmed, and in *entry (if given)
+// the index of the filter entry chosen.
+bool ShowFileDialog(QWidget* owner, const QString& filter, QString& path, bool save, int* entry = nullptr);
 
 }  // namespace qv::ui
