@@ -42,7 +42,7 @@ int BackupWorker(SharedContext& context, TransferJob& job)
     RunFailure& failure = status.failure;
     record.total = record.sectorCount;
     record.position = 0;
-    const FileRequest request{true, ImageFilter(),
+    const FileRequest request{true, job.offerCompressed ? ImageDialogFilter(true) : ImageFilter(),
                               ProposedImageName(std::string(record.productText, strnlen(record.productText,
                                                                                         sizeof record.productText))
                                                     .c_str())};
@@ -52,6 +52,9 @@ int BackupWorker(SharedContext& context, TransferJob& job)
         report(1);
         return 0;
     }
+    // Where the dialog offered both, the name's ending decides.
+    if (job.offerCompressed)
+        job.compression = endsWith(path, ".zst") ? ImageCompression::Zstd : ImageCompression::None;
     if (job.compression == ImageCompression::Zstd && !endsWith(path, ".zst"))
         path += ".zst";
     job.path = path;
