@@ -3,17 +3,26 @@
 // the emulated-USB guest (usbvm-gui.sh); QUORVANE_WORK names the folder of
 // the stick images, shared with the host.
 #include "core/settings/Settings.h"
+#include "core/text/StringIds.h"
 #include "core/text/StringTable.h"
 #include "ui/app/FormatDialog.h"
 #include "ui/app/AppWindow.h"
+#include "ui/app/WriteWarningDialog.h"
+#include "ui/pages/BackupRestorePage.h"
+#include "ui/pages/ErasePage.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QCheckBox>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QRadioButton>
 #include <QTimer>
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
+
+#include <cstring>
 
 using namespace qv;
 using namespace qv::ui;
@@ -36,6 +45,51 @@ int positionOf(QComboBox* selector, const QString& part)
         if (selector->itemText(i).contains(part))
             return i;
     return -1;
+}
+
+// Selects the stick whose selector text holds product, as a user would.
+bool selectStick(QComboBox* selector, const QString& product)
+{
+    const int position = positionOf(selector, product);
+    if (position < 0)
+        return false;
+    selector->setCurrentIndex(position);
+    emit selector->activated(position);
+    return true;
+}
+
+// Answers what a run puts up: ticks and confirms the write warning, and
+// records and closes message boxes.
+class ModalAnswers : public QObject {
+public:
+    ModalAnswers()
+    {
+        timer_.setInterval(20);
+        connect(&timer_, &QTimer::timeout, this, [this] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* warning = qobject_cast<CWriteWarningDialog*>(modal)) {
+                warning->checkBox()->setChecked(true);
+                warning->okButton()->click();
+            } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                texts << box->text();
+                box->done(QMessageBox::Ok);
+            }
+        });
+        timer_.start();
+    }
+    QStringList texts;
+
+private:
+    QTimer timer_;
+};
+
+// True when line ends in the text of some system error.
+bool endsWithSystemError(const QString& line)
+{
+    for (int error = 1; error < 134; ++error)
+        if (line.endsWith(QString::fromLocal8Bit(std::strerror(error))))
+            return true;
+    return false;
 }
 
 }  // namespace
@@ -182,6 +236,74 @@ private slots:
         driver.stop();
         QVERIFY(finished);
         QVERIFY2(succeeded, qPrintable(error));
+    }
+
+    // Run by the backup and restore guest check: a restore onto a throttled
+    // stick through the page, the stick pulled out midway. The page ends
+    // with the failure message naming the drive and the system's error, the
+    // main controls come back, the stick leaves the list, and the erase page
+    // then runs on another stick (checked by the caller as root).
+    void restoreEndsWithTheFailureWhenTheStickIsPulled()
+    {
+        const QString pulled = qEnvironmentVariable("QUORVANE_PULL_STICK");
+        if (pulled.isEmpty())
+            QSKIP("run by the backup and restore guest check");
+        const QString other = qEnvironmentVariable("QUORVANE_OTHER_STICK");
+        const std::string image = qEnvironmentVariable("QUORVANE_PULL_IMAGE").toStdString();
+        MemoryProfileStore store;
+        AppWindow window(store, MainOptions{});
+        window.show();
+        QComboBox* selector = window.deviceSelector();
+        QTRY_VERIFY_WITH_TIMEOUT(positionOf(selector, pulled) >= 0 && positionOf(selector, other) >= 0, 10000);
+        QVERIFY(selectStick(selector, pulled));
+        const QString node = QString::fromStdString(window.context().device->handle->path());
+
+        window.showPage(kBackupPage);
+        auto* page = qobject_cast<CBackupRestorePage*>(window.page(kBackupPage));
+        QVERIFY(page);
+        page->setFileAnswer([&](const FileRequest&, std::string* path) {
+            *path = image;
+            return true;
+        });
+        ModalAnswers answers;
+        QTest::mouseClick(page->restoreButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(page->valueText(1114).section(' ', 0, 0).toInt() >= 5, 60000);
+        QVERIFY(page->presenter()->running());
+        QCOMPARE(page->restoreButton()->text(), QString::fromStdString(LoadText(str::kStop)));
+        QVERIFY(!selector->isEnabled());
+
+        const QString name = qEnvironmentVariable("QUORVANE_PULL_NAME");
+        QVERIFY2(!usbvmCtl({"remove", "-w", name}).isNull(), "usbvm-ctl remove failed");
+        QTRY_VERIFY_WITH_TIMEOUT(!page->presenter()->active(), 60000);
+        QTRY_COMPARE_WITH_TIMEOUT(answers.texts.size(), 1, 10000);
+        const QStringList lines = answers.texts[0].split('\n');
+        qInfo("failure: %s", qPrintable(lines.join(QStringLiteral(" / "))));
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines[0], QString::fromStdString(LoadText(str::kTestCancelled)));
+        QVERIFY2(lines[1].contains(node), qPrintable(lines[1]));
+        QVERIFY2(endsWithSystemError(lines[1]), qPrintable(lines[1]));
+        QCOMPARE(page->presenter()->outcome(), RunOutcome::Failed);
+
+        // The window is back: the stick has left, the controls are on.
+        QTRY_COMPARE_WITH_TIMEOUT(positionOf(selector, pulled), -1, 20000);
+        QCOMPARE(page->restoreButton()->text(), QString::fromStdString(LoadText(str::kRestoreButton)));
+        QVERIFY(page->restoreButton()->isEnabled());
+        QVERIFY(page->backupButton()->isEnabled());
+        QVERIFY(selector->isEnabled());
+        QVERIFY(window.refreshButton()->isEnabled());
+        QVERIFY(window.formatButton()->isEnabled());
+
+        // And another page works on another stick.
+        QVERIFY(selectStick(selector, other));
+        window.showPage(kErasePage);
+        auto* erase = qobject_cast<CErasePage*>(window.page(kErasePage));
+        QVERIFY(erase);
+        erase->quickButton()->click();
+        QTest::mouseClick(erase->startButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!erase->presenter()->active(), 60000);
+        QCOMPARE(erase->presenter()->outcome(), RunOutcome::Completed);
+        QTRY_COMPARE_WITH_TIMEOUT(answers.texts.size(), 2, 10000);
+        QCOMPARE(answers.texts[1], QString::fromStdString(LoadText(str::kFlashErased)));
     }
 };
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Backup and restore on a real kernel: boots the emulated-USB guest with
-# four sticks and runs quorvane-cli backup and restore on them.
+# five sticks and runs quorvane-cli backup and restore on them, then the
+# window's restore.
 #
-#   usbvm-transfers.sh RUN CLI WORK
+#   usbvm-transfers.sh RUN CLI WORK [GUI]
 #
 # - a stick of random data is backed up; the image equals the medium read
 #   with O_DIRECT and its .sha256 checks;
@@ -10,7 +11,11 @@
 #   host, both stick files then hold the same sectors;
 # - an image file on a file system of the stick itself is refused;
 # - a stick pulled out during a restore: the restore ends with the failure
-#   and its second line, and does not hang.
+#   and its second line, and does not hang;
+# - the same in the window (GUI, the GuiHotplug program, when the window is
+#   built): a restore onto a stick throttled to 2 MB/s writes, the stick
+#   pulled midway; the page ends with the failure message, the controls
+#   come back, and the erase page then quick-erases another stick.
 # WORK must be on the host disk (not /tmp, /var/tmp, /run). Exits 77 when
 # the guest kit is not set up.
 set -uo pipefail
@@ -18,7 +23,7 @@ set -uo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/guest-lib.sh"
 
 if [[ ${1:-} == guest ]]; then
-    cli=$2 work=$3
+    cli=$2 work=$3 gui=${4:-}
     A=$(disk_with_serial TR0001) B=$(disk_with_serial TR0002) P=$(disk_with_serial TR0003)
     F=$(disk_with_serial TR0004)
     [[ -n $A && -n $B && -n $P && -n $F ]] && ok "four sticks found" || { bad "sticks: '$A' '$B' '$P' '$F'"; finish; }
@@ -64,10 +69,29 @@ if [[ ${1:-} == guest ]]; then
         expect "pulled: exit code" "$rc" 3
         grep -q "$P" /tmp/pull.log && ok "pulled: the failure names the drive" || bad "pulled: drive not named"
     fi
+
+    if [[ -n $gui ]]; then
+        S=$(disk_with_serial TR0005)
+        [[ -n $S ]] && ok "throttled stick found" || bad "throttled stick missing"
+        blkid -p /dev/$F >/dev/null && ok "window: the FAT stick holds its file system" || bad "window: FAT stick blank"
+        out=$(env QT_QPA_PLATFORM=offscreen QUORVANE_PULL_STICK=Slow QUORVANE_PULL_NAME=slow \
+            QUORVANE_PULL_IMAGE="$work/pull.qvn" QUORVANE_OTHER_STICK=Fat \
+            timeout 150 "$gui" restoreEndsWithTheFailureWhenTheStickIsPulled 2>&1); rc=$?
+        if [[ $rc -eq 0 ]]; then
+            echo "$out" | grep -E '^(PASS|FAIL|SKIP|QINFO|Totals)' | sed 's/^/    | /'
+        else
+            echo "$out" | tail -40 | sed 's/^/    | /'
+        fi
+        expect "window: pulled mid-restore, failure shown, the program works on" "$rc" 0
+        grep -q '^SKIP' <<<"$out" && bad "window: the check skipped"
+        [[ ! -e /sys/block/$S ]] && ok "window: the pulled stick is gone" || bad "window: stick $S still there"
+        blkid -p /dev/$F >/dev/null && bad "window: the erase left the FAT file system" ||
+            ok "window: the erase page wiped the other stick's start"
+    fi
     finish
 fi
 
-run=$1 cli=$(readlink -f "$2") work=$3
+run=$1 cli=$(readlink -f "$2") work=$3 gui=${4:+$(readlink -f "$4")}
 self=$(readlink -f "$0")
 cache=${USBVM_CACHE:-${XDG_CACHE_HOME:+$XDG_CACHE_HOME/usbvm}}
 cache=${cache:-/var/cache/usbvm}
@@ -86,18 +110,22 @@ case $clidir/ in
 /tmp/* | /var/tmp/* | /run/* | /dev/shm/*)
     [[ $work/ == "$clidir"/* ]] && shares=(--share "$clidir") || shares+=(--share "$clidir") ;;
 esac
-rm -f "$work"/t*.img "$work"/a.qvn* "$work"/big.qvn
+rm -f "$work"/t*.img "$work"/a.qvn* "$work"/big.qvn "$work"/pull.qvn
 head -c 16M /dev/urandom >"$work/t1.img"
 truncate -s 16M "$work/t2.img"
 truncate -s 64M "$work/t3.img"
 head -c 60M /dev/urandom >"$work/big.qvn"
 truncate -s 16M "$work/t4.img"
+truncate -s 24M "$work/t5.img"
+head -c 16M /dev/urandom >"$work/pull.qvn"
 "$run" --timeout 280 "${shares[@]}" \
     --stick "$work/t1.img,vendor=ACME,product=Source,serial=TR0001" \
     --stick "$work/t2.img,vendor=ACME,product=Target,serial=TR0002" \
     --stick "$work/t3.img,vendor=ACME,product=Pulled,serial=TR0003,name=stick2" \
     --stick "$work/t4.img,vendor=ACME,product=Fat,serial=TR0004" \
-    -- bash "$self" guest "$cli" "$work"
+    --stick-drive "s:$work/t5.img,throttling.bps-write=2000000" \
+    --stick "drive=s,vendor=ACME,product=Slow,serial=TR0005,name=slow" \
+    -- bash "$self" guest "$cli" "$work" "$gui"
 rc=$?
 # What reached the media, seen from the host: the sectors the image holds.
 bytes=$(stat -c %s "$work/a.qvn" 2>/dev/null || echo 0)

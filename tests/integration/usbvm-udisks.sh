@@ -22,28 +22,11 @@ set -uo pipefail
 
 . "$(dirname "${BASH_SOURCE[0]}")/guest-lib.sh"
 
-as_user() { setpriv --reuid=65534 --regid=65534 --clear-groups env HOME=/tmp QUORVANE_LANG=en "$@"; }
-
-start_services() {
-    mkdir -p /run/dbus
-    dbus-daemon --system --fork || return 1
-    /usr/lib/polkit-1/polkitd --no-debug >/tmp/polkitd.log 2>&1 &
-    /usr/libexec/udisks2/udisksd --no-debug >/tmp/udisksd.log 2>&1 &
-    for _ in $(seq 100); do
-        if dbus-send --system --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.ListNames 2>/dev/null |
-            grep -q org.freedesktop.UDisks2 && [[ -e /tmp/polkitd.log ]] && pgrep -x polkitd >/dev/null; then
-            return 0
-        fi
-        sleep 0.2
-    done
-    return 1
-}
-
 if [[ ${1:-} == guest ]]; then
     cli=$2 checker=$3 gui=$4
     A=$(disk_with_serial UD0001) M=$(disk_with_serial UD0002) Z=$(disk_with_serial UD0003)
     [[ -n $A && -n $M && -n $Z ]] && ok "three sticks found" || { bad "sticks: '$A' '$M' '$Z'"; finish; }
-    start_services && ok "system bus, polkit and udisks2 running" ||
+    start_disk_services && ok "system bus, polkit and udisks2 running" ||
         { bad "services did not start"; cat /tmp/*.log; finish; }
 
     out=$(as_user "$cli" list 2>&1)
@@ -61,17 +44,7 @@ if [[ ${1:-} == guest ]]; then
         bad "refused: no message about the policy"
     expect "refused: nothing written" "$(dd if=/dev/$A bs=512 skip=100 count=1 iflag=direct status=none | head -c 6)" KEEPME
 
-    # A rule for the user, as an administrator would write it.
-    mkdir -p /etc/polkit-1/rules.d
-    cat >/etc/polkit-1/rules.d/50-quorvane-test.rules <<'RULE'
-polkit.addRule(function(action, subject) {
-    if (subject.user == "nobody" && action.id.indexOf("org.freedesktop.udisks2.") == 0)
-        return polkit.Result.YES;
-});
-RULE
-    pkill -x polkitd; sleep 0.5
-    /usr/lib/polkit-1/polkitd --no-debug >>/tmp/polkitd.log 2>&1 &
-    sleep 1
+    allow_nobody_disks
 
     out=$(as_user "$cli" errorscan "$A" --write --yes 2>&1); rc=$?
     echo "$out" | sed 's/^/    | /'

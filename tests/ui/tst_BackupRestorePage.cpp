@@ -21,9 +21,14 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QTranslator>
 #include <QFile>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QTest>
@@ -50,6 +55,14 @@ private:
     test::ImageFolder images_;
     PosixImageFiles files_;
 
+    // The page on the drive, over the image files, shown.
+    void attach(CBackupRestorePage& page, test::PageDrive& drive)
+    {
+        page.setContext(&drive.context, &drive.runs);
+        page.setImageFiles(&files_);
+        page.show();
+    }
+
 private slots:
     void initTestCase() { SetSettleDelayMs(0); }
 
@@ -59,9 +72,7 @@ private slots:
         const QString medium = test::ImageWith(images_, "stick.img", content);
         test::PageDrive drive(ImageVolume::open(medium.toStdString()), 8192);
         CBackupRestorePage page;
-        page.setContext(&drive.context, &drive.runs);
-        page.setImageFiles(&files_);
-        page.show();
+        attach(page, drive);
         const QString image = images_.path("saved.qvn");
         QStringList proposed;
         page.setFileAnswer([&](const FileRequest& request, std::string* path) {
@@ -107,6 +118,72 @@ private slots:
         QCOMPARE(page.restoreButton()->text(), Text(str::kRestoreButton));
     }
 
+    // Through the real dialogs: the save dialog's second entry makes a zstd
+    // image named .qvn.zst, the first (untouched) a plain one; the open
+    // dialog lists compressed images and the zstd image restores exactly.
+    void saveDialogChoosesACompressedBackupWhichRestores()
+    {
+        const QByteArray content = test::RandomBytes(2 << 20) + QByteArray(2 << 20, 'q');
+        const QString medium = test::ImageWith(images_, "packed-stick.img", content);
+        test::PageDrive drive(ImageVolume::open(medium.toStdString()), 8192);
+        CBackupRestorePage page;
+        attach(page, drive);
+        const QString folder = QFileInfo(medium).absolutePath();
+        bool pickCompressed = false;
+        QString typedName;
+        QStringList filters[2];  // open, save
+        test::ModalCatcher catcher([&](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            if (!dialog)
+                return test::AcceptWarning(modal);
+            const bool save = dialog->acceptMode() == QFileDialog::AcceptSave;
+            filters[save] = dialog->nameFilters();
+            if (pickCompressed)
+                QTest::keyClick(dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo")), Qt::Key_Down);
+            dialog->setDirectory(folder);
+            dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(typedName);
+            static_cast<QDialog*>(dialog)->accept();  // QFileDialog::accept, as its Save or Open button
+        });
+
+        typedName = QStringLiteral("plain");
+        QTest::mouseClick(page.backupButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
+        QCOMPARE(filters[1].size(), 2);
+        QVERIFY(filters[1][0].endsWith(QStringLiteral("(*.qvn)")));
+        QCOMPARE(test::FileBytes(folder + "/plain.qvn"), content);
+
+        typedName = QStringLiteral("packed");
+        pickCompressed = true;
+        QTest::mouseClick(page.backupButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
+        QCOMPARE(page.presenter()->outcome(), RunOutcome::Completed);
+        const QByteArray packed = test::FileBytes(folder + "/packed.qvn.zst");
+        QVERIFY(packed.startsWith(QByteArray::fromHex("28b52ffd")));  // a zstd frame
+        QVERIFY(packed.size() < content.size());
+
+        // A name with a dot of its own gets no extension from the dialog;
+        // under the compressed kind it still ends in .qvn.zst, and replacing
+        // a file of that name is asked first.
+        const QString dotted = test::ImageWith(images_, "stick v1.2.qvn.zst", "old");
+        typedName = QStringLiteral("stick v1.2");
+        catcher.answer = QMessageBox::Yes;
+        QTest::mouseClick(page.backupButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
+        QCOMPARE(catcher.texts.size(), 1);
+        QVERIFY(catcher.texts[0].startsWith(dotted));
+        QCOMPARE(test::FileBytes(dotted), packed);
+
+        drive.record.handle = ImageVolume::open(images_.make("packed-target.img", 4 << 20).toStdString());
+        pickCompressed = false;
+        typedName = folder + "/packed.qvn.zst";
+        QTest::mouseClick(page.restoreButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
+        QVERIFY(filters[0].size() >= 2);
+        QVERIFY(filters[0][1].contains(QStringLiteral("*.zst")));
+        QCOMPARE(page.presenter()->outcome(), RunOutcome::Completed);
+        QCOMPARE(test::FileBytes(images_.path("packed-target.img")), content);
+    }
+
     void failedRestoreShowsTheMessageWithWhatFailed()
     {
         FaultPlan plan;
@@ -114,9 +191,7 @@ private slots:
         const QString medium = images_.make("faulty.img", 4 << 20);
         test::PageDrive drive(std::make_shared<FaultyVolume>(ImageVolume::open(medium.toStdString()), plan), 8192);
         CBackupRestorePage page;
-        page.setContext(&drive.context, &drive.runs);
-        page.setImageFiles(&files_);
-        page.show();
+        attach(page, drive);
         const QString image = test::ImageWith(images_, "source.qvn", test::RandomBytes(4 << 20));
         page.setFileAnswer([&](const FileRequest&, std::string* path) {
             *path = image.toStdString();

@@ -1,8 +1,16 @@
 // The information page in the main window over an image drive formatted
 // by mkfs: the volume texts, a USB tree with the drive's own device
-// highlighted, the refresh moments, placement and F1.
+// highlighted, the refresh moments, placement and F1; and the capacity
+// probe from its button on a drive that wraps.
+#include "core/device/SectorIO.h"
+#include "core/mediatests/CapacityProbe.h"
 #include "core/settings/Settings.h"
+#include "core/text/StringIds.h"
+#include "platform/image/FaultyVolume.h"
+#include "platform/image/ImageVolume.h"
 #include "platform/linux/LinuxInfoSystem.h"
+#include "report/ReportWriter.h"
+#include "support/PageDrive.h"
 #include "support/UiFixtures.h"
 #include "ui/app/Language.h"
 #include "ui/app/AppWindow.h"
@@ -12,6 +20,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QCheckBox>
+#include <QMessageBox>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -72,10 +82,10 @@ private:
     linux_platform::LinuxInfoSystem real_;
 };
 
-QString fatImage(test::ImageFolder& images)
+QString fatImage(test::ImageFolder& images, qint64 size = 32 << 20, const QString& label = "QVSTICK")
 {
-    const QString path = images.make("stick.img", 32 << 20);
-    const QString line = "PATH=/usr/sbin:/sbin:$PATH mkfs.vfat -F 32 -n QVSTICK '" + path + "' >/dev/null 2>&1";
+    const QString path = images.make("stick.img", size);
+    const QString line = "PATH=/usr/sbin:/sbin:$PATH mkfs.vfat -F 32 -n " + label + " '" + path + "' >/dev/null 2>&1";
     return std::system(line.toLocal8Bit().constData()) == 0 ? path : QString();
 }
 
@@ -217,6 +227,96 @@ private slots:
         QTest::keyClick(page->usbTree(), Qt::Key_F1);
         QCOMPARE(manual.count(), 1);
     }
+
+    // A stick that claims 192 MiB and keeps 48 MiB, sector s landing on
+    // s mod 48 MiB: a declined question, or a destructive probe whose write
+    // warning is declined, writes nothing; an accepted question
+    // runs the probe (Stop meanwhile), names the real size on the page and
+    // leaves every byte as it was; the report holds the verdict; another
+    // drive clears the line.
+    void probeFromTheButtonFindsTheRealSizeAndRestoresTheMedium()
+    {
+        SetSettleDelayMs(0);
+        constexpr uint32_t kReal = 98304, kClaimed = 393216;
+        const QByteArray bytes = test::RandomBytes(1 << 20).repeated(kReal / 2048);
+        const QString path = test::ImageWith(images_, "wraps.img", bytes);
+        FaultPlan plan;
+        plan.wrapSectors = kReal;
+        test::PageDrive drive(std::make_shared<FaultyVolume>(ImageVolume::open(path.toStdString()), plan), kClaimed);
+        CInfoPage page;
+        page.setContext(&drive.context, &drive.runs);
+        page.show();
+
+        {
+            test::ModalCatcher decline;
+            decline.answer = QMessageBox::Cancel;
+            QTest::mouseClick(page.probeButton(), Qt::LeftButton);
+            QCOMPARE(decline.dialogs, 1);
+            QVERIFY(decline.texts.first().startsWith(Text(str::kProbeWritesNote)));
+        }
+        {
+            // The destructive probe asks for the write warning as well.
+            int warnings = 0;
+            QTimer answer;
+            answer.setInterval(10);
+            connect(&answer, &QTimer::timeout, &answer, [&] {
+                QWidget* modal = QApplication::activeModalWidget();
+                if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                    box->checkBox()->setChecked(true);
+                    box->button(QMessageBox::Ok)->click();
+                } else if (auto* warning = qobject_cast<CWriteWarningDialog*>(modal)) {
+                    ++warnings;
+                    warning->reject();
+                }
+            });
+            answer.start();
+            QTest::mouseClick(page.probeButton(), Qt::LeftButton);
+            QCOMPARE(warnings, 1);
+        }
+        QVERIFY(!page.probePresenter()->active());
+        QCOMPARE(page.probeLine(), QString());
+        QVERIFY(!page.canSaveReport());
+        QVERIFY(test::FileBytes(path) == bytes);
+
+        QStringList captions, lines;
+        drive.runs.onReport = [&](int32_t, int64_t) {
+            captions << page.probeButton()->text();
+            lines << page.probeLine();
+        };
+        test::ModalCatcher accept;
+        QTest::mouseClick(page.probeButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.probePresenter()->active(), 60000);
+        QCOMPARE(accept.dialogs, 1);  // the question only: the default probe needs no write warning
+        QVERIFY(!captions.isEmpty());
+        QCOMPARE(captions.first(), Text(str::kStop));
+        QVERIFY(lines.last().startsWith(Text(str::kProbeTitle)));  // the progress meanwhile
+        QCOMPARE(page.probeButton()->text(), Text(str::kProbeButton));
+        QCOMPARE(page.probePresenter()->result().realSectors, uint64_t(kReal));
+        const QString verdict = TextWith(str::kProbeVerdictFake, QString::fromStdString(ProbeSizeText(kReal)),
+                                         QString::fromStdString(ProbeSizeText(kClaimed)));
+        QVERIFY2(page.probeLine().startsWith(verdict), qPrintable(page.probeLine()));
+        QVERIFY(page.probeLine().endsWith(Text(str::kProbeRestored)));
+        QVERIFY(test::FileBytes(path) == bytes);
+
+        // The report as File > Save report writes it.
+        QVERIFY(page.canSaveReport());
+        const QString html = images_.path("probe.html");
+        std::string error;
+        QVERIFY2(report::WriteReport(page.makeReport(), html.toStdString(), &error), error.c_str());
+        const QString written = QString::fromUtf8(test::FileBytes(html));
+        QVERIFY(written.contains(verdict.toHtmlEscaped()));
+        QVERIFY(written.contains(Text(str::kProbeModeRestoring).toHtmlEscaped()));
+
+        // The same drive again (every run ends so) keeps the line; another
+        // drive clears it.
+        page.selectionChanged();
+        QVERIFY(page.probeLine().startsWith(verdict));
+        DeviceRecord other;
+        drive.context.device = &other;
+        page.selectionChanged();
+        QCOMPARE(page.probeLine(), QString());
+        QVERIFY(!page.canSaveReport());
+    }
 };
 
 // Not a test: with QUORVANE_SCREENSHOTS=DIR set the main window is
@@ -278,9 +378,67 @@ private slots:
     }
 };
 
+// Not a test: with QUORVANE_PROBE_SCREENSHOTS=DIR set (scripts/screenshots
+// runs it under Xvfb) the main window is photographed on the information
+// page after the capacity probe of an image drive that claims 64 GB and
+// wraps at 3.9 GB, in both languages.
+class ProbeScreenshots : public QObject {
+    Q_OBJECT
+private slots:
+    void verdictOnThePage_data()
+    {
+        QTest::addColumn<bool>("english");
+        QTest::newRow("ru") << false;
+        QTest::newRow("en") << true;
+    }
+    void verdictOnThePage()
+    {
+        const QString dir = qEnvironmentVariable("QUORVANE_PROBE_SCREENSHOTS");
+        QFETCH(bool, english);
+        QTranslator translator;
+        if (english)
+            QVERIFY(InstallEnglish(*qApp, translator, QStringLiteral(QUORVANE_TRANSLATIONS_DIR)));
+        SetSettleDelayMs(0);
+        constexpr uint64_t kClaimed = 125000000, kReal = 7618560;
+        test::ImageFolder images;
+        const QString path = fatImage(images, qint64(kClaimed * 512), "STICK64");
+        QVERIFY(!path.isEmpty());
+        MemoryProfileStore store;
+        MainOptions options;
+        options.systemDrives = false;
+        options.images = {path.toStdString()};
+        AppWindow window(store, options);
+        window.resize(window.width(), window.height() + 60);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        DeviceRecord* record = window.context().device;
+        QVERIFY(record);
+        FaultPlan plan;
+        plan.wrapSectors = kReal;
+        record->handle = std::make_shared<FaultyVolume>(record->handle.get(), plan);
+        auto* page = qobject_cast<CInfoPage*>(window.page(kInformationPage));
+        QVERIFY(page);
+        test::ModalCatcher catcher;  // the question is answered OK
+        QTest::mouseClick(page->probeButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!page->probePresenter()->active(), 300000);
+        QCOMPARE(page->probePresenter()->result().realSectors, kReal);
+        qInfo("probe: %llu ms, %llu sectors written", (unsigned long long)page->probePresenter()->elapsedMs(),
+              (unsigned long long)page->probePresenter()->result().sectorsWritten);
+        QTest::qWait(100);
+        const QString lang = english ? "en" : "ru";
+        QVERIFY(window.grab().save(QDir(dir).filePath("probe-verdict-" + lang + ".png")));
+        if (english)
+            RemoveTranslation(*qApp, translator);
+    }
+};
+
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    if (!qEnvironmentVariableIsEmpty("QUORVANE_PROBE_SCREENSHOTS")) {
+        ProbeScreenshots shots;
+        return QTest::qExec(&shots, argc, argv);
+    }
     if (!qEnvironmentVariableIsEmpty("QUORVANE_SCREENSHOTS")) {
         InfoScreenshots shots;
         return QTest::qExec(&shots, argc, argv);

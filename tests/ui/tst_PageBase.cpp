@@ -118,6 +118,9 @@ private slots:
         QCOMPARE(two.defaultExtension, QStringLiteral("png"));
         QCOMPARE(two.nameFilters.size(), 2);
         QCOMPARE(two.nameFilters[0], QStringLiteral("Pictures (*.png *.jpeg)"));
+        QCOMPARE(two.extensions, (QStringList{QStringLiteral("png"), QString()}));
+        QCOMPARE(ParseFileFilter(QStringLiteral("A|*.qvn|B|*.qvn.zst||")).extensions,
+                 (QStringList{QStringLiteral("qvn"), QStringLiteral("qvn.zst")}));
         // At most three characters after the first dot.
         QCOMPARE(ParseFileFilter(QStringLiteral("Web|*.html||")).defaultExtension, QStringLiteral("htm"));
         QCOMPARE(ParseFileFilter(QStringLiteral("Any|*||")).defaultExtension, QString());

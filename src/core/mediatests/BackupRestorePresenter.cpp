@@ -79,6 +79,7 @@ bool BackupRestorePresenter::start(TransferKind kind, const TransferSettings& se
     job_.compression = settings.compression;
     job_.checksum = settings.checksum;
     job_.verify = settings.verify;
+    job_.offerCompressed = settings.offerCompressed;
     job_.path.clear();
     sectors_ = 0;
     ResetBackupDisplay();

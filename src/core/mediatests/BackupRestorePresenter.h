@@ -35,6 +35,9 @@ struct TransferSettings {
     ImageCompression compression = ImageCompression::None;
     bool checksum = true;
     bool verify = true;
+    // The file dialogs offer compressed images; the backup's chosen name
+    // decides whether it is compressed.
+    bool offerCompressed = false;
 };
 
 // The backup and restore page without its widgets: runs one of the two

@@ -13,6 +13,9 @@ struct TransferJob {
     ImageCompression compression = ImageCompression::None;  // backup
     bool checksum = true;                                   // backup: NAME.sha256
     bool verify = true;                                     // restore: read back and compare
+    // The file dialog offers compressed images too (the page's dialogs);
+    // a backup whose chosen name ends in ".zst" is then written as zstd.
+    bool offerCompressed = false;
     // The file that was chosen, once chosen.
     std::string path;
 };

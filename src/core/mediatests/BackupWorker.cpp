@@ -42,7 +42,7 @@ int BackupWorker(SharedContext& context, TransferJob& job)
     RunFailure& failure = status.failure;
     record.total = record.sectorCount;
     record.position = 0;
-    const FileRequest request{true, ImageFilter(),
+    const FileRequest request{true, job.offerCompressed ? ImageDialogFilter(true) : ImageFilter(),
                               ProposedImageName(std::string(record.productText, strnlen(record.productText,
                                                                                         sizeof record.productText))
                                                     .c_str())};
@@ -52,6 +52,9 @@ int BackupWorker(SharedContext& context, TransferJob& job)
         report(1);
         return 0;
     }
+    // Where the dialog offered both, the name's ending decides.
+    if (job.offerCompressed)
+        job.compression = endsWith(path, ".zst") ? ImageCompression::Zstd : ImageCompression::None;
     if (job.compression == ImageCompression::Zstd && !endsWith(path, ".zst"))
         path += ".zst";
     job.path = path;
@@ -68,6 +71,18 @@ int BackupWorker(SharedContext& context, TransferJob& job)
     if (!writer)
         return fail();
     writer = WriteBehind(std::move(writer));
+
+    auto writeFailed = [&](int error) {
+        if (error == EFBIG) {
+            // The target's file system has a file-size limit (FAT32: 4 GiB).
+            const uint64_t size = options.reserveBytes ? imageBytes : writer->bytesWritten();
+            failure.set(str::kFailedFileSize, path + " (" + FormatSizeText(size) + ")" + LoadText(str::kFileSizeAdvice),
+                        0);
+        } else {
+            failure.set(str::kFailedWrite, path, error);
+        }
+        return fail();
+    };
 
     if (!EnterRunState(status, RUN_STARTING))
         return stopped();
@@ -92,25 +107,22 @@ int BackupWorker(SharedContext& context, TransferJob& job)
             return fail();
         }
         error = writer->write(buffer.get(), size_t(m) * 512);
-        if (error == EFBIG) {
-            // The target's file system has a file-size limit (FAT32: 4 GiB).
-            const uint64_t size = options.reserveBytes ? imageBytes : writer->bytesWritten();
-            failure.set(str::kFailedFileSize, path + " (" + FormatSizeText(size) + ")" + LoadText(str::kFileSizeAdvice),
-                        0);
-            return fail();
-        }
-        if (error) {
-            failure.set(str::kFailedWrite, path, error);
-            return fail();
-        }
+        if (error)
+            return writeFailed(error);
         if (status.state() == RUN_STOP)
             return stopped();
         if (k % 16 == 0 || k == chunks - 1)
             report(int64_t(record.position));
         record.position += uint64_t(m);
     }
-    if (writer->finish(&failure) != 0)
+    // The last blocks are written here: their errors are those of a write.
+    RunFailure finishing;
+    if (const int error = writer->finish(&finishing)) {
+        if (finishing.empty())
+            return writeFailed(error);
+        failure = finishing;
         return fail();
+    }
     status.setState(RUN_DONE);
     report(0);
     return 1;

@@ -274,8 +274,6 @@ CapacityProbe::End CapacityProbe::flushCache(const Round& round)
     Buffer buffer = chunkBuffer(result_);
     if (!buffer)
         return End::Gone;
-    if (options_.destructive)
-        std::memset(buffer.get(), 0, kChunkSectors * kSector);
     uint64_t budget = options_.flushBytes / kSector;
     const auto usable = [&](uint64_t s) {
         return !round.probed(s) && !(round.period && s % round.period < round.window);
@@ -294,7 +292,14 @@ CapacityProbe::End CapacityProbe::flushCache(const Round& round)
             if (count == 0)
                 break;
             // Unless destructive, each sector gets back the bytes it holds:
-            // only the write itself matters to the cache.
+            // only the write itself matters to the cache. A destructive
+            // flush writes probes of the round naming their own sectors:
+            // where a wrap-around lands one on a probe of the first run,
+            // that probe then names a sector a multiple of the real size
+            // away, as a probe would, instead of being wiped out.
+            if (options_.destructive)
+                for (uint64_t i = 0; i < count; ++i)
+                    FillProbeSector(round.tag, s + i, buffer.get() + i * kSector);
             const Io got = options_.destructive ? Io::Ok : read(s, count, buffer.get());
             if (got == Io::Gone)
                 return End::Gone;

@@ -22,6 +22,25 @@ inline constexpr int kProbeFailed = 40606;
 inline constexpr int kProbeNotRestored = 40607;
 inline constexpr int kProbeRestored = 40608;
 inline constexpr int kProbeWritesNote = 40609;
+inline constexpr int kProbeButton = 40610;
+inline constexpr int kProbeButtonTip = 40611;
+inline constexpr int kProbeDestructiveBox = 40612;
+inline constexpr int kProbeStartQuestion = 40613;
+inline constexpr int kProbeStopped = 40614;
+inline constexpr int kProbeMode = 40615;
+inline constexpr int kProbeModeRestoring = 40616;
+inline constexpr int kProbeModeDestructive = 40617;
+inline constexpr int kProbeFlushSize = 40618;
+inline constexpr int kProbeVerdictLabel = 40619;
+inline constexpr int kProbeClaimedSize = 40620;
+inline constexpr int kProbeRealSize = 40621;
+inline constexpr int kProbeFaultLabel = 40622;
+inline constexpr int kProbeNoFault = 40623;
+inline constexpr int kProbeRounds = 40624;
+inline constexpr int kProbeSectorsProbed = 40625;
+inline constexpr int kProbeSectorsWritten = 40626;
+inline constexpr int kProbeSectorsRead = 40627;
+inline constexpr int kProbeOverwritten = 40628;
 }  // namespace str
 
 // The operation the capacity probe's reports name.

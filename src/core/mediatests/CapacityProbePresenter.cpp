@@ -1,5 +1,7 @@
 #include "core/mediatests/CapacityProbePresenter.h"
 
+#include "core/device/DeviceRecord.h"
+#include "core/text/StringIds.h"
 #include "core/text/StringTable.h"
 #include "core/text/Units.h"
 
@@ -35,7 +37,8 @@ bool CapacityProbePresenter::Start(const ProbeOptions& options)
     clock_.restart();
     startTick_ = clock_.tickMs();
     elapsedMs_ = 0;
-    destructive_ = options.destructive;
+    options_ = options;
+    drive_ = ReportDriveOf(*context_.device);
     auto worker = [options, result = result_](SharedContext& context) { CapacityProbeWorker(context, options, *result); };
     return startRun(worker, kRefreshSeconds, PROBE_FINISHED);
 }
@@ -64,7 +67,7 @@ void CapacityProbePresenter::onDone(int32_t, int64_t)
     texts_.bar = f.bar;
     texts_.verdict = ProbeVerdict(*result_);
     texts_.fault = ProbeFaultText(result_->fault);
-    texts_.restore = ProbeRestoreText(*result_, destructive_);
+    texts_.restore = ProbeRestoreText(*result_, options_.destructive);
     finishRun();
 }
 
@@ -74,7 +77,7 @@ void CapacityProbePresenter::workerEnded()
     // the page went idle; what it managed is known only now.
     elapsedMs_ = clock_.tickMs() - startTick_;
     if (!result_->completed) {
-        texts_.restore = ProbeRestoreText(*result_, destructive_);
+        texts_.restore = ProbeRestoreText(*result_, options_.destructive);
         pushTexts();
     }
     RunPresenter::workerEnded();
@@ -88,6 +91,55 @@ void CapacityProbePresenter::pushTexts()
 int CapacityProbePresenter::failureTextId() const
 {
     return str::kProbeFailed;
+}
+
+std::string CapacityProbePresenter::resultLine() const
+{
+    if (running())
+        return texts_.percent.empty() ? LoadText(str::kProbeTitle)
+                                      : Format("%s: %s  %s", LoadText(str::kProbeTitle).c_str(),
+                                               texts_.percent.c_str(), texts_.elapsed.c_str());
+    std::string line;
+    switch (outcome_) {
+    case RunOutcome::None: return {};
+    case RunOutcome::Completed: line = texts_.verdict; break;
+    case RunOutcome::Stopped: line = LoadText(str::kProbeStopped); break;
+    default: line = failureReason(); break;
+    }
+    if (!texts_.restore.empty())
+        line += "; " + texts_.restore;
+    return line;
+}
+
+Report CapacityProbePresenter::report() const
+{
+    Report r = BeginReport(LoadText(str::kProbeTitle), outcome_, failureReason());
+    r.drive = drive_;
+    r.settings = {{LoadText(str::kProbeMode),
+                   LoadText(options_.destructive ? str::kProbeModeDestructive : str::kProbeModeRestoring)},
+                  {LoadText(str::kProbeFlushSize), MegabytesText(options_.flushBytes / 512)}};
+    const ProbeResult& p = *result_;
+    auto size = [](uint64_t sectors) {
+        return Format(LoadText(str::kReportCapacityText).c_str(), ProbeSizeText(sectors).c_str(),
+                      std::to_string(sectors).c_str());
+    };
+    ReportSection figures;
+    if (outcome_ == RunOutcome::Completed) {
+        const std::string fault = ProbeFaultText(p.fault);
+        figures.rows = {{LoadText(str::kProbeVerdictLabel), texts_.verdict},
+                        {LoadText(str::kProbeClaimedSize), size(p.claimedSectors)},
+                        {LoadText(str::kProbeRealSize), size(p.realSectors)},
+                        {LoadText(str::kProbeFaultLabel), fault.empty() ? LoadText(str::kProbeNoFault) : fault}};
+    }
+    figures.rows.push_back({LoadText(str::kProbeRounds), std::to_string(p.rounds)});
+    figures.rows.push_back({LoadText(str::kProbeSectorsProbed), std::to_string(p.probeSectors)});
+    figures.rows.push_back({LoadText(str::kProbeSectorsWritten), std::to_string(p.sectorsWritten)});
+    figures.rows.push_back({LoadText(str::kProbeSectorsRead), std::to_string(p.sectorsRead)});
+    figures.rows.push_back({LoadText(str::kTimeTaken), DurationText(elapsedMs_)});
+    if (!texts_.restore.empty())
+        figures.rows.push_back({LoadText(str::kProbeOverwritten), texts_.restore});
+    r.figures.push_back(std::move(figures));
+    return r;
 }
 
 std::string ProbeRestoreText(const ProbeResult& result, bool destructive)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/mediatests/CapacityProbe.h"
+#include "core/report/Report.h"
 #include "core/run/ProgressMeter.h"
 #include "core/run/RunPresenter.h"
 
@@ -40,6 +41,15 @@ public:
     // Milliseconds from the start to the worker's end.
     uint64_t elapsedMs() const { return elapsedMs_; }
 
+    // The one line a page shows of the probe: its progress while it runs,
+    // then the verdict, "stopped", or the failure with what failed on
+    // what, each followed by what became of the overwritten sectors (the
+    // kind of fault is in texts()). Empty before the first run.
+    std::string resultLine() const;
+    // The report of the last run: its mode and flush size, the verdict,
+    // the sizes and the fault, the sectors moved and the restore.
+    Report report() const;
+
 protected:
     void onActive(int32_t operation, int64_t value) override;
     void onDone(int32_t operation, int64_t value) override;
@@ -56,7 +66,9 @@ private:
     ProbeTexts texts_;
     uint64_t startTick_ = 0;
     uint64_t elapsedMs_ = 0;
-    bool destructive_ = false;
+    ProbeOptions options_;
+    // The drive as it was when the run started.
+    ReportDrive drive_;
 };
 
 // "every overwritten sector was written back", "N sectors could not be

@@ -10,7 +10,10 @@
 namespace qv {
 namespace {
 
-constexpr size_t kChunk = 65536;
+// The file side moves blocks of 1 MiB: one hand-over between the threads
+// per sixteen of the drive's 64 KiB chunks, not one per chunk. A hand-over
+// wakes a thread, which on a busy machine can cost more than the chunk.
+constexpr size_t kChunk = 1 << 20;
 constexpr size_t kInFlight = 4;
 
 using Chunk = std::vector<uint8_t>;
@@ -19,34 +22,31 @@ class BehindWriter : public ImageWriter {
 public:
     explicit BehindWriter(std::unique_ptr<ImageWriter> inner) : inner_(std::move(inner))
     {
+        filling_.reserve(kChunk + 65536);
         thread_ = std::thread([this] { drainLoop(); });
     }
-    ~BehindWriter() override { stopThread(); }
+    ~BehindWriter() override
+    {
+        // What was written before a stop or a failure still reaches the file.
+        queueFilling();
+        stopThread();
+    }
 
     int write(const void* bytes, size_t length) override
     {
-        Chunk chunk;
-        {
-            std::unique_lock lock(mutex_);
-            changed_.wait(lock, [this] { return queue_.size() < kInFlight || error_; });
-            if (error_)
-                return error_;
-            if (!spare_.empty()) {
-                chunk = std::move(spare_.back());
-                spare_.pop_back();
-            }
-        }
-        chunk.assign(static_cast<const uint8_t*>(bytes), static_cast<const uint8_t*>(bytes) + length);
         {
             std::lock_guard lock(mutex_);
-            queue_.push_back(std::move(chunk));
+            if (error_)
+                return error_;
         }
-        changed_.notify_all();
-        return 0;
+        const auto* from = static_cast<const uint8_t*>(bytes);
+        filling_.insert(filling_.end(), from, from + length);
+        return filling_.size() >= kChunk ? queueFilling() : 0;
     }
 
     int finish(RunFailure* failure) override
     {
+        queueFilling();
         stopThread();
         if (error_)
             return error_;
@@ -55,6 +55,7 @@ public:
 
     uint64_t bytesWritten() const override
     {
+        queueFilling();
         // Once the queue is empty no write is in progress.
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [this] { return queue_.empty(); });
@@ -62,6 +63,29 @@ public:
     }
 
 private:
+    // Hands the block being filled to the writing thread, waiting while
+    // enough are in flight; a spare block becomes the next one to fill.
+    int queueFilling() const
+    {
+        if (filling_.empty())
+            return 0;
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return queue_.size() < kInFlight || error_ || closing_; });
+        if (error_ || closing_)
+            return error_;
+        queue_.push_back(std::move(filling_));
+        filling_.clear();
+        if (!spare_.empty()) {
+            filling_ = std::move(spare_.back());
+            spare_.pop_back();
+            filling_.clear();
+        }
+        filling_.reserve(kChunk + 65536);
+        lock.unlock();
+        changed_.notify_all();
+        return 0;
+    }
+
     void drainLoop()
     {
         std::unique_lock lock(mutex_);
@@ -97,8 +121,10 @@ private:
     std::unique_ptr<ImageWriter> inner_;
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
-    std::deque<Chunk> queue_;
-    std::vector<Chunk> spare_;
+    // Filled by the caller's thread only; bytesWritten() hands it over too.
+    mutable Chunk filling_;
+    mutable std::deque<Chunk> queue_;
+    mutable std::vector<Chunk> spare_;
     int error_ = 0;
     bool closing_ = false;
     std::thread thread_;

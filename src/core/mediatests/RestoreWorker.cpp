@@ -37,7 +37,7 @@ public:
     {
         record_.position = 0;
         record_.total = 0;
-        const FileRequest request{false, ImageFilter(), ""};
+        const FileRequest request{false, job_.offerCompressed ? ImageDialogFilter(false) : ImageFilter(), ""};
         if (!job_.chooser->chooseFile(request, &path_)) {
             status_.setState(RUN_STOP);
             report(1);

@@ -97,4 +97,13 @@ std::string ImageFilter()
     return LoadText(str::kImageFileLabel) + "|*.qvn||";
 }
 
+std::string ImageDialogFilter(bool save)
+{
+    const std::string first = LoadText(str::kImageFileLabel) + "|*.qvn|";
+    if (save)
+        return first + LoadText(str::kCompressedBackupLabel) + "|*.qvn.zst||";
+    return first + LoadText(str::kCompressedImagesLabel) + "|*.zst;*.gz;*.xz;*.bz2|" + LoadText(str::kAllFilesLabel) +
+           "|*||";
+}
+
 }  // namespace qv

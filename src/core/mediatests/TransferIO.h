@@ -53,5 +53,9 @@ std::string ProposedImageName(const char* productText);
 
 // String 232 followed by "|*.qvn||".
 std::string ImageFilter();
+// The page's dialogs: the same first (and default) entry, then for a save
+// a zstd-compressed image ("*.qvn.zst"), for an open compressed images and
+// any file (a restore recognises a compressed image by its content).
+std::string ImageDialogFilter(bool save);
 
 }  // namespace qv

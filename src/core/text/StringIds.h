@@ -224,6 +224,10 @@ inline constexpr int kBackupButton = 40251;
 inline constexpr int kTransferSpeed = 40252;
 inline constexpr int kRestoreHeading = 40253;
 inline constexpr int kRestoreButton = 40254;
+inline constexpr int kCompressedBackupLabel = 40260;
+inline constexpr int kCompressedImagesLabel = 40261;
+inline constexpr int kAllFilesLabel = 40262;
+inline constexpr int kReplaceFile = 40263;
 
 // Language selection, snapshot, manual.
 inline constexpr int kRestartForLanguage = 176;

@@ -78,6 +78,8 @@ int probe(CommandRun& run)
                     (unsigned long long)r.sectorsWritten, (unsigned long long)r.sectorsRead,
                     presenter.elapsedMs() / 1000.0, completed ? "" : " (probe not completed)");
     }
+    if (run.wantsReport())
+        run.setReport(presenter.report());
     nlohmann::json unrestored = nlohmann::json::array();
     for (const ProbeRange& range : r.unrestored)
         unrestored.push_back({{"first", range.first}, {"count", range.count}});

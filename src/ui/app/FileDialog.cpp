@@ -3,6 +3,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace qv::ui {
 
 FileFilter ParseFileFilter(const QString& filter)
@@ -28,6 +30,10 @@ FileFilter ParseFileFilter(const QString& filter)
         patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
         // Qt takes the patterns from the last parentheses of the entry.
         result.nameFilters << QStringLiteral("%1 (%2)").arg(description, patterns);
+        const QString first = pattern.section(QLatin1Char(';'), 0, 0);
+        const bool plain = first.startsWith(QLatin1String("*.")) && !first.mid(2).contains(QLatin1Char('*')) &&
+                           !first.mid(2).contains(QLatin1Char('?'));
+        result.extensions << (result.extensions.isEmpty() ? result.defaultExtension : plain ? first.mid(2) : QString());
     }
     return result;
 }
@@ -41,6 +47,16 @@ void ConfigureFileDialog(QFileDialog& dialog, const QString& filter, const QStri
     if (!parsed.nameFilters.isEmpty())
         dialog.setNameFilters(parsed.nameFilters);
     dialog.setDefaultSuffix(parsed.defaultExtension);
+    if (save && parsed.extensions.size() > 1) {
+        // The extension a name without one gets follows the chosen entry.
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, parsed](const QString& chosen) {
+            qsizetype entry = parsed.nameFilters.indexOf(chosen);
+            if (entry < 0)
+                entry = parsed.nameFilters.indexOf(dialog.selectedNameFilter());
+            if (entry >= 0)
+                dialog.setDefaultSuffix(parsed.extensions[entry]);
+        });
+    }
     if (!path.isEmpty()) {
         const QFileInfo info(path);
         if (info.isAbsolute())
@@ -49,13 +65,15 @@ void ConfigureFileDialog(QFileDialog& dialog, const QString& filter, const QStri
     }
 }
 
-bool ShowFileDialog(QWidget* owner, const QString& filter, QString& path, bool save)
+bool ShowFileDialog(QWidget* owner, const QString& filter, QString& path, bool save, int* entry)
 {
     QFileDialog dialog(owner);
     ConfigureFileDialog(dialog, filter, path, save);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return false;
     path = dialog.selectedFiles().first();
+    if (entry)
+        *entry = int(std::max<qsizetype>(0, dialog.nameFilters().indexOf(dialog.selectedNameFilter())));
     return true;
 }
 

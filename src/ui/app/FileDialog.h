@@ -14,6 +14,10 @@ namespace qv::ui {
 struct FileFilter {
     QStringList nameFilters;
     QString defaultExtension;
+    // What a save adds to a name without an extension under each entry:
+    // the first entry's default extension, for the others their first
+    // pattern without its "*." ("qvn.zst"), empty for a pattern like "*".
+    QStringList extensions;
 };
 FileFilter ParseFileFilter(const QString& filter);
 
@@ -21,7 +25,8 @@ FileFilter ParseFileFilter(const QString& filter);
 void ConfigureFileDialog(QFileDialog& dialog, const QString& filter, const QString& path, bool save);
 
 // The open or save dialog; a save asks before overwriting. True with the
-// chosen path in path when the user confirmed.
-bool ShowFileDialog(QWidget* owner, const QString& filter, QString& path, bool save);
+// chosen path in path when the user confirmed, and in *entry (if given)
+// the index of the filter entry chosen.
+bool ShowFileDialog(QWidget* owner, const QString& filter, QString& path, bool save, int* entry = nullptr);
 
 }  // namespace qv::ui

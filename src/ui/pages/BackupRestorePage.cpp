@@ -4,10 +4,12 @@
 #include "core/run/SharedContext.h"
 #include "core/text/StringIds.h"
 #include "ui/app/FileDialog.h"
+#include "ui/app/MessageBox.h"
 #include "ui/app/Text.h"
 #include "ui/app/TransparentStatic.h"
 
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QFrame>
 #include <QProgressBar>
 #include <QPushButton>
@@ -84,7 +86,12 @@ void CBackupRestorePage::OnBackup()
     if (presenter && presenter->running() && presenter->operation() != TransferKind::Backup)
         return;
     // Reading the medium needs no warning.
-    startOrStop(presenter, false, [this] { presenter_->StartBackup(); });
+    // The save dialog also offers a zstd-compressed image.
+    startOrStop(presenter, false, [this] {
+        TransferSettings settings;
+        settings.offerCompressed = true;
+        presenter_->StartBackup(settings);
+    });
 }
 
 void CBackupRestorePage::OnRestore()
@@ -95,6 +102,7 @@ void CBackupRestorePage::OnRestore()
     startOrStop(presenter, true, [this] {
         TransferSettings settings;
         settings.verify = verify_->isChecked();
+        settings.offerCompressed = true;
         presenter_->StartRestore(settings);
     });
 }
@@ -114,8 +122,18 @@ bool CBackupRestorePage::chooseFile(const FileRequest& request, std::string* pat
     if (answer_)
         return answer_(request, path);
     QString chosen = QString::fromStdString(request.proposedName);
-    if (!ShowFileDialog(this, QString::fromStdString(request.filter), chosen, request.save))
+    int entry = 0;
+    if (!ShowFileDialog(this, QString::fromStdString(request.filter), chosen, request.save, &entry))
         return false;
+    // The compressed kind of a save (the second entry): the name must end in
+    // ".zst", which makes the image compressed. The dialog adds no extension to a name
+    // with a dot of its own ("USB 3.0_07-December-2026"), so it may lack it.
+    if (request.save && entry == 1 && !chosen.endsWith(QLatin1String(".zst"))) {
+        const QString named = chosen + (chosen.endsWith(QLatin1String(".qvn")) ? ".zst" : ".qvn.zst");
+        if (QFileInfo::exists(named) && !AskYesNo(this, Text(str::kReplaceFile).arg(named)))
+            return false;
+        chosen = named;
+    }
     *path = chosen.toStdString();
     return true;
 }

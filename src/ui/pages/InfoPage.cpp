@@ -5,10 +5,13 @@
 #include "ui/app/Icons.h"
 #include "ui/app/Text.h"
 #include "ui/app/TransparentStatic.h"
+#include "ui/app/WriteWarningDialog.h"
 
+#include <QCheckBox>
 #include <QFrame>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTreeWidget>
 
@@ -20,8 +23,8 @@ Q_LOGGING_CATEGORY(lcUsb, "quorvane.usb", QtInfoMsg)
 
 namespace {
 
-// The page as laid out at creation (dialog 155); placement keeps the
-// distances this layout shows.
+// The page as laid out at creation (dialog 155), with the probe's row
+// under the volume texts; placement keeps the distances this layout shows.
 constexpr int kTemplateWidth = 600;
 constexpr int kTemplateHeight = 460;
 constexpr int kMargin = 10;
@@ -31,12 +34,14 @@ constexpr int kValueLeft = 100;
 constexpr int kRightLabelLeft = 290;
 constexpr int kRightValueLeft = 400;
 constexpr int kValueWidth = 180;
-constexpr int kTitleTops[4] = {40, 140, 188, 236};
+constexpr int kTitleTops[4] = {40, 176, 224, 272};
 constexpr int kVolumeTop = 62;
-constexpr int kDriveTop = 162;
-constexpr int kOsTop = 210;
-constexpr int kTreeTop = 258;
-constexpr int kTreeHeight = 130;
+constexpr int kProbeTop = 136;  // the button and the two lines beside it
+constexpr int kProbeHeight = 36;
+constexpr int kDriveTop = 198;
+constexpr int kOsTop = 246;
+constexpr int kTreeTop = 294;
+constexpr int kTreeHeight = 94;
 constexpr int kListTop = 394;
 constexpr int kListRightDistance = 130;
 constexpr int kButtonWidth = 110;
@@ -109,7 +114,14 @@ CInfoPage::CInfoPage(QWidget* parent) : TestPage(parent)
     refresh_ = new QPushButton(Text(str::kInfoRefresh), this);
     refresh_->setToolTip(Text(str::kRefreshInfoTip));
 
+    probe_ = new QPushButton(Text(str::kProbeButton), this);
+    probe_->setToolTip(Text(str::kProbeButtonTip));
+    probeLine_ = makeValue();
+    probeLine_->setWordWrap(true);
+    probeLine_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+
     connect(refresh_, &QPushButton::clicked, this, &CInfoPage::OnRefresh);
+    connect(probe_, &QPushButton::clicked, this, &CInfoPage::OnProbe);
     connect(tree_, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current, QTreeWidgetItem*) { ShowNodeProperties(current); });
 
@@ -119,6 +131,9 @@ CInfoPage::CInfoPage(QWidget* parent) : TestPage(parent)
 
 CInfoPage::~CInfoPage()
 {
+    // A probe still going is stopped and its worker joined while the
+    // page's widgets it reports to still stand.
+    probePresenter_.reset();
     releaseResources();
 }
 
@@ -174,6 +189,7 @@ void CInfoPage::keyPressEvent(QKeyEvent* event)
 
 void CInfoPage::selectionChanged()
 {
+    clearProbeLineUnlessOn(context_ ? context_->device : nullptr);
     RefreshVolumeInfo();
     markDriveItem();
 }
@@ -186,8 +202,118 @@ void CInfoPage::RefreshVolumeInfo()
 
 void CInfoPage::ClearVolumeInfo()
 {
+    clearProbeLineUnlessOn(nullptr);
     showVolumeTexts(InfoPresenter::ClearVolumeInfo());
     markDriveItem();
+}
+
+CapacityProbePresenter* CInfoPage::ensureProbePresenter()
+{
+    if (!probePresenter_ && context_ && runs_)
+        probePresenter_ =
+            std::make_unique<CapacityProbePresenter>(*context_, *runs_, static_cast<CapacityProbeView&>(*this));
+    return probePresenter_.get();
+}
+
+void CInfoPage::OnProbe()
+{
+    CapacityProbePresenter* presenter = ensureProbePresenter();
+    // The default probe restores what it overwrites: its own question
+    // says so. The destructive one gets the write warning on top.
+    startOrStop(presenter, false, [this, presenter] {
+        ProbeOptions options;
+        if (!confirmProbe(options.destructive) || (options.destructive && !CWriteWarningDialog::Confirm(this)))
+            return;
+        const DeviceRecord* record = context_->device;
+        probeRecord_ = record;
+        probePath_ = record && record->handle ? record->handle->path() : std::string();
+        presenter->Start(options);
+        showProbeLine();
+    });
+}
+
+bool CInfoPage::confirmProbe(bool& destructive)
+{
+    QMessageBox box(this);
+    box.setWindowTitle(context_ && context_->appTitle[0] ? QString::fromUtf8(context_->appTitle)
+                                                         : Text(str::kProductName));
+    box.setText(Text(str::kProbeWritesNote) + QStringLiteral("\n\n") + Text(str::kProbeStartQuestion));
+    box.setIconPixmap(MessageIcon(MessageKind::Question).pixmap(32, 32));
+    auto* check = new QCheckBox(Text(str::kProbeDestructiveBox), &box);
+    box.setCheckBox(check);
+    box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+    box.setDefaultButton(QMessageBox::Cancel);
+    if (box.exec() != QMessageBox::Ok)
+        return false;
+    destructive = check->isChecked();
+    return true;
+}
+
+void CInfoPage::updateStartControls(bool haveDevices)
+{
+    // A running probe keeps its stop button whatever the list does.
+    if (probePresenter_ && probePresenter_->active())
+        return;
+    probe_->setEnabled(haveDevices);
+}
+
+void CInfoPage::showTexts(const ProbeTexts&)
+{
+    showProbeLine();
+}
+
+void CInfoPage::showRunState(bool running, bool startEnabled)
+{
+    probe_->setText(Text(running ? str::kStop : str::kProbeButton));
+    probe_->setEnabled(startEnabled);
+    // The USB tree is not rebuilt under a probe.
+    refresh_->setEnabled(!running && startEnabled);
+    showProbeLine();
+}
+
+void CInfoPage::showFailure(const std::string& message, const std::string& detail)
+{
+    showProbeLine();
+    showFailureBox(message, detail);
+}
+
+void CInfoPage::showProbeLine()
+{
+    if (!probePresenter_ || !probeRecord_)
+        return;
+    probeLine_->SetLabelText(QString::fromStdString(probePresenter_->resultLine()));
+    // The kind of fault does not fit beside the verdict; it is shown over it.
+    const std::string& fault = probePresenter_->texts().fault;
+    probeLine_->setToolTip(probePresenter_->running() || fault.empty() ? QString() : QString::fromStdString(fault));
+}
+
+QString CInfoPage::probeLine() const
+{
+    return probeLine_->text();
+}
+
+void CInfoPage::clearProbeLineUnlessOn(const DeviceRecord* record)
+{
+    // A selection that did not change (after every run, on a refresh)
+    // keeps the line.
+    if (probePresenter_ && probePresenter_->active())
+        return;
+    if (record && record == probeRecord_ && record->handle && record->handle->path() == probePath_)
+        return;
+    probeRecord_ = nullptr;
+    probePath_.clear();
+    probeLine_->SetLabelText(QString());
+    probeLine_->setToolTip(QString());
+}
+
+bool CInfoPage::canSaveReport() const
+{
+    return probeRecord_ && probePresenter_ && probePresenter_->hasFinishedRun();
+}
+
+Report CInfoPage::makeReport()
+{
+    return probePresenter_ ? probePresenter_->report() : Report{};
 }
 
 void CInfoPage::showVolumeTexts(const VolumeTexts& t)
@@ -332,6 +458,15 @@ void CInfoPage::applyPlacement()
     labels_[6]->setGeometry(kRightLabelLeft, kDriveTop, rightLabelWidth, kRowHeight);
     version_->setGeometry(rightValueLeft, kDriveTop, kValueWidth, kRowHeight);
     osLine_->setGeometry(kLabelLeft, kOsTop, kTemplateWidth - kLabelLeft - kMargin, kRowHeight);
+    // The probe's button under the capacity, its line beside it up to the
+    // page's right edge.
+    // Wide enough for either caption, so that Stop does not move the line.
+    const QFontMetrics metrics = probe_->fontMetrics();
+    const int probeWidth = std::max({kButtonWidth, metrics.horizontalAdvance(Text(str::kProbeButton)) + 24,
+                                     metrics.horizontalAdvance(Text(str::kStop)) + 24});
+    probe_->setGeometry(kLabelLeft, kProbeTop + (kProbeHeight - kButtonHeight) / 2, probeWidth, kButtonHeight);
+    const int lineLeft = kLabelLeft + probeWidth + 10;
+    probeLine_->setGeometry(lineLeft, kProbeTop, std::max(0, w - kMargin - lineLeft), kProbeHeight);
 
     // Tree: left, top and height kept, grows in width. List: left and top
     // kept, distances to the right and bottom kept. Refresh: size and

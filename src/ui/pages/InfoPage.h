@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/info/InfoPresenter.h"
+#include "core/mediatests/CapacityProbePresenter.h"
 #include "ui/app/TestPage.h"
 
 #include <QLoggingCategory>
@@ -23,8 +24,9 @@ Q_DECLARE_LOGGING_CATEGORY(lcUsb)
 
 // The information page: capacity, space, file system and label of the
 // selected drive, its name and version, the operating system, and the USB
-// tree with the properties of the selected node. Runs no worker.
-class CInfoPage : public TestPage {
+// tree with the properties of the selected node. Beside the capacity, the
+// quick capacity probe and its result line.
+class CInfoPage : public TestPage, private CapacityProbeView {
     Q_OBJECT
 public:
     explicit CInfoPage(QWidget* parent = nullptr);
@@ -38,15 +40,25 @@ public:
     void clearVolumeInfo() override { ClearVolumeInfo(); }
     void RefreshVolumeInfo() override;
     void releaseResources() override;
+    void updateStartControls(bool haveDevices) override;
+    // The report of the last probe while its result line stands.
+    bool canSaveReport() const override;
+    Report makeReport() override;
 
     void ClearVolumeInfo();
     void BuildUsbTree();
     void OnRefresh();
+    // The probe button: asks first (the probe writes), then starts the
+    // probe; a stop while it runs.
+    void OnProbe();
 
     // For the tests and the screenshots.
     QPushButton* refreshButton() const { return refresh_; }
     QTreeWidget* usbTree() const { return tree_; }
     QTreeWidget* propertyList() const { return properties_; }
+    QPushButton* probeButton() const { return probe_; }
+    QString probeLine() const;
+    CapacityProbePresenter* probePresenter() { return ensureProbePresenter(); }
     QString valueText(int controlId) const;
     // The tree item of the selected drive's own device; null when it has none.
     QTreeWidgetItem* driveItem() const { return driveItem_; }
@@ -63,6 +75,19 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // CapacityProbeView
+    void showTexts(const ProbeTexts& texts) override;
+    void showRunState(bool running, bool startEnabled) override;
+    void showFailure(const std::string& message, const std::string& detail) override;
+
+    CapacityProbePresenter* ensureProbePresenter();
+    // Asks before a probe; false when the user declined. destructive: the
+    // user chose the probe that does not restore.
+    bool confirmProbe(bool& destructive);
+    void showProbeLine();
+    // The probe's line belongs to the drive it ran on; another drive
+    // clears it.
+    void clearProbeLineUnlessOn(const DeviceRecord* record);
     void showVolumeTexts(const VolumeTexts& texts);
     void ShowNodeProperties(QTreeWidgetItem* item);
     void markDriveItem();
@@ -85,9 +110,16 @@ private:
     QTreeWidget* tree_;
     QTreeWidget* properties_;
     QPushButton* refresh_;
+    QPushButton* probe_;
+    CTransparentStatic* probeLine_;
     QTreeWidgetItem* driveItem_ = nullptr;
 
     std::unique_ptr<InfoPresenter> presenter_;
+    std::unique_ptr<CapacityProbePresenter> probePresenter_;
+    // The drive of the probe whose line the page shows: its record and path
+    // when the probe started; null while no line stands.
+    const DeviceRecord* probeRecord_ = nullptr;
+    std::string probePath_;
     // What the tree items point into; replaced only after the items are gone.
     std::vector<UsbTreeItem> usb_;
 };

@@ -127,6 +127,19 @@ TEST_F(CapacityProbeTest, WrapAroundIsFoundToTheSectorAtSeveralSizes)
         EXPECT_EQ(r.unrestoredSectors, 0u);
         EXPECT_TRUE(medium.unchanged());
     }
+    // Destructive, with a flush over the whole claimed size: the flush
+    // wraps onto every probe and must not wipe them out.
+    {
+        Medium medium(70000);
+        FaultPlan plan;
+        plan.wrapSectors = 70000;
+        ProbeOptions fast;
+        fast.destructive = true;
+        fast.flushBytes = 256 << 20;
+        const ProbeResult d = probe(medium, 70000 * 4, plan, fast);
+        EXPECT_EQ(d.fault, ProbeFault::WrapAround);
+        EXPECT_EQ(d.realSectors, 70000u);
+    }
     // 64 GB claimed on 4 GiB of flash.
     Medium medium(8388608);
     FaultPlan plan;
