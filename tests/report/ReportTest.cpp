@@ -1,4 +1,6 @@
 #include "core/mediatests/ErrorScanWorker.h"
+#include "core/recovery/FoundFileList.h"
+#include "core/recovery/RecoveryReport.h"
 #include "core/text/StringIds.h"
 #include "report/ReportWriter.h"
 #include "support/MemoryVolume.h"
@@ -165,6 +167,28 @@ TEST_F(ReportTest, UsbIdentityShownWhereKnownAndAbsentForAnImage)
     }
     EXPECT_NE(html.find("<td>0781:5567</td>"), std::string::npos);
     EXPECT_NE(html.find("<td>480 Mbit/s</td>"), std::string::npos);
+    UseEnglishTexts(false);
+}
+
+// A scan that found more files than a report holds lists the first ones
+// and says how many there were.
+TEST_F(ReportTest, FoundFilesBeyondTheCapAreCountedInANote)
+{
+    UseEnglishTexts(true);
+    MemoryFoundFileList found;
+    for (int i = 0; i < kReportFoundFileRows + 5; ++i) {
+        const std::string name = std::to_string(i) + ".jpg";
+        auto file = std::make_unique<FoundFile>();
+        file->name = name;
+        file->kind = 1;
+        file->startSector = uint32_t(i);
+        found.appendRow(name, std::move(file));
+    }
+    const Report report = RecoveryReport({false, 0, RunOutcome::Completed, {}, "100 %", "1005", "1 MB", "0"}, &record, found);
+    const ReportTable& table = report.tables.at(0);
+    ASSERT_EQ(table.rows.size(), size_t(kReportFoundFileRows));
+    EXPECT_EQ(table.rows.back()[0], std::to_string(kReportFoundFileRows - 1) + ".jpg");
+    EXPECT_EQ(table.note, "The first 1000 of 1005 files are shown");
     UseEnglishTexts(false);
 }
 
