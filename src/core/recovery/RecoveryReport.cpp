@@ -11,21 +11,11 @@
 namespace qv {
 namespace {
 
-constexpr int kAllSupportedFormats = 153;
-constexpr int kFileColumn = 145;
-constexpr int kLengthColumn = 149;
-constexpr int kFilesLabel = 40702;
-constexpr int kTotalLabel = 40703;
-constexpr int kReadErrorsLabel = 40704;
-constexpr int kFormatLabel = 40705;
-constexpr int kSignatureModeText = 40709;
-constexpr int kDirectoryModeText = 40710;
-
 // The chosen kinds by their labels on the page, in the page's order.
 std::string formatsText(uint64_t mask)
 {
     if ((mask & kAllFormatsMask) == kAllFormatsMask || mask == 0)
-        return LoadText(kAllSupportedFormats);
+        return LoadText(str::kAllSupportedFormats);
     std::string text;
     for (int entry = 0; entry < kKindCount; ++entry) {
         const int kind = KindAtListEntry(entry);
@@ -44,19 +34,19 @@ Report RecoveryReport(const RecoveryScanSummary& scan, const DeviceRecord* recor
     if (record)
         r.drive = ReportDriveOf(*record);
     r.settings.push_back(
-        {LoadText(str::kReportRecoveryMode), LoadText(scan.directoryMode ? kDirectoryModeText : kSignatureModeText)});
+        {LoadText(str::kReportRecoveryMode), LoadText(scan.directoryMode ? str::kDirectoryModeText : str::kSignatureModeText)});
     if (!scan.directoryMode)
-        r.settings.push_back({LoadText(kFormatLabel), formatsText(scan.formatMask)});
+        r.settings.push_back({LoadText(str::kFormatLabel), formatsText(scan.formatMask)});
     r.figures.push_back({{},
                          {{LoadText(str::kReportProgress), scan.percent},
-                          {LoadText(kFilesLabel), scan.files},
-                          {LoadText(kTotalLabel), scan.total},
-                          {LoadText(kReadErrorsLabel), scan.readErrors}}});
+                          {LoadText(str::kFoundFilesLabel), scan.files},
+                          {LoadText(str::kFoundTotalLabel), scan.total},
+                          {LoadText(str::kRecoveryReadErrorsLabel), scan.readErrors}}});
 
-    ReportTable table{LoadText(str::kReportFoundFiles), {LoadText(kFileColumn)}, {}, {}};
+    ReportTable table{LoadText(str::kReportFoundFiles), {LoadText(str::kFileColumn)}, {}, {}};
     if (!scan.directoryMode)
-        table.columns.insert(table.columns.end(), {LoadText(kFormatLabel), LoadText(str::kReportFirstSector)});
-    table.columns.push_back(LoadText(kLengthColumn));
+        table.columns.insert(table.columns.end(), {LoadText(str::kFormatLabel), LoadText(str::kReportFirstSector)});
+    table.columns.push_back(LoadText(str::kLengthColumn));
     for (const FoundRow& row : found.firstRows(kReportFoundFileRows)) {
         const FoundFile& f = row.file;
         if (scan.directoryMode)

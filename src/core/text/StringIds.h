@@ -71,6 +71,12 @@ inline constexpr int kAllSupportedFormats = 153;
 inline constexpr int kSearchFilesTip = 187;
 inline constexpr int kRecoverSelectedTip = 188;
 inline constexpr int kChooseFormatTip = 189;
+inline constexpr int kFoundFilesLabel = 40702;
+inline constexpr int kFoundTotalLabel = 40703;
+inline constexpr int kRecoveryReadErrorsLabel = 40704;
+inline constexpr int kFormatLabel = 40705;
+inline constexpr int kSignatureModeText = 40709;
+inline constexpr int kDirectoryModeText = 40710;
 
 // About dialog.
 inline constexpr int kAboutTitle = 10001;

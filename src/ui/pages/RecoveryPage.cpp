@@ -95,13 +95,13 @@ CRecoveryPage::CRecoveryPage(QWidget* parent) : TestPage(parent)
     bar_->setValue(0);
     bar_->setTextVisible(false);
     percent_ = makeValue(Qt::AlignRight);
-    filesLabel_ = makeLabel(40702);
+    filesLabel_ = makeLabel(str::kFoundFilesLabel);
     files_ = makeValue();
-    totalLabel_ = makeLabel(40703);
+    totalLabel_ = makeLabel(str::kFoundTotalLabel);
     total_ = makeValue();
-    errorsLabel_ = makeLabel(40704);
+    errorsLabel_ = makeLabel(str::kRecoveryReadErrorsLabel);
     errors_ = makeValue();
-    formatLabel_ = makeLabel(40705);
+    formatLabel_ = makeLabel(str::kFormatLabel);
     formats_ = new QComboBox(this);
     formats_->setMaxVisibleItems(12);
     for (int entry = 0; entry < kKindCount; ++entry) {
@@ -112,8 +112,8 @@ CRecoveryPage::CRecoveryPage(QWidget* parent) : TestPage(parent)
     formats_->addItem(Text(153));
     formats_->setCurrentIndex(kKindCount);
     modeLabel_ = makeLabel(40714);
-    signatureMode_ = new QRadioButton(Text(40709), this);
-    directoryMode_ = new QRadioButton(Text(40710), this);
+    signatureMode_ = new QRadioButton(Text(str::kSignatureModeText), this);
+    directoryMode_ = new QRadioButton(Text(str::kDirectoryModeText), this);
     signatureMode_->setChecked(true);
     separator_ = new QFrame(this);
     separator_->setFrameShape(QFrame::VLine);
