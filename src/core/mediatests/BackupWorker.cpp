@@ -67,10 +67,11 @@ int BackupWorker(SharedContext& context, TransferJob& job)
     options.compression = job.compression;
     options.reserveBytes = job.compression == ImageCompression::None ? imageBytes : 0;
     options.checksum = job.checksum;
-    std::unique_ptr<ImageWriter> writer = job.files->create(path, options, &failure);
-    if (!writer)
+    std::unique_ptr<ImageWriter> file = job.files->create(path, options, &failure);
+    if (!file)
         return fail();
-    writer = WriteBehind(std::move(writer));
+    // The drive reads straight into the blocks the writing thread takes.
+    std::unique_ptr<BehindImageWriter> writer = WriteBehind(std::move(file));
 
     auto writeFailed = [&](int error) {
         if (error == EFBIG) {
@@ -87,27 +88,28 @@ int BackupWorker(SharedContext& context, TransferJob& job)
     if (!EnterRunState(status, RUN_STARTING))
         return stopped();
     report(0);
-    TransferBuffer buffer = AllocateTransferBuffer();
-    if (!buffer) {
-        failure.set(str::kFailedMemory, drive, ENOMEM);
-        return fail();
-    }
     if (!EnterRunState(status, RUN_ACTIVE))
         return stopped();
-    std::memset(buffer.get(), 0, kTransferChunkBytes);
     TimerInit();
 
     const uint64_t chunks = TransferChunkCount(record.total);
     for (uint64_t k = 0; k < chunks; ++k) {
         const uint64_t left = record.total - record.position;
         const int m = int(left < uint64_t(kTransferChunkSectors) ? left : kTransferChunkSectors);
-        int error = ReadChunkAt(record, record.position, m, buffer.get());
-        if (error) {
+        uint8_t* room = writer->room(size_t(m) * 512);
+        if (!room) {
+            const int error = writer->failure();
+            if (error == ENOMEM) {
+                failure.set(str::kFailedMemory, drive, ENOMEM);
+                return fail();
+            }
+            return writeFailed(error);
+        }
+        if (const int error = ReadChunkAt(record, record.position, m, room)) {
             failure.set(str::kFailedRead, SectorObject(drive, record.position), error);
             return fail();
         }
-        error = writer->write(buffer.get(), size_t(m) * 512);
-        if (error)
+        if (const int error = writer->commit(size_t(m) * 512))
             return writeFailed(error);
         if (status.state() == RUN_STOP)
             return stopped();

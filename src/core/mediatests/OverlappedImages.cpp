@@ -1,6 +1,9 @@
 #include "core/mediatests/OverlappedImages.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -16,13 +19,24 @@ namespace {
 constexpr size_t kChunk = 1 << 20;
 constexpr size_t kInFlight = 4;
 
-using Chunk = std::vector<uint8_t>;
+struct BlockFree {
+    void operator()(uint8_t* p) const { std::free(p); }
+};
 
-class BehindWriter : public ImageWriter {
+// A block's bytes are aligned to the page, so that a drive opened for
+// direct I/O can transfer straight into or out of them.
+struct Block {
+    std::unique_ptr<uint8_t, BlockFree> data;
+    size_t size = 0;
+
+    static Block allocate() { return Block{std::unique_ptr<uint8_t, BlockFree>(static_cast<uint8_t*>(std::aligned_alloc(4096, kChunk))), 0}; }
+    explicit operator bool() const { return data != nullptr; }
+};
+
+class BehindWriter : public BehindImageWriter {
 public:
     explicit BehindWriter(std::unique_ptr<ImageWriter> inner) : inner_(std::move(inner))
     {
-        filling_.reserve(kChunk + 65536);
         thread_ = std::thread([this] { drainLoop(); });
     }
     ~BehindWriter() override
@@ -32,16 +46,45 @@ public:
         stopThread();
     }
 
+    uint8_t* room(size_t length) override
+    {
+        if (earlierError())
+            return nullptr;
+        if (length > kChunk) {
+            std::lock_guard lock(mutex_);
+            error_ = EINVAL;
+            return nullptr;
+        }
+        if (filling_ && filling_.size + length > kChunk && queueFilling())
+            return nullptr;
+        if (!filling_ && !takeBlock())
+            return nullptr;
+        return filling_.data.get() + filling_.size;
+    }
+
+    int commit(size_t length) override
+    {
+        if (!filling_ || filling_.size + length > kChunk)
+            return earlierError() ? earlierError() : EINVAL;
+        filling_.size += length;
+        return filling_.size == kChunk ? queueFilling() : 0;
+    }
+
     int write(const void* bytes, size_t length) override
     {
-        {
-            std::lock_guard lock(mutex_);
-            if (error_)
-                return error_;
-        }
         const auto* from = static_cast<const uint8_t*>(bytes);
-        filling_.insert(filling_.end(), from, from + length);
-        return filling_.size() >= kChunk ? queueFilling() : 0;
+        while (length > 0) {
+            const size_t n = std::min<size_t>(length, filling_ ? kChunk - filling_.size : kChunk);
+            uint8_t* to = room(n);
+            if (!to)
+                return earlierError();
+            std::memcpy(to, from, n);
+            if (const int error = commit(n))
+                return error;
+            from += n;
+            length -= n;
+        }
+        return earlierError();
     }
 
     int finish(RunFailure* failure) override
@@ -62,25 +105,47 @@ public:
         return inner_->bytesWritten();
     }
 
+    int failure() const override { return earlierError(); }
+
 private:
+    int earlierError() const
+    {
+        std::lock_guard lock(mutex_);
+        return error_;
+    }
+
+    // A spare block, or a new one, becomes the one to fill.
+    bool takeBlock() const
+    {
+        std::unique_lock lock(mutex_);
+        if (!spare_.empty()) {
+            filling_ = std::move(spare_.back());
+            spare_.pop_back();
+            filling_.size = 0;
+            return true;
+        }
+        lock.unlock();
+        filling_ = Block::allocate();
+        if (filling_)
+            return true;
+        lock.lock();
+        if (!error_)
+            error_ = ENOMEM;
+        return false;
+    }
+
     // Hands the block being filled to the writing thread, waiting while
-    // enough are in flight; a spare block becomes the next one to fill.
+    // enough are in flight.
     int queueFilling() const
     {
-        if (filling_.empty())
+        if (!filling_ || filling_.size == 0)
             return 0;
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [this] { return queue_.size() < kInFlight || error_ || closing_; });
         if (error_ || closing_)
             return error_;
         queue_.push_back(std::move(filling_));
-        filling_.clear();
-        if (!spare_.empty()) {
-            filling_ = std::move(spare_.back());
-            spare_.pop_back();
-            filling_.clear();
-        }
-        filling_.reserve(kChunk + 65536);
+        filling_ = Block{};
         lock.unlock();
         changed_.notify_all();
         return 0;
@@ -93,16 +158,16 @@ private:
             changed_.wait(lock, [this] { return !queue_.empty() || closing_; });
             if (queue_.empty())
                 return;
-            Chunk chunk = std::move(queue_.front());
+            Block& block = queue_.front();
             // After a failure the chunks still queued are dropped.
             const bool skip = error_ != 0;
             lock.unlock();
-            const int error = skip ? 0 : inner_->write(chunk.data(), chunk.size());
+            const int error = skip ? 0 : inner_->write(block.data.get(), block.size);
             lock.lock();
-            queue_.pop_front();
             if (error && !error_)
                 error_ = error;
-            spare_.push_back(std::move(chunk));
+            spare_.push_back(std::move(queue_.front()));
+            queue_.pop_front();
             changed_.notify_all();
         }
     }
@@ -122,15 +187,15 @@ private:
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
     // Filled by the caller's thread only; bytesWritten() hands it over too.
-    mutable Chunk filling_;
-    mutable std::deque<Chunk> queue_;
-    mutable std::vector<Chunk> spare_;
-    int error_ = 0;
+    mutable Block filling_;
+    mutable std::deque<Block> queue_;
+    mutable std::vector<Block> spare_;
+    mutable int error_ = 0;
     bool closing_ = false;
     std::thread thread_;
 };
 
-class AheadReader : public ImageReader {
+class AheadReader : public AheadImageReader {
 public:
     explicit AheadReader(std::unique_ptr<ImageReader> inner)
         : inner_(std::move(inner)), length_(inner_->knownLength()), compressed_(inner_->compressed())
@@ -147,11 +212,23 @@ public:
         thread_.join();
     }
 
-    int64_t read(void* bytes, size_t length) override
+    int64_t next(size_t length, const uint8_t** bytes, uint8_t* scratch) override
     {
-        auto* out = static_cast<uint8_t*>(bytes);
-        size_t done = 0;
         std::unique_lock lock(mutex_);
+        // The block handed out in place last time is done with now.
+        if (!ready_.empty() && offset_ == ready_.front().size)
+            dropFront();
+        changed_.wait(lock, [this] { return !ready_.empty() || ended_; });
+        if (ready_.empty())
+            return result_;
+        Block& front = ready_.front();
+        if (front.size - offset_ >= length) {
+            *bytes = front.data.get() + offset_;
+            offset_ += length;
+            return int64_t(length);
+        }
+        // Across blocks, or the image's last bytes: copied.
+        size_t done = 0;
         while (done < length) {
             changed_.wait(lock, [this] { return !ready_.empty() || ended_; });
             if (ready_.empty()) {
@@ -159,45 +236,73 @@ public:
                     break;
                 return result_;
             }
-            Chunk& front = ready_.front();
-            const size_t n = std::min(length - done, front.size() - offset_);
-            std::memcpy(out + done, front.data() + offset_, n);
+            Block& block = ready_.front();
+            const size_t n = std::min(length - done, block.size - offset_);
+            std::memcpy(scratch + done, block.data.get() + offset_, n);
             done += n;
             offset_ += n;
-            if (offset_ == front.size()) {
-                ready_.pop_front();
-                offset_ = 0;
-                changed_.notify_all();
-            }
+            if (offset_ == block.size)
+                dropFront();
         }
+        *bytes = scratch;
         return int64_t(done);
+    }
+
+    int64_t read(void* bytes, size_t length) override
+    {
+        const uint8_t* had = nullptr;
+        const int64_t n = next(length, &had, static_cast<uint8_t*>(bytes));
+        if (n > 0 && had != bytes)
+            std::memcpy(bytes, had, size_t(n));
+        return n;
     }
 
     std::optional<uint64_t> knownLength() const override { return length_; }
     bool compressed() const override { return compressed_; }
 
 private:
+    void dropFront()
+    {
+        spare_.push_back(std::move(ready_.front()));
+        ready_.pop_front();
+        offset_ = 0;
+        changed_.notify_all();
+    }
+
+    // Fills whole blocks, so that a stream that comes in pieces (a
+    // decompressor's) is still handed out in place.
     void fillLoop()
     {
-        Chunk chunk(kChunk);
         std::unique_lock lock(mutex_);
         for (;;) {
             changed_.wait(lock, [this] { return ready_.size() < kInFlight || closing_; });
             if (closing_)
                 return;
+            Block block;
+            if (!spare_.empty()) {
+                block = std::move(spare_.back());
+                spare_.pop_back();
+            }
             lock.unlock();
-            chunk.resize(kChunk);
-            int64_t n = inner_->read(chunk.data(), kChunk);
+            if (!block)
+                block = Block::allocate();
+            int64_t n = block ? 1 : -ENOMEM;
+            if (block)
+                block.size = 0;
+            while (n > 0 && block.size < kChunk) {
+                n = inner_->read(block.data.get() + block.size, kChunk - block.size);
+                if (n > 0)
+                    block.size += size_t(n);
+            }
             lock.lock();
+            if (block && block.size > 0)
+                ready_.push_back(std::move(block));
             if (n <= 0) {
                 result_ = n;
                 ended_ = true;
                 changed_.notify_all();
                 return;
             }
-            chunk.resize(size_t(n));
-            ready_.push_back(std::move(chunk));
-            chunk = Chunk(kChunk);
             changed_.notify_all();
         }
     }
@@ -207,7 +312,9 @@ private:
     const bool compressed_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::deque<Chunk> ready_;
+    std::deque<Block> ready_;
+    std::vector<Block> spare_;
+    // Bytes of the front block handed out already.
     size_t offset_ = 0;
     int64_t result_ = 0;
     bool ended_ = false;
@@ -217,12 +324,12 @@ private:
 
 }  // namespace
 
-std::unique_ptr<ImageWriter> WriteBehind(std::unique_ptr<ImageWriter> inner)
+std::unique_ptr<BehindImageWriter> WriteBehind(std::unique_ptr<ImageWriter> inner)
 {
     return std::make_unique<BehindWriter>(std::move(inner));
 }
 
-std::unique_ptr<ImageReader> ReadAhead(std::unique_ptr<ImageReader> inner)
+std::unique_ptr<AheadImageReader> ReadAhead(std::unique_ptr<ImageReader> inner)
 {
     return std::make_unique<AheadReader>(std::move(inner));
 }

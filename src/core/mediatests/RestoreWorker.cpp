@@ -11,21 +11,6 @@
 namespace qv {
 namespace {
 
-// Fills length bytes unless the image ends first; bytes read or -errno.
-int64_t readWhole(ImageReader& reader, uint8_t* bytes, size_t length)
-{
-    size_t done = 0;
-    while (done < length) {
-        const int64_t n = reader.read(bytes + done, length - done);
-        if (n < 0)
-            return n;
-        if (n == 0)
-            break;
-        done += size_t(n);
-    }
-    return int64_t(done);
-}
-
 class Restore {
 public:
     Restore(SharedContext& context, TransferJob& job)
@@ -65,7 +50,8 @@ public:
             if (!reader)
                 return fail();
         }
-        reader = ReadAhead(std::move(reader));
+        // The drive is written straight from the blocks read ahead.
+        std::unique_ptr<AheadImageReader> ahead = ReadAhead(std::move(reader));
         const uint64_t s = length / 512;
         if (s > record_.sectorCount) {
             status_.setState(RUN_TOO_LARGE);
@@ -83,14 +69,14 @@ public:
         WipeMediumStart(context_);
         TimerInit();
 
-        const int written = eachImageChunk(*reader, s, 0, [this](uint64_t p, int m) {
-            if (const int error = WriteChunkAt(record_, p, m, buffer_.get()))
+        const int written = eachImageChunk(*ahead, s, 0, [this](uint64_t p, int m, const uint8_t* bytes) {
+            if (const int error = WriteChunkAt(record_, p, m, bytes))
                 return failWith(str::kFailedWrite, SectorObject(drive_, p), error);
             return -1;
         });
         if (written != 1)
             return written;
-        reader.reset();
+        ahead.reset();
         ReopenDevice(context_);
         if (job_.verify && s > 0) {
             const int verified = verify(s);
@@ -148,42 +134,45 @@ private:
     int verify(uint64_t s)
     {
         std::unique_ptr<ImageReader> reader = job_.files->open(path_, &status_.failure);
-        if (reader)
-            reader = ReadAhead(std::move(reader));
+        if (!reader)
+            return fail();
+        std::unique_ptr<AheadImageReader> ahead = ReadAhead(std::move(reader));
         TransferBuffer medium = AllocateTransferBuffer();
-        if (!reader || !medium)
-            return reader ? failWith(str::kFailedMemory, drive_, ENOMEM) : fail();
-        return eachImageChunk(*reader, s, kRestoreVerifying, [this, &medium](uint64_t p, int m) {
+        if (!medium)
+            return failWith(str::kFailedMemory, drive_, ENOMEM);
+        return eachImageChunk(*ahead, s, kRestoreVerifying, [this, &medium](uint64_t p, int m, const uint8_t* image) {
             if (const int error = ReadChunkAt(record_, p, m, medium.get()))
                 return failWith(str::kFailedRead, SectorObject(drive_, p), error);
-            if (std::memcmp(buffer_.get(), medium.get(), size_t(m) * 512) == 0)
+            if (std::memcmp(image, medium.get(), size_t(m) * 512) == 0)
                 return -1;
             int i = 0;
-            while (std::memcmp(buffer_.get() + i * 512, medium.get() + i * 512, 512) == 0)
+            while (std::memcmp(image + i * 512, medium.get() + i * 512, 512) == 0)
                 ++i;
             return failWith(str::kFailedVerify, SectorObject(drive_, p + uint64_t(i)), 0);
         });
     }
 
-    // Reads the image chunk by chunk into the buffer and hands each chunk
-    // (its first sector, its sector count) to transfer, which returns -1 to
-    // go on or the worker's result to end with. Honours a stop after each
-    // chunk and reports every 16th and the last with reportValue; position
-    // is the chunk before, stored after the report. 1 when every chunk went.
+    // Reads the image chunk by chunk and hands each chunk (its first sector,
+    // its sector count, its bytes in place or in the buffer) to transfer,
+    // which returns -1 to go on or the worker's result to end with. Honours
+    // a stop after each chunk and reports every 16th and the last with
+    // reportValue; position is the chunk before, stored after the report.
+    // 1 when every chunk went.
     template <typename Transfer>
-    int eachImageChunk(ImageReader& reader, uint64_t s, int64_t reportValue, Transfer transfer)
+    int eachImageChunk(AheadImageReader& reader, uint64_t s, int64_t reportValue, Transfer transfer)
     {
         record_.position = 0;
         const uint64_t chunks = TransferChunkCount(s);
         for (uint64_t k = 0; k < chunks; ++k) {
             const uint64_t p = k * kTransferChunkSectors;
             const int m = chunkAt(p, s);
-            const int64_t got = readWhole(reader, buffer_.get(), size_t(m) * 512);
+            const uint8_t* bytes = nullptr;
+            const int64_t got = reader.next(size_t(m) * 512, &bytes, buffer_.get());
             if (got < 0)
                 return failWith(str::kFailedRead, path_, int(-got));
             if (uint64_t(got) < uint64_t(m) * 512)
                 return failWith(str::kFailedImageEnd, path_, 0);
-            const int ended = transfer(p, m);
+            const int ended = transfer(p, m, bytes);
             if (ended >= 0)
                 return ended;
             if (status_.state() == RUN_STOP)
