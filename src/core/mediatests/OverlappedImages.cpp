@@ -29,7 +29,10 @@ struct Block {
     std::unique_ptr<uint8_t, BlockFree> data;
     size_t size = 0;
 
-    static Block allocate() { return Block{std::unique_ptr<uint8_t, BlockFree>(static_cast<uint8_t*>(std::aligned_alloc(4096, kChunk))), 0}; }
+    static Block allocate()
+    {
+        return Block{std::unique_ptr<uint8_t, BlockFree>(static_cast<uint8_t*>(std::aligned_alloc(4096, kChunk))), 0};
+    }
     explicit operator bool() const { return data != nullptr; }
 };
 
@@ -64,8 +67,10 @@ public:
 
     int commit(size_t length) override
     {
-        if (!filling_ || filling_.size + length > kChunk)
-            return earlierError() ? earlierError() : EINVAL;
+        if (!filling_ || filling_.size + length > kChunk) {
+            const int error = earlierError();
+            return error ? error : EINVAL;
+        }
         filling_.size += length;
         return filling_.size == kChunk ? queueFilling() : 0;
     }
@@ -281,14 +286,13 @@ private:
             Block block;
             if (!spare_.empty()) {
                 block = std::move(spare_.back());
+                block.size = 0;
                 spare_.pop_back();
             }
             lock.unlock();
             if (!block)
                 block = Block::allocate();
             int64_t n = block ? 1 : -ENOMEM;
-            if (block)
-                block.size = 0;
             while (n > 0 && block.size < kChunk) {
                 n = inner_->read(block.data.get() + block.size, kChunk - block.size);
                 if (n > 0)
