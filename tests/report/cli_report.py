@@ -3,8 +3,8 @@
 the PDF (text from pdftotext) and the HTML (parsed) hold the drive's
 identity, the figures and the maps; a bad file name is a usage error and a
 report that cannot be written fails the run. The erase, backup, restore,
-both benchmarks and the recovery scan report what their pages show, and a
-failed run says why."""
+both benchmarks and the recovery scan report what their pages show (the
+benchmarks their charts too), and a failed run says why."""
 import base64, json, os, subprocess, sys, tempfile
 from html.parser import HTMLParser
 
@@ -76,6 +76,31 @@ with tempfile.TemporaryDirectory() as folder:
           and "cannot write " + os.path.join(folder, "missing", "scan.pdf") in p.stderr)
 
 
+def chart_pictures(path):
+    """(width, height, colours) of each picture in the report: the PDF's
+    images as pdfimages lists them (colours unknown), the HTML's inlined
+    PNGs as ImageMagick decodes them."""
+    if path.endswith(".pdf"):
+        rows = subprocess.run(["pdfimages", "-list", path], capture_output=True, text=True).stdout.splitlines()
+        return [(int(r.split()[3]), int(r.split()[4]), None) for r in rows[2:] if r.split()[2:3] == ["image"]]
+    _, page = html_text(path)
+    pictures = []
+    for src in page.images:
+        png = base64.b64decode(src.split(",", 1)[1]) if src.startswith("data:image/png;base64,") else b""
+        out = subprocess.run(["identify", "-format", "%w %h %k", "png:-"], input=png, capture_output=True).stdout
+        pictures.append(tuple(int(v) for v in out.split()) if out else (0, 0, 0))
+    return pictures
+
+
+def check_chart(name, path, width, height):
+    """The report holds one picture, the chart at the page's size, and (in
+    HTML) it shows more than a blank or uniform area."""
+    pictures = chart_pictures(path)
+    check("%s: the chart as a %dx%d picture" % (name, width, height),
+          [p[:2] for p in pictures] == [(width, height)])
+    check("%s: the chart is drawn, not blank" % name, all(p[2] is None or p[2] > 16 for p in pictures))
+
+
 def html_text(path):
     page = Page()
     with open(path, encoding="utf-8") as f:
@@ -132,12 +157,18 @@ with tempfile.TemporaryDirectory() as folder:
                          "Minimum speed:", "%4.1f MB/s" % (read.get("minimum", 0) / 1024), "Access time:"]:
         check("bench raw pdf holds '%s'" % want.strip(), want.strip() in text)
 
+    check_chart("bench raw pdf", path, 580, 256)
+    p, _, path = reported("bench.html", "bench", "raw")
+    check_chart("bench raw html", path, 580, 256)
+
     p, result, path = reported("bench-file.html", "bench", "file")
     body, _ = html_text(path)
     check("bench file on an unmounted image fails", p.returncode == 3)
     for want in drive + ["Performance", "Outcome Failed", "Reason Error writing to the file (no file system is mounted from " + image + ")",
                          "File size", "15 MB not measured not measured"]:
         check("bench file report holds '%s'" % want, want in body)
+    check_chart("bench file html", path, 580, 360)
+    check_chart("bench file pdf", reported("bench-file.pdf", "bench", "file")[2], 580, 360)
 
     p, result, path = reported("erase.html", "erase", "--full", "--yes")
     body, _ = html_text(path)

@@ -3,8 +3,8 @@
 #include "core/charts/BlockMapCells.h"
 #include "core/run/SharedContext.h"
 #include "core/settings/Settings.h"
+#include "report/ReportPictures.h"
 #include "ui/controls/BlockMap.h"
-#include "ui/controls/ChartPainting.h"
 #include "ui/controls/FileSpeedChart.h"
 #include "ui/controls/SpeedChart.h"
 
@@ -114,6 +114,49 @@ private slots:
         QCOMPARE(image.pixelColor(mid.x, mid.y), QColor(RedOf(data.settings.writeColor),
                                                         GreenOf(data.settings.writeColor),
                                                         BlueOf(data.settings.writeColor)));
+    }
+
+    // The command-line tool draws a report's charts without the widgets:
+    // the same pictures, samples and bars included.
+    void reportChartsEqualTheWidgets()
+    {
+        ChartData data;
+        auto decoded = [](const std::string& png) {
+            return QImage::fromData(reinterpret_cast<const uchar*>(png.data()), int(png.size()))
+                .convertToFormat(QImage::Format_RGB32);
+        };
+        data.record.benchTests = 3;
+        data.record.readSampleCount = data.record.writeSampleCount = kBenchSamples;
+        for (int i = 0; i < kBenchSamples; ++i) {
+            data.record.readSamples[i] = 15000 + (i % 7) * 1000;
+            data.record.writeSamples[i] = 6000 + (i % 5) * 800;
+        }
+        data.settings.readColor = Rgb(255, 0, 255);
+        CSpeedChart speed;
+        speed.setContext(&data.context);
+        speed.resize(580, 256);
+        speed.setShowData(true);
+        speed.Redraw();
+        const QImage speedPicture = decoded(report::SpeedChartPng(data.record, data.settings, 580, 256));
+        QCOMPARE(speedPicture, speed.renderImage().convertToFormat(QImage::Format_RGB32));
+        const ChartPoint sample = SpeedChartPoint(speed.layout().plot, speed.fullScale(), 7, 15000);
+        QCOMPARE(speedPicture.pixelColor(sample.x, sample.y), QColor(255, 0, 255));
+
+        for (int k = 0; k < kFileChartRows; ++k) {
+            data.record.fileWriteSpeeds[k] = 400 + 500 * k;
+            data.record.fileReadSpeeds[k] = k == 2 ? -1 : 900 + 600 * k;
+        }
+        CFileSpeedChart bars;
+        bars.setContext(&data.context);
+        bars.resize(580, 360);
+        bars.setShowData(true);
+        bars.Redraw();  // raises the scale to 5000
+        bars.Redraw();
+        const QImage barPicture = decoded(report::FileSpeedChartPng(data.record, data.settings, 580, 360));
+        QCOMPARE(barPicture, bars.renderImage().convertToFormat(QImage::Format_RGB32));
+        const FileSpeedBar last = LayoutFileSpeedBar(bars.plot(), 5000, 6, 1, 4500, 0, 0);
+        QVERIFY(isBarColour(barPicture.pixelColor(bars.plot().left + 2, last.rect.top + 3), kReadBarDark,
+                            kReadBarBright));
     }
 
     void blockMapPaintsCellsMarkedFromAWorkerThread()

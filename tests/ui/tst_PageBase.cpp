@@ -1,7 +1,7 @@
 // The page base: header band cached at the first width, DrawGradient, the
 // file dialog set-up.
 #include "core/charts/Gradient.h"
-#include "ui/app/DrawGradient.h"
+#include "charts/DrawGradient.h"
 #include "ui/app/FileDialog.h"
 #include "ui/app/TestPage.h"
 
@@ -37,8 +37,8 @@ private slots:
         const QImage untouched = image;
         {
             QPainter p(&image);
-            DrawGradient(p, 2, 0, 2, 8, Rgb(0, 0, 0), Rgb(255, 255, 255), kGradientColumns);
-            DrawGradient(p, 0, 4, 8, 4, Rgb(0, 0, 0), Rgb(255, 255, 255), kGradientRows);
+            charts::DrawGradient(p, 2, 0, 2, 8, Rgb(0, 0, 0), Rgb(255, 255, 255), charts::kGradientColumns);
+            charts::DrawGradient(p, 0, 4, 8, 4, Rgb(0, 0, 0), Rgb(255, 255, 255), charts::kGradientRows);
         }
         QCOMPARE(image, untouched);
     }
@@ -48,7 +48,7 @@ private slots:
         QImage image = canvas(8, 8);
         {
             QPainter p(&image);
-            DrawGradient(p, 3, 1, 4, 7, Rgb(10, 20, 30), Rgb(250, 250, 250), kGradientColumns);
+            charts::DrawGradient(p, 3, 1, 4, 7, Rgb(10, 20, 30), Rgb(250, 250, 250), charts::kGradientColumns);
         }
         for (int y = 0; y < 8; ++y)
             for (int x = 0; x < 8; ++x) {
@@ -63,7 +63,7 @@ private slots:
         QImage image = canvas(4, 10);
         {
             QPainter p(&image);
-            DrawGradient(p, 0, 0, 4, 10, from, to, kGradientRows);
+            charts::DrawGradient(p, 0, 0, 4, 10, from, to, charts::kGradientRows);
         }
         for (int y = 0; y < 10; ++y) {
             QCOMPARE(image.pixelColor(0, y), toColor(GradientLineColor(from, to, y, 10)));

@@ -9,6 +9,7 @@
 #include "core/text/StringTable.h"
 #include "core/text/Units.h"
 #include "platform/linux/LinuxBenchFileSystem.h"
+#include "report/ReportPictures.h"
 
 #include <cstdio>
 #include <cstring>
@@ -116,8 +117,12 @@ int rawBench(CommandRun& run)
         {"write", directionJson(write, r.writeSamples, r.writeSampleCount, r.writeMinimum, r.writeMaximum,
                                 r.writeAccessMs, completed)},
     };
-    if (run.wantsReport())
-        run.setReport(presenter.report());
+    if (run.wantsReport()) {
+        Report report = presenter.report();
+        if (ReportPicture* picture = report.picture("speed-chart"))
+            picture->png = report::SpeedChartPng(r, settings);
+        run.setReport(std::move(report));
+    }
     return run.finish({{"settings", {{"read", read}, {"write", write}}},
                        {"result", result},
                        {"outcome", OutcomeName(presenter.outcome())},
@@ -172,8 +177,12 @@ int fileBench(CommandRun& run)
                         r.fileWriteSpeeds[k],
                         r.fileReadSpeeds[k] >= 0 ? std::to_string(r.fileReadSpeeds[k]).c_str() : "-");
     }
-    if (run.wantsReport())
-        run.setReport(presenter.report());
+    if (run.wantsReport()) {
+        Report report = presenter.report();
+        if (ReportPicture* picture = report.picture("file-speed-chart"))
+            picture->png = report::FileSpeedChartPng(r, settings);
+        run.setReport(std::move(report));
+    }
     return run.finish({{"result", {{"sizes_mb", sizes}, {"write_kb_s", writes}, {"read_kb_s", reads}}},
                        {"outcome", OutcomeName(presenter.outcome())},
                        {"failure", presenter.failureText()}},

@@ -2,7 +2,7 @@
 #include "core/text/StringIds.h"
 
 #include "ui/app/AboutDialog.h"
-#include "ui/app/DrawGradient.h"
+#include "charts/DrawGradient.h"
 #include "ui/app/FileDialog.h"
 #include "ui/app/FormatDialog.h"
 #include "ui/app/Icons.h"
@@ -459,7 +459,7 @@ void MainDialog::paintEvent(QPaintEvent*)
     QPainter p(this);
     const int top = menuBar_->geometry().bottom() + 1;
     const int bottom = navigation_->geometry().top();
-    DrawGradient(p, 0, top, width(), bottom, Rgb(255, 255, 255), Rgb(144, 176, 240), kGradientRows);
+    charts::DrawGradient(p, 0, top, width(), bottom, Rgb(255, 255, 255), Rgb(144, 176, 240), charts::kGradientRows);
 }
 
 void MainDialog::keyPressEvent(QKeyEvent* event)

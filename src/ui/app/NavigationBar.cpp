@@ -1,7 +1,7 @@
 #include "ui/app/NavigationBar.h"
 
+#include "charts/DrawGradient.h"
 #include "core/run/SharedContext.h"
-#include "ui/app/DrawGradient.h"
 #include "ui/app/Icons.h"
 
 #include <QFontMetrics>
@@ -66,8 +66,8 @@ QImage CNavigationBar::renderItem(const Item& item, bool selected) const
     QPainter p(&picture);
     const int left = 0, right = pictureWidth;
     const int l = left + 1, r = right - 1;
-    DrawGradient(p, l, 0, r, 28, c.upperFrom, c.upperTo, kGradientRows);
-    DrawGradient(p, l, 28, r, 55, c.lowerFrom, c.lowerTo, kGradientRows);
+    charts::DrawGradient(p, l, 0, r, 28, c.upperFrom, c.upperTo, charts::kGradientRows);
+    charts::DrawGradient(p, l, 28, r, 55, c.lowerFrom, c.lowerTo, charts::kGradientRows);
     p.setPen(QPen(toColor(c.highlight), 0));
     p.drawLine(l, 55, l, 0);
     p.drawLine(l, 0, r - 1, 0);
@@ -91,7 +91,7 @@ QImage CNavigationBar::renderItem(const Item& item, bool selected) const
 void CNavigationBar::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
-    DrawGradient(p, 0, 0, width(), height(), Rgb(48, 64, 112), Rgb(224, 224, 224), kGradientRows);
+    charts::DrawGradient(p, 0, 0, width(), height(), Rgb(48, 64, 112), Rgb(224, 224, 224), charts::kGradientRows);
     for (int i = 0; i < itemCount(); ++i) {
         const Item& item = items_[i];
         p.drawImage(0, item.index * kItemHeight, i == current_ ? item.selected : item.normal);

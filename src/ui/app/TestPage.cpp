@@ -1,6 +1,6 @@
 #include "ui/app/TestPage.h"
 
-#include "ui/app/DrawGradient.h"
+#include "charts/DrawGradient.h"
 #include "core/run/RunPresenter.h"
 #include "core/run/SharedContext.h"
 #include "ui/app/Icons.h"
@@ -67,7 +67,7 @@ void TestPage::renderHeader(int width)
     header_.setDevicePixelRatio(ratio);
     header_.fill(Qt::white);
     QPainter p(&header_);
-    DrawGradient(p, 1, 1, width - 1, 26, headerColorFrom_, headerColorTo_, kGradientColumns);
+    charts::DrawGradient(p, 1, 1, width - 1, 26, headerColorFrom_, headerColorTo_, charts::kGradientColumns);
     if (headerIcon_ > 0) {
         const QPixmap icon = ResourcePixmap(headerIcon_, 32);
         if (!icon.isNull())

@@ -1,7 +1,7 @@
 #include "ui/controls/BlockMap.h"
 
-#include "report/ReportPictures.h"
-#include "ui/controls/ChartPainting.h"
+#include "charts/BlockMapPainting.h"
+#include "charts/ChartPainting.h"
 
 #include <QPainter>
 #include <QPaintEvent>
@@ -16,7 +16,7 @@ CBlockMap::CBlockMap(QWidget* parent) : CanvasControl(parent) {}
 
 void CBlockMap::rebuild()
 {
-    canvas_ = QPixmap::fromImage(report::BlockMapImage(*this, width(), height()));
+    canvas_ = QPixmap::fromImage(charts::BlockMapImage(*this, width(), height()));
 }
 
 void CBlockMap::paintCells(int first, int last)
@@ -27,7 +27,7 @@ void CBlockMap::paintCells(int first, int last)
     const ChartRect client{0, 0, width(), height()};
     for (int i = first; i <= last && i < kBlockMapCells; ++i) {
         const ChartRect r = BlockMapCellRect(client, i);
-        painter.fillRect(ChartQRect(r), ChartQColor(BlockMapColor(state(i))));
+        painter.fillRect(charts::ChartQRect(r), charts::ChartQColor(BlockMapColor(state(i))));
     }
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/charts/FileSpeedChartGeometry.h"
+#include "charts/FileSpeedChartPainting.h"
 
 #include "ui/controls/CanvasControl.h"
 
@@ -31,11 +31,9 @@ public:
 
 private:
     void rebuild() override;
-    int fileSize(int index) const;
-
     SharedContext* context_ = nullptr;
     bool showData_ = false;
-    int speedMaximum_ = 1000;
+    int speedMaximum_ = charts::kFileSpeedChartFirstMaximum;
     ChartRect plot_;
 };
 

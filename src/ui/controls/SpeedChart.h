@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/charts/SpeedChartGeometry.h"
+#include "charts/SpeedChartPainting.h"
 
 #include "ui/controls/CanvasControl.h"
 
@@ -27,20 +27,18 @@ public:
     // One new sample: index 0..199, series 1 (read) or 2 (write).
     void AddPoint(int index, int value, int series);
 
-    int nominalMaximum() const { return nominalMaximum_; }
+    int nominalMaximum() const { return charts::kSpeedChartNominalMaximum; }
     int fullScale() const { return layout_.scale.fullScale; }
     const SpeedChartLayout& layout() const { return layout_; }
 
 private:
     void rebuild() override;
-    QColor seriesColor(int series) const;
+    charts::SpeedSeriesColors seriesColors() const;
 
     SharedContext* context_ = nullptr;
-    const int nominalMaximum_ = 20000;
     bool showData_ = false;
     SpeedChartLayout layout_;
     SpeedSeriesTrack track_;
-    QPixmap background_;
 };
 
 }  // namespace qv::ui

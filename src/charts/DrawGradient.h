@@ -4,7 +4,7 @@
 
 class QPainter;
 
-namespace qv::ui {
+namespace qv::charts {
 
 inline constexpr int kGradientRows = 1;     // one horizontal line per row, top to bottom
 inline constexpr int kGradientColumns = 0;  // one vertical line per column, left to right
@@ -14,4 +14,4 @@ inline constexpr int kGradientColumns = 0;  // one vertical line per column, lef
 void DrawGradient(QPainter& painter, int left, int top, int right, int bottom, ColorRef from, ColorRef to,
                   int direction);
 
-}  // namespace qv::ui
+}  // namespace qv::charts

@@ -1,11 +1,11 @@
-#include "ui/controls/ChartPainting.h"
+#include "charts/ChartPainting.h"
 
-#include "ui/app/DrawGradient.h"
+#include "charts/DrawGradient.h"
 
 #include <QFontMetrics>
 #include <QPainter>
 
-namespace qv::ui {
+namespace qv::charts {
 
 void PaintChartBackground(QPainter& painter, const QRect& client, const ChartRect& plot)
 {
@@ -32,7 +32,7 @@ void PaintGridLine(QPainter& painter, const GridLine& line, Qt::PenStyle style)
 
 void PaintChartLabel(QPainter& painter, const ChartLabel& label)
 {
-    const QFontMetrics metrics(painter.font());
+    const QFontMetrics metrics = painter.fontMetrics();
     const QString text = QString::fromStdString(label.text);
     const int width = metrics.horizontalAdvance(text);
     int x = label.x;
@@ -43,4 +43,4 @@ void PaintChartLabel(QPainter& painter, const ChartLabel& label)
     painter.drawText(QRect(x, label.y, width + 1, metrics.height()), Qt::AlignLeft | Qt::AlignTop, text);
 }
 
-}  // namespace qv::ui
+}  // namespace qv::charts

@@ -1,10 +1,10 @@
-#include "ui/app/DrawGradient.h"
+#include "charts/DrawGradient.h"
 
 #include <QColor>
 #include <QPainter>
 #include <QPen>
 
-namespace qv::ui {
+namespace qv::charts {
 
 void DrawGradient(QPainter& painter, int left, int top, int right, int bottom, ColorRef from, ColorRef to,
                   int direction)
@@ -29,4 +29,4 @@ void DrawGradient(QPainter& painter, int left, int top, int right, int bottom, C
     painter.restore();
 }
 
-}  // namespace qv::ui
+}  // namespace qv::charts
