@@ -1,8 +1,9 @@
 #include "core/mediatests/OverlappedImages.h"
 
+#include "core/run/Spin.h"
+
 #include <algorithm>
 #include <cerrno>
-#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -106,7 +107,8 @@ public:
         queueFilling();
         // Once the queue is empty no write is in progress.
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return queue_.empty(); });
+        bool streaming = false;
+        changed_.wait(lock, streaming, [this] { return queue_.empty(); });
         return inner_->bytesWritten();
     }
 
@@ -146,21 +148,21 @@ private:
         if (!filling_ || filling_.size == 0)
             return 0;
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return queue_.size() < kInFlight || error_ || closing_; });
+        changed_.wait(lock, producerStreaming_, [this] { return queue_.size() < kInFlight || error_ || closing_; });
         if (error_ || closing_)
             return error_;
         queue_.push_back(std::move(filling_));
         filling_ = Block{};
-        lock.unlock();
-        changed_.notify_all();
+        changed_.notify();
         return 0;
     }
 
     void drainLoop()
     {
         std::unique_lock lock(mutex_);
+        bool streaming = true;
         for (;;) {
-            changed_.wait(lock, [this] { return !queue_.empty() || closing_; });
+            changed_.wait(lock, streaming, [this] { return !queue_.empty() || closing_; });
             if (queue_.empty())
                 return;
             Block& block = queue_.front();
@@ -173,7 +175,7 @@ private:
                 error_ = error;
             spare_.push_back(std::move(queue_.front()));
             queue_.pop_front();
-            changed_.notify_all();
+            changed_.notify();
         }
     }
 
@@ -182,17 +184,18 @@ private:
         {
             std::lock_guard lock(mutex_);
             closing_ = true;
+            changed_.notify();
         }
-        changed_.notify_all();
         if (thread_.joinable())
             thread_.join();
     }
 
     std::unique_ptr<ImageWriter> inner_;
     mutable std::mutex mutex_;
-    mutable std::condition_variable changed_;
+    mutable StreamCondition changed_;
     // Filled by the caller's thread only; bytesWritten() hands it over too.
     mutable Block filling_;
+    mutable bool producerStreaming_ = true;
     mutable std::deque<Block> queue_;
     mutable std::vector<Block> spare_;
     mutable int error_ = 0;
@@ -212,8 +215,8 @@ public:
         {
             std::lock_guard lock(mutex_);
             closing_ = true;
+            changed_.notify();
         }
-        changed_.notify_all();
         thread_.join();
     }
 
@@ -223,7 +226,7 @@ public:
         // The block handed out in place last time is done with now.
         if (!ready_.empty() && offset_ == ready_.front().size)
             dropFront();
-        changed_.wait(lock, [this] { return !ready_.empty() || ended_; });
+        changed_.wait(lock, consumerStreaming_, [this] { return !ready_.empty() || ended_; });
         if (ready_.empty())
             return result_;
         Block& front = ready_.front();
@@ -235,7 +238,7 @@ public:
         // Across blocks, or the image's last bytes: copied.
         size_t done = 0;
         while (done < length) {
-            changed_.wait(lock, [this] { return !ready_.empty() || ended_; });
+            changed_.wait(lock, consumerStreaming_, [this] { return !ready_.empty() || ended_; });
             if (ready_.empty()) {
                 if (done)
                     break;
@@ -271,7 +274,7 @@ private:
         spare_.push_back(std::move(ready_.front()));
         ready_.pop_front();
         offset_ = 0;
-        changed_.notify_all();
+        changed_.notify();
     }
 
     // Fills whole blocks, so that a stream that comes in pieces (a
@@ -279,8 +282,9 @@ private:
     void fillLoop()
     {
         std::unique_lock lock(mutex_);
+        bool streaming = true;
         for (;;) {
-            changed_.wait(lock, [this] { return ready_.size() < kInFlight || closing_; });
+            changed_.wait(lock, streaming, [this] { return ready_.size() < kInFlight || closing_; });
             if (closing_)
                 return;
             Block block;
@@ -304,10 +308,10 @@ private:
             if (n <= 0) {
                 result_ = n;
                 ended_ = true;
-                changed_.notify_all();
+                changed_.notify();
                 return;
             }
-            changed_.notify_all();
+            changed_.notify();
         }
     }
 
@@ -315,7 +319,8 @@ private:
     const std::optional<uint64_t> length_;
     const bool compressed_;
     std::mutex mutex_;
-    std::condition_variable changed_;
+    StreamCondition changed_;
+    bool consumerStreaming_ = true;
     std::deque<Block> ready_;
     std::vector<Block> spare_;
     // Bytes of the front block handed out already.
