@@ -9,8 +9,8 @@ SideThread::~SideThread()
     {
         std::lock_guard lock(mutex_);
         quit_ = true;
+        changed_.notify();
     }
-    changed_.notify_all();
     thread_.join();
 }
 
@@ -18,26 +18,27 @@ void SideThread::run(std::function<void()> task)
 {
     {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return !busy_; });
+        changed_.wait(lock, callerStreaming_, [this] { return !busy_; });
         task_ = std::move(task);
         busy_ = true;
+        changed_.notify();
     }
     if (!thread_.joinable())
         thread_ = std::thread([this] { loop(); });
-    changed_.notify_all();
 }
 
 void SideThread::wait()
 {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return !busy_; });
+    changed_.wait(lock, callerStreaming_, [this] { return !busy_; });
 }
 
 void SideThread::loop()
 {
     std::unique_lock lock(mutex_);
+    bool streaming = true;
     for (;;) {
-        changed_.wait(lock, [this] { return (busy_ && task_) || quit_; });
+        changed_.wait(lock, streaming, [this] { return (busy_ && task_) || quit_; });
         if (!task_)
             return;  // quit with nothing left to do
         std::function<void()> task = std::move(task_);
@@ -46,7 +47,7 @@ void SideThread::loop()
         task();
         lock.lock();
         busy_ = false;
-        changed_.notify_all();
+        changed_.notify();
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <condition_variable>
+#include "core/run/Spin.h"
+
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -26,7 +27,10 @@ private:
     void loop();
 
     std::mutex mutex_;
-    std::condition_variable changed_;
+    // Tasks come every few tens of microseconds on a fast drive: the
+    // thread then polls for the next one rather than sleeping.
+    StreamCondition changed_{std::chrono::microseconds(200)};
+    bool callerStreaming_ = true;
     std::thread thread_;
     std::function<void()> task_;
     bool busy_ = false;

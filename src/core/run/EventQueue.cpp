@@ -4,11 +4,9 @@ namespace qv {
 
 void EventQueue::post(std::function<void()> fn)
 {
-    {
-        std::lock_guard lock(mutex_);
-        queue_.push_back(std::move(fn));
-    }
-    ready_.notify_all();
+    std::lock_guard lock(mutex_);
+    queue_.push_back(std::move(fn));
+    ready_.notify();
 }
 
 WorkerThread::Post EventQueue::poster()
@@ -18,11 +16,12 @@ WorkerThread::Post EventQueue::poster()
 
 void EventQueue::runUntil(const std::function<bool()>& done)
 {
+    bool streaming = true;
     while (!done()) {
         std::function<void()> fn;
         {
             std::unique_lock lock(mutex_);
-            ready_.wait(lock, [this] { return !queue_.empty(); });
+            ready_.wait(lock, streaming, [this] { return !queue_.empty(); });
             fn = std::move(queue_.front());
             queue_.pop_front();
         }
