@@ -16,6 +16,11 @@ with tempfile.TemporaryDirectory() as folder:
     image = os.path.join(folder, "stick.img")
     with open(image, "wb") as f:
         f.truncate(4 << 20)
+    # An image named like a drive, by a relative path: taken as a path, and
+    # the message points to --image.
+    p = run("errorscan", os.path.join(".", os.path.relpath(image)))
+    check("image as a drive: exit code 3 and the way to attach it", p.returncode == 3
+          and "Block device required (an image file is attached with --image FILE)" in p.stderr)
     p = run("errorscan", "--image", image, "--write", "--yes", "--passes", "2", "--json")
     lines = p.stdout.splitlines()
     check("json: one line on stdout", len(lines) == 1)

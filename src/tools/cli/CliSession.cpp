@@ -5,6 +5,7 @@
 #include "core/text/StringTable.h"
 #include "platform/linux/SystemDrives.h"
 
+#include <cerrno>
 #include <cstring>
 
 namespace qv::cli {
@@ -48,6 +49,8 @@ bool CliSession::select(const std::string& name, const std::string& path, std::s
             RunFailure failure;
             failure.set(str::kFailedOpen, path, verdict->error);
             *error = FailureText(failure);
+            if (verdict->error == ENOTBLK)
+                *error += " (an image file is attached with --image FILE)";
         } else if (error) {
             *error = "no drive '" + name + "' is listed (see 'quorvane-cli list')";
         }

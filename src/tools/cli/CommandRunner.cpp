@@ -238,8 +238,11 @@ int CommandRun::begin(const std::vector<std::string>& args)
         target = session_.attachImage(drivePath_);
     } else if (!positional_.empty()) {
         target = positional_.front();
-        drivePath_ = target[0] == '/' ? target : "/dev/" + target;
-        if (target[0] == '/')
+        // A name with a slash is a path (./card.img, /dev/sdb), else a
+        // kernel name (sdb).
+        const bool path = target.find('/') != std::string::npos;
+        drivePath_ = path ? target : "/dev/" + target;
+        if (path)
             target = session_.attachNode(target);
         positional_.erase(positional_.begin());
     } else {
