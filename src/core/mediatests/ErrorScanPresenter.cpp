@@ -137,9 +137,9 @@ Report ErrorScanPresenter::report() const
     }
     r.figures.push_back(std::move(totals));
     if (write)
-        r.pictures.push_back({"write-map", LoadText(str::kScanWriting), {}});
+        r.pictures.push_back({kWriteMapSlot, LoadText(str::kScanWriting), {}});
     if (read)
-        r.pictures.push_back({"read-map", LoadText(str::kScanReading), {}});
+        r.pictures.push_back({kReadMapSlot, LoadText(str::kScanReading), {}});
     r.log = log_;
     return r;
 }

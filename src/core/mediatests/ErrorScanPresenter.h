@@ -77,7 +77,7 @@ public:
 
     // The report of the last scan: its settings, the figures the page shows,
     // the totals, the log, the outcome, and the two maps as the picture
-    // slots "write-map" and "read-map" for the caller to fill.
+    // slots kWriteMapSlot and kReadMapSlot for the caller to fill.
     Report report() const;
 
 private:

@@ -66,7 +66,7 @@ Report FileBenchPresenter::report() const
                                KilobytesPerSecondText(record.fileReadSpeeds[k]),
                                KilobytesPerSecondText(record.fileWriteSpeeds[k])});
     r.tables.push_back(std::move(speeds));
-    r.pictures.push_back({"file-speed-chart", LoadText(str::kReportFileSpeedChart), {}});
+    r.pictures.push_back({kFileSpeedChartSlot, LoadText(str::kReportFileSpeedChart), {}});
     return r;
 }
 

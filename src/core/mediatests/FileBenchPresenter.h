@@ -35,7 +35,7 @@ public:
     bool Start();
 
     // The report of the last run: read and write speed by file size as a
-    // table, and the slot "file-speed-chart" for the caller to fill.
+    // table, and the slot kFileSpeedChartSlot for the caller to fill.
     Report report() const;
 
 private:

@@ -65,7 +65,7 @@ Report RawBenchPresenter::report() const
                               {LoadText(str::kBenchMaximumSpeed), t.maximum[column]},
                               {LoadText(str::kBenchAccessTime), t.access[column]}}});
     }
-    r.pictures.push_back({"speed-chart", LoadText(str::kReportSpeedChart), {}});
+    r.pictures.push_back({kSpeedChartSlot, LoadText(str::kReportSpeedChart), {}});
     return r;
 }
 

@@ -43,7 +43,7 @@ public:
     const RawBenchTexts& texts() const { return figures_.texts(); }
 
     // The report of the last run: the tests chosen, each column's figures,
-    // and the slot "speed-chart" for the caller to fill with the chart.
+    // and the slot kSpeedChartSlot for the caller to fill with the chart.
     Report report() const;
 
 private:

@@ -27,10 +27,16 @@ struct ReportSection {
 // the command-line tool fills with a PNG (a block map, a chart). A slot
 // left empty is not shown.
 struct ReportPicture {
-    std::string slot;     // "write-map", "read-map", "speed-chart", ...
+    std::string slot;     // one of the slot names below
     std::string caption;  // in the interface's language
     std::string png;      // the encoded image, empty until filled
 };
+
+// The slots the presenters declare and the pages and the command line fill.
+inline constexpr const char* kWriteMapSlot = "write-map";
+inline constexpr const char* kReadMapSlot = "read-map";
+inline constexpr const char* kSpeedChartSlot = "speed-chart";
+inline constexpr const char* kFileSpeedChartSlot = "file-speed-chart";
 
 // A list with columns (the files a recovery scan found); a note says what
 // was left out when the list was longer than a report holds.

@@ -119,7 +119,7 @@ int rawBench(CommandRun& run)
     };
     if (run.wantsReport()) {
         Report report = presenter.report();
-        if (ReportPicture* picture = report.picture("speed-chart"))
+        if (ReportPicture* picture = report.picture(kSpeedChartSlot))
             picture->png = report::SpeedChartPng(r, settings);
         run.setReport(std::move(report));
     }
@@ -179,7 +179,7 @@ int fileBench(CommandRun& run)
     }
     if (run.wantsReport()) {
         Report report = presenter.report();
-        if (ReportPicture* picture = report.picture("file-speed-chart"))
+        if (ReportPicture* picture = report.picture(kFileSpeedChartSlot))
             picture->png = report::FileSpeedChartPng(r, settings);
         run.setReport(std::move(report));
     }

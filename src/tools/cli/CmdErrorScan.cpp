@@ -75,7 +75,7 @@ int errorScan(CommandRun& run)
                     completed ? "" : " (scan not completed)");
     if (run.wantsReport()) {
         Report report = presenter.report();
-        for (auto [slot, map] : {std::pair{"write-map", &writeMap}, std::pair{"read-map", &readMap}})
+        for (auto [slot, map] : {std::pair{kWriteMapSlot, &writeMap}, std::pair{kReadMapSlot, &readMap}})
             if (ReportPicture* picture = report.picture(slot))
                 picture->png = report::BlockMapPng(*map);
         run.setReport(std::move(report));

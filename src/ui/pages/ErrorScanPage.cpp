@@ -180,8 +180,8 @@ Report CErrorScanPage::makeReport()
 {
     Report report = presenter_ ? presenter_->report() : Report{};
     // The maps as the page shows them.
-    writeMap_->fillReportPicture(report, "write-map");
-    readMap_->fillReportPicture(report, "read-map");
+    writeMap_->fillReportPicture(report, kWriteMapSlot);
+    readMap_->fillReportPicture(report, kReadMapSlot);
     return report;
 }
 

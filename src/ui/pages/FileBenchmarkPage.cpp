@@ -146,7 +146,7 @@ Report CBenchmarkFile::makeReport()
     if (!presenter_)
         return {};
     Report report = presenter_->report();
-    chart_->fillReportPicture(report, "file-speed-chart");
+    chart_->fillReportPicture(report, kFileSpeedChartSlot);
     return report;
 }
 

@@ -251,7 +251,7 @@ Report CBenchmarkRaw::makeReport()
     if (!presenter_)
         return {};
     Report report = presenter_->report();
-    chart_->fillReportPicture(report, "speed-chart");
+    chart_->fillReportPicture(report, kSpeedChartSlot);
     return report;
 }
 
