@@ -51,11 +51,14 @@ int main(int argc, char** argv)
     page.setContext(&context, &runs);
     page.resize(700, 500);
     page.show();
-    bool started = false;
-    QTimer::singleShot(0, [&] { started = page.presenter()->Start(); });
+    bool tried = false, started = false;
+    QTimer::singleShot(0, [&] {
+        started = page.presenter()->Start();
+        tried = true;
+    });
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (!started || !page.presenter()->active())
+        if (tried && (!started || !page.presenter()->active()))
             app.quit();
     });
     poll.start(20);

@@ -34,10 +34,33 @@
 #include <QTest>
 #include <QTranslator>
 
+#include <atomic>
+#include <functional>
+
 using namespace qv;
 using namespace qv::ui;
 using qv::ui::test::PageDrive;
 using qv::ui::test::acceptWarning;
+
+// Calls back on every paint of one widget.
+class PaintCounter : public QObject {
+public:
+    PaintCounter(QWidget* widget, std::function<void()> painted) : painted_(std::move(painted))
+    {
+        widget->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            painted_();
+        return false;
+    }
+
+private:
+    std::function<void()> painted_;
+};
 
 class BenchmarkPagesTest : public QObject {
     Q_OBJECT
@@ -96,6 +119,43 @@ private slots:
         QCOMPARE(QString::fromStdString(report.figures[1].rows[0].value), page.controlText(1013));
         QCOMPARE(QString::fromStdString(report.figures[0].rows[3].value), page.controlText(1012));
         QVERIFY(chartPicture(report, "speed-chart") == page.chart()->renderImage().convertToFormat(QImage::Format_RGB32));
+    }
+
+    // A report's paints are done while the worker waits for its answer, not
+    // after it, beside the worker's next timed transfers.
+    void rawReportIsPaintedBeforeItsAnswer()
+    {
+        PageDrive drive(image("paint.img", 25600 * 512), 25600);
+        drive.settings.testType = kBenchReadTest;
+        CBenchmarkRaw page;
+        page.setContext(&drive.context, &drive.runs);
+        page.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        enum Phase { Before, Reporting, After, Ending };
+        std::atomic<int> phase{Before};
+        int paints[4] = {};
+        PaintCounter counter(page.chart(), [&] { ++paints[phase]; });
+        page.presenter()->setWorker([&](SharedContext& context) {
+            context.status->setState(RUN_ACTIVE);
+            // The chart draws a line from the second point on.
+            for (int i = 0; i < 2; ++i) {
+                context.device->readSamples[i] = 20000 + 5000 * i;
+                phase = Reporting;
+                context.status->progressWindow->report(OP_RAW_BENCH, kBenchReadSeries);
+                ++context.device->readSampleCount;
+                phase = After;
+            }
+            QThread::msleep(100);  // a paint left for later would come now
+            phase = Ending;
+            context.status->setState(RUN_DONE);
+            context.status->progressWindow->report(OP_RAW_BENCH, 0);
+            return 1;
+        });
+        QVERIFY(page.presenter()->Start());
+        QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
+        QCOMPARE(drive.record.readSampleCount, 2);
+        QVERIFY(paints[Reporting] > 0);
+        QCOMPARE(paints[After], 0);
     }
 
     void rawDeclinedWarningStartsNothingAndNoTestDisablesStart()
