@@ -3,53 +3,23 @@
 // log; scripts/bench-errorscan sets its figures beside the CLI's.
 //
 //   quorvane_errorscan_page_bench /dev/loopN   (destroys the device's data)
-#include "core/device/Scsi.h"
-#include "core/text/StringTable.h"
 #include "core/device/SectorIO.h"
 #include "core/mediatests/ErrorScanWorker.h"
-#include "core/run/SharedContext.h"
-#include "core/settings/Settings.h"
-#include "platform/linux/SystemDrives.h"
-#include "ui/app/QtPost.h"
+#include "NodePageBench.h"
 #include "ui/pages/ErrorScanPage.h"
 
-#include <QApplication>
 #include <QTimer>
 #include <QTreeWidget>
 
 #include <cstdio>
-#include <cstring>
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s DEVICE-NODE\n", argv[0]);
-        return 2;
-    }
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    qv::UseEnglishTexts(true);
-    qv::OpenResult opened = qv::linux_platform::OpenBlockDevice(argv[1]);
-    if (!opened.handle) {
-        std::fprintf(stderr, "cannot open %s: %s\n", argv[1], std::strerror(opened.error));
-        return 3;
-    }
-    qv::RunStatus status;
-    qv::Settings settings;
-    qv::DeviceRecord record;
-    qv::SharedContext context;
-    record.handle = opened.handle;
-    record.listed = 1;
-    record.sectorCount = qv::ReadCapacity(record.handle);
-    status.deviceCount = 1;
-    context.status = &status;
-    context.settings = &settings;
-    context.device = &record;
-
-    QObject host;
-    qv::RunController runs(context, qv::ui::QtPost(&host));
+    NodePageBench bench(argc, argv);
+    QApplication& app = bench.app();
+    qv::ui::test::PageDrive& drive = bench.drive();
     qv::ui::CErrorScanPage page;
-    page.setContext(&context, &runs);
+    page.setContext(&drive.context, &drive.runs);
     page.resize(700, 500);
     page.show();
     QTimer::singleShot(0, [&] {
