@@ -2,12 +2,18 @@
 
 #include "charts/ChartPainting.h"
 #include "core/device/DeviceRecord.h"
+#include "core/settings/Settings.h"
 #include "core/text/StringIds.h"
 #include "core/text/StringTable.h"
 
 #include <QPainter>
 
 namespace qv::charts {
+
+SpeedSeriesColors SpeedSeriesColors::Of(const Settings& settings)
+{
+    return {ChartQColor(settings.readColor), ChartQColor(settings.writeColor)};
+}
 
 SpeedChartLayout SpeedChartLayoutIn(QPainter& painter, int width, int height)
 {

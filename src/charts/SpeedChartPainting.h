@@ -9,6 +9,7 @@ class QPainter;
 
 namespace qv {
 struct DeviceRecord;
+struct Settings;
 }
 
 namespace qv::charts {
@@ -20,6 +21,9 @@ inline constexpr int kSpeedChartNominalMaximum = 20000;
 struct SpeedSeriesColors {
     QColor read;
     QColor write;
+
+    // The colours the user chose in the settings.
+    static SpeedSeriesColors Of(const Settings& settings);
 };
 
 // The chart's layout on a client of that size, measured in the painter's font.

@@ -1,7 +1,6 @@
 #include "report/ReportPictures.h"
 
 #include "charts/BlockMapPainting.h"
-#include "charts/ChartPainting.h"
 #include "charts/FileSpeedChartPainting.h"
 #include "charts/SpeedChartPainting.h"
 #include "core/settings/Settings.h"
@@ -27,9 +26,7 @@ std::string BlockMapPng(const BlockMapCells& cells, int width, int height)
 
 std::string SpeedChartPng(const DeviceRecord& record, const Settings& settings, int width, int height)
 {
-    const charts::SpeedSeriesColors colors{charts::ChartQColor(settings.readColor),
-                                           charts::ChartQColor(settings.writeColor)};
-    return PngOf(charts::SpeedChartImage(record, colors, width, height));
+    return PngOf(charts::SpeedChartImage(record, charts::SpeedSeriesColors::Of(settings), width, height));
 }
 
 std::string FileSpeedChartPng(const DeviceRecord& record, const Settings& settings, int width, int height)

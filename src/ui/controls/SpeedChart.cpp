@@ -16,7 +16,7 @@ CSpeedChart::CSpeedChart(QWidget* parent) : CanvasControl(parent)
 charts::SpeedSeriesColors CSpeedChart::seriesColors() const
 {
     if (context_ && context_->settings)
-        return {charts::ChartQColor(context_->settings->readColor), charts::ChartQColor(context_->settings->writeColor)};
+        return charts::SpeedSeriesColors::Of(*context_->settings);
     return {Qt::green, Qt::yellow};
 }
 
