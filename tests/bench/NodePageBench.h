@@ -27,7 +27,7 @@ public:
             std::exit(3);
         }
         drive_ = std::make_unique<qv::ui::test::PageDrive>(opened.handle, 0);
-        drive_->record.sectorCount = qv::ReadCapacity(drive_->record.handle);
+        drive_->record.sectorCount = qv::ReadMediumCapacity(drive_->record.handle).sectors();
     }
 
     QApplication& app() { return app_; }

@@ -30,8 +30,9 @@ with tempfile.TemporaryDirectory() as folder:
     check("info json: one line, exit code 0", len(lines) == 1 and p.returncode == 0)
     info = json.loads(lines[0]) if len(lines) == 1 else {}
     last = (48 << 20) // 512 - 1
-    check("info json: capacity from the last block", [info.get(k) for k in
-          ("capacity_lba", "capacity_mb", "capacity_bytes")] == [last, last // 2048, last * 512])
+    check("info json: capacity counts every block, the last one too", [info.get(k) for k in
+          ("capacity_lba", "capacity_sectors", "capacity_bytes", "capacity_mb", "capacity_text")] ==
+          [last, last + 1, 48 << 20, 50, "50 MB"])
     check("info json: file system and label from the medium",
           info.get("volume") == {"file_system": "FAT32", "label": "CARD48", "space": None})
     check("info json: the drive", info.get("drive", {}).get("path") == image)

@@ -24,12 +24,12 @@ with tempfile.TemporaryDirectory() as folder:
     content = os.urandom(4 << 20)
     with open(medium, "wb") as f:
         f.write(content)
-    sectors = (4 << 20) // 512 - 1  # an image drive's last sector is its capacity
+    sectors = (4 << 20) // 512  # every sector of the image, the last one too
 
     image = os.path.join(folder, "stick.qvn")
     p, r = run("backup", "--image", medium, image, "--json")
     check("backup: completed", p.returncode == 0 == r.get("exit_code") and r.get("outcome") == "completed")
-    check("backup: the image holds sectorCount sectors of the medium", read(image) == content[:sectors * 512])
+    check("backup: the image holds every sector of the medium", read(image) == content)
     check("backup: sha256sum -c checks the image",
           subprocess.run(["sha256sum", "--quiet", "-c", "stick.qvn.sha256"], cwd=folder).returncode == 0)
 

@@ -47,7 +47,7 @@ with tempfile.TemporaryDirectory() as folder:
     def expected(result):
         """Texts every report of that run must hold: the drive, the figures."""
         r = result["result"]
-        return [flat(result["drive"]["product"]), image, "(8191 sectors)", "Completed",
+        return [flat(result["drive"]["product"]), image, "4 MB (4194304 bytes, 8192 sectors)", "Completed",
                 "Average write speed %.1f MB/s" % r["write_speed_mb_s"],
                 "Average read speed %.1f MB/s" % r["read_speed_mb_s"],
                 "Write errors 0", "Read errors 0", "Check for errors 0", "Passes done 1"]
@@ -119,7 +119,7 @@ with tempfile.TemporaryDirectory() as folder:
             f.seek(offset)
             with open(os.path.join(samples, name), "rb") as sample:
                 f.write(sample.read())
-    drive = [image, "(8191 sectors)"]
+    drive = [image, "4 MB (4194304 bytes, 8192 sectors)"]
 
     def reported(name, *args):
         path = os.path.join(folder, name)
@@ -173,7 +173,7 @@ with tempfile.TemporaryDirectory() as folder:
     p, result, path = reported("erase.html", "erase", "--full", "--yes")
     body, _ = html_text(path)
     check("erase: exit code 0", p.returncode == 0)
-    for want in drive + ["Erase", "Erase type Full erase", "Progress 100 %", "Errors: 0", "Sectors zeroed 8191"]:
+    for want in drive + ["Erase", "Erase type Full erase", "Progress 100 %", "Errors: 0", "Sectors zeroed 8192"]:
         check("erase report holds '%s'" % want, want in body)
 
 done()

@@ -6,6 +6,7 @@
 #include "core/mediatests/CapacityProbe.h"
 #include "core/settings/Settings.h"
 #include "core/text/StringIds.h"
+#include "core/text/Units.h"
 #include "platform/image/FaultyVolume.h"
 #include "platform/image/ImageVolume.h"
 #include "platform/linux/LinuxInfoSystem.h"
@@ -132,10 +133,10 @@ private slots:
         CInfoPage* page = w.page;
         QCOMPARE(w.window->currentPage(), int(kInformationPage));
 
-        // capacityLba is the last block READ CAPACITY names.
-        QCOMPARE(page->valueText(1091), QStringLiteral("31 MB"));
-        QCOMPARE(page->valueText(1092), "33553920 " + Text(205));
-        QCOMPARE(page->valueText(1095), "65535 " + Text(208));
+        // Every block, the last one too, in decimal megabytes.
+        QCOMPARE(page->valueText(1091), QStringLiteral("33 MB"));
+        QCOMPARE(page->valueText(1092), "33554432 " + Text(205));
+        QCOMPARE(page->valueText(1095), "65536 " + Text(208));
         QCOMPARE(page->valueText(1094), QStringLiteral("FAT32"));
         QCOMPARE(page->valueText(1130), QStringLiteral("QVSTICK"));
         QCOMPARE(page->valueText(1124), Text(207));  // an image is not mounted
@@ -292,8 +293,8 @@ private slots:
         QVERIFY(lines.last().startsWith(Text(str::kProbeTitle)));  // the progress meanwhile
         QCOMPARE(page.probeButton()->text(), Text(str::kProbeButton));
         QCOMPARE(page.probePresenter()->result().realSectors, uint64_t(kReal));
-        const QString verdict = TextWith(str::kProbeVerdictFake, QString::fromStdString(ProbeSizeText(kReal)),
-                                         QString::fromStdString(ProbeSizeText(kClaimed)));
+        const QString verdict = TextWith(str::kProbeVerdictFake, QString::fromStdString(SizeText(uint64_t(kReal) * 512)),
+                                         QString::fromStdString(SizeText(uint64_t(kClaimed) * 512)));
         QVERIFY2(page.probeLine().startsWith(verdict), qPrintable(page.probeLine()));
         QVERIFY(page.probeLine().endsWith(Text(str::kProbeRestored)));
         QVERIFY(test::FileBytes(path) == bytes);

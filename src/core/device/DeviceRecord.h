@@ -58,8 +58,14 @@ struct DeviceRecord {
     int32_t driveIndex = 0;
     char productText[32] = {};
     char revisionText[4] = {};
-    uint32_t sectorCount = 0;
-    uint32_t capacityLba = 0;
+    // The sectors every test works on: the first partition's length when
+    // the disk has one, else diskSectors.
+    uint64_t sectorCount = 0;
+    // READ CAPACITY's answer as the device gave it: the last block's address.
+    uint64_t capacityLba = 0;
+    // The whole disk in 512-byte sectors (every block, the last one too):
+    // the size every text states.
+    uint64_t diskSectors = 0;
 
     // Work area: low-level benchmark.
     int32_t benchTests = 0;

@@ -3,6 +3,7 @@
 
 #include "core/device/Scsi.h"
 #include "core/text/StringTable.h"
+#include "core/text/Units.h"
 
 #include <cstdio>
 #include <cstring>
@@ -24,7 +25,7 @@ bool QualifyDrive(DeviceRecord& record)
         record.productText[i] = '\0';
     std::memcpy(record.revisionText, data + 32, 4);
 
-    record.sectorCount = ReadCapacity(record.handle);
+    record.sectorCount = ReadMediumCapacity(record.handle).sectors();
 
     const uint8_t peripheral = data[0];
     if (peripheral == 5)
@@ -34,19 +35,13 @@ bool QualifyDrive(DeviceRecord& record)
     return (data[1] & 0x80) != 0 && peripheral == 0;
 }
 
-std::string DriveText(const std::string& slotName, const char* productText, uint32_t capacityLba)
+std::string DriveText(const std::string& slotName, const char* productText, uint64_t sectors)
 {
-    const uint32_t m = capacityLba / 1953;
-    if (m == 0)
+    if (sectors * 512 < kListedBytes)
         return {};
-    const bool gigabytes = m > 1000;
-    const std::string unit = LoadText(gigabytes ? str::kGigabytes : str::kMegabytes);
     // The product field is 32 characters, NUL-terminated only when shorter.
     const std::string product(productText, strnlen(productText, 32));
-    char text[160];
-    std::snprintf(text, sizeof text, "(%s) %s (%u %s)", slotName.c_str(), product.c_str(),
-                  gigabytes ? m / 1000 : m, unit.c_str());
-    return text;
+    return "(" + slotName + ") " + product + " (" + SizeText(sectors * 512) + ")";
 }
 
 DriveList::DriveList(SharedContext& context, DriveSource& source, DeviceSelector& selector,
@@ -64,13 +59,15 @@ bool DriveList::inUseByRun(int driveIndex) const
 bool DriveList::DescribeDrive(int driveIndex)
 {
     DeviceRecord& record = records_[driveIndex];
-    const uint32_t n = ReadCapacity(record.handle);
+    const Capacity capacity = ReadMediumCapacity(record.handle);
+    const uint64_t n = capacity.sectors();
     record.sectorCount = n;
-    record.capacityLba = n;
+    record.diskSectors = n;
+    record.capacityLba = capacity.lastLba;
     if (n == 0)
         return false;
-    if (auto partition = record.handle->firstPartitionBytes())
-        record.sectorCount = uint32_t(uint64_t(*partition / 512));
+    if (auto partition = record.handle->firstPartitionBytes(); partition && *partition >= 0)
+        record.sectorCount = uint64_t(*partition) / 512;
     const std::string text = DriveText(source_.slotName(driveIndex), record.productText, n);
     if (text.empty())
         return false;

@@ -42,9 +42,12 @@ struct SlotVerdict {
 // open handle never qualifies.
 bool QualifyDrive(DeviceRecord& record);
 
-// The selector text of a drive: "(name) product (size unit)", or empty when
-// the capacity is below 1953 sectors.
-std::string DriveText(const std::string& slotName, const char* productText, uint32_t capacityLba);
+// The smallest drive listed: 1 MB (1,954 sectors and up).
+inline constexpr uint64_t kListedBytes = 1000000;
+
+// The selector text of a drive of `sectors` 512-byte sectors:
+// "(name) product (size unit)", or empty when it is under 1 MB.
+std::string DriveText(const std::string& slotName, const char* productText, uint64_t sectors);
 
 // The 26 drive slots, the selector kept in step with them, and the selected
 // drive. Everything here runs on the GUI thread.

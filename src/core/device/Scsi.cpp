@@ -1,5 +1,6 @@
 #include "core/device/Scsi.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -25,6 +26,19 @@ constexpr std::array<uint8_t, 256> makeDirectionTable()
 
 constexpr std::array<uint8_t, 256> kDirection = makeDirectionTable();
 
+uint32_t be32(const uint8_t* p)
+{
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
+}
+
+void putBe32(uint8_t* p, uint32_t value)
+{
+    p[0] = uint8_t(value >> 24);
+    p[1] = uint8_t(value >> 16);
+    p[2] = uint8_t(value >> 8);
+    p[3] = uint8_t(value);
+}
+
 }  // namespace
 
 int ScsiDirectionClass(uint8_t opcode)
@@ -38,6 +52,8 @@ int ScsiCdbLength(uint8_t opcode)
         return 6;
     if (opcode < 0x60)
         return 10;
+    if (opcode >= 0x80 && opcode < 0xA0)
+        return 16;
     return 12;
 }
 
@@ -76,8 +92,70 @@ uint32_t ReadCapacity(const DeviceHandle& handle)
     uint8_t data[8];
     if (ScsiPassThrough(handle, cdb, data, sizeof data) != 1)
         return 0;
-    return (uint32_t(data[0]) << 24) | (uint32_t(data[1]) << 16) | (uint32_t(data[2]) << 8) |
-           uint32_t(data[3]);
+    return be32(data);
+}
+
+uint64_t Capacity::sectors() const
+{
+    if (!known)
+        return 0;
+    // Blocks of whole multiples of 512 bytes (4096 on some disks) are
+    // counted as the 512-byte sectors every transfer uses.
+    const uint64_t perBlock = blockLength >= 512 && blockLength % 512 == 0 ? blockLength / 512 : 1;
+    return (lastLba + 1) * perBlock;
+}
+
+Capacity ReadMediumCapacity(const DeviceHandle& handle)
+{
+    Capacity capacity;
+    uint8_t cdb10[10] = {0x25};
+    uint8_t data10[8];
+    if (ScsiPassThrough(handle, cdb10, data10, sizeof data10) != 1)
+        return capacity;
+    capacity.lastLba = be32(data10);
+    capacity.blockLength = be32(data10 + 4);
+    // A last address of 0 is what a failed or empty answer looks like: no
+    // medium to work on.
+    capacity.known = capacity.lastLba != 0;
+    if (capacity.lastLba != 0xFFFFFFFFu)
+        return capacity;
+    // SERVICE ACTION IN (16), READ CAPACITY (16), allocation length 32.
+    uint8_t cdb16[16] = {0x9E, 0x10};
+    cdb16[13] = 32;
+    uint8_t data16[32];
+    if (ScsiPassThrough(handle, cdb16, data16, sizeof data16) != 1)
+        return capacity;
+    const uint64_t last = (uint64_t(be32(data16)) << 32) | be32(data16 + 4);
+    if (last >= 0xFFFFFFFFu) {
+        capacity.lastLba = last;
+        capacity.blockLength = be32(data16 + 8);
+    }
+    return capacity;
+}
+
+std::optional<ScsiResult> AnswerReadCapacity(const ScsiRequest& request, uint64_t sectors)
+{
+    const bool ten = request.cdb[0] == 0x25;
+    const bool sixteen = request.cdb[0] == 0x9E && (request.cdb[1] & 0x1F) == 0x10;
+    if (!ten && !sixteen)
+        return std::nullopt;
+    if (sectors == 0)
+        return ScsiResult{true, 0x02};  // CHECK CONDITION: no medium
+    const uint64_t last = sectors - 1;
+    uint8_t answer[32] = {};
+    size_t length = 8;
+    if (ten) {
+        putBe32(answer, last > 0xFFFFFFFFull ? 0xFFFFFFFFu : uint32_t(last));
+        putBe32(answer + 4, 512);
+    } else {
+        putBe32(answer, uint32_t(last >> 32));
+        putBe32(answer + 4, uint32_t(last));
+        putBe32(answer + 8, 512);
+        length = 32;
+    }
+    if (request.buffer)
+        std::memcpy(request.buffer, answer, std::min<size_t>(request.length, length));
+    return ScsiResult{true, 0};
 }
 
 }  // namespace qv

@@ -33,10 +33,10 @@ bool failed(int64_t result)
 
 }  // namespace
 
-int SeekToSector(const DeviceHandle& handle, uint32_t sector, int32_t sectorSize)
+int SeekToSector(const DeviceHandle& handle, uint64_t sector, int32_t sectorSize)
 {
     if (handle)
-        handle->setPosition(uint64_t(sector) * uint64_t(int64_t(sectorSize)));
+        handle->setPosition(sector * uint64_t(int64_t(sectorSize)));
     return 1;
 }
 
@@ -79,7 +79,7 @@ bool WriteSectors(const DeviceHandle& handle, int32_t count, int32_t sectorSize,
     return true;
 }
 
-bool WriteSectorsAt(const DeviceHandle& handle, uint32_t sector, int32_t count, int32_t sectorSize,
+bool WriteSectorsAt(const DeviceHandle& handle, uint64_t sector, int32_t count, int32_t sectorSize,
                     const void* buffer)
 {
     SeekToSector(handle, sector, sectorSize);
@@ -156,6 +156,17 @@ uint64_t Random32()
     const uint64_t third = uint64_t(std::rand() & 0x7FFF);
     const uint64_t fourth = uint64_t(std::rand() & 0x7FFF);
     return third * 65536 + fourth;
+}
+
+uint64_t RandomSector(uint64_t bound)
+{
+    if (bound == 0)
+        return 0;
+    constexpr uint64_t kRandom32Values = 32767ull * 65536 + 32768;
+    if (bound <= kRandom32Values)
+        return Random32() % bound;
+    const uint64_t high = Random32();
+    return (high * kRandom32Values + Random32()) % bound;
 }
 
 }  // namespace qv

@@ -12,12 +12,12 @@ struct SharedContext;
 // byte offsets their 64-bit product with the sector size. A failed transfer
 // leaves its errno (EBADF for a closed handle); a short read leaves errno as
 // it was.
-int SeekToSector(const DeviceHandle& handle, uint32_t sector, int32_t sectorSize);
+int SeekToSector(const DeviceHandle& handle, uint64_t sector, int32_t sectorSize);
 bool ReadSectors(const DeviceHandle& handle, int32_t count, int32_t sectorSize, void* buffer);
 bool ReadSectorsAt(const DeviceHandle& handle, uint64_t sector, int32_t count, int32_t sectorSize,
                    void* buffer);
 bool WriteSectors(const DeviceHandle& handle, int32_t count, int32_t sectorSize, const void* buffer);
-bool WriteSectorsAt(const DeviceHandle& handle, uint32_t sector, int32_t count, int32_t sectorSize,
+bool WriteSectorsAt(const DeviceHandle& handle, uint64_t sector, int32_t count, int32_t sectorSize,
                     const void* buffer);
 
 // Flushes and closes the selected drive's handle and stores a fresh one on
@@ -41,5 +41,10 @@ long double TimerElapsedSeconds();
 
 // Four calls of rand(): (third * 65536) + fourth.
 uint64_t Random32();
+
+// A random sector below `bound` (Random32() mod bound); a bound beyond
+// Random32's range (a medium of 1 TiB or more) takes two draws, so that
+// the whole medium is reached. 0 for a bound of 0.
+uint64_t RandomSector(uint64_t bound);
 
 }  // namespace qv

@@ -22,9 +22,9 @@ std::string stringOrUnknown(const std::string& text)
     return text.size() > 1 ? text : LoadText(str::kUnknown);
 }
 
-std::string mbText(uint64_t mb, int percent)
+std::string spaceText(uint64_t bytes, int percent)
 {
-    return Format("%llu %s (%d %%)", static_cast<unsigned long long>(mb), LoadText(str::kMegabytes).c_str(), percent);
+    return SizeText(bytes) + Format(" (%d %%)", percent);
 }
 
 // "[Порт 2]: " before a connection's description (which may be longer
@@ -67,20 +67,17 @@ void addDeviceRows(const UsbNode& node, std::vector<PropertyRow>& rows)
 
 }  // namespace
 
-SpaceFigures ComputeSpace(uint64_t totalBytes, uint64_t freeBytes)
+SpaceFigures ComputeSpace(uint64_t totalBytes, uint64_t freeBytes, uint64_t availableBytes)
 {
     SpaceFigures figures;
-    freeBytes = std::min(freeBytes, totalBytes);
-    const uint64_t totalMb = totalBytes >> 20;
-    figures.freeMb = freeBytes >> 20;
-    figures.usedMb = totalMb - figures.freeMb;
-    // Percentages come from whole MiB, truncated; a volume under 1 MiB
-    // takes them from its bytes instead, and an empty one shows 0 % each.
-    if (totalMb > 0)
-        figures.freePercent = int(figures.freeMb * 100 / totalMb);
-    else if (totalBytes > 0)
-        figures.freePercent = int(freeBytes * 100 / totalBytes);
-    figures.usedPercent = totalBytes > 0 ? 100 - figures.freePercent : 0;
+    figures.usedBytes = totalBytes > freeBytes ? totalBytes - freeBytes : 0;
+    figures.availableBytes = availableBytes;
+    const uint64_t room = figures.usedBytes + availableBytes;
+    if (room == 0)
+        return figures;
+    const unsigned __int128 hundredfold = (unsigned __int128)figures.usedBytes * 100;
+    figures.usedPercent = int((hundredfold + room - 1) / room);
+    figures.freePercent = 100 - figures.usedPercent;
     return figures;
 }
 
@@ -101,7 +98,7 @@ VolumeTexts InfoPresenter::ClearVolumeInfo()
 std::optional<VolumeFacts> InfoPresenter::QueryVolume() const
 {
     const DeviceRecord* record = context_.device;
-    if (!record || record->capacityLba == 0 || record->driveIndex <= 0)
+    if (!record || record->diskSectors == 0 || record->driveIndex <= 0)
         return std::nullopt;
     DeviceHandle handle = record->handle.get();
     return system_.describeVolume(record->driveIndex, handle ? handle->path() : "");
@@ -116,14 +113,14 @@ VolumeTexts InfoPresenter::RefreshVolumeInfo() const
 
 VolumeTexts InfoPresenter::TextsFor(const DeviceRecord& record, const std::optional<VolumeFacts>& facts)
 {
-    if (record.capacityLba == 0)
+    if (record.diskSectors == 0)
         return ClearVolumeInfo();
 
     VolumeTexts texts;
-    const uint64_t lba = record.capacityLba;
-    texts.capacityMb = MegabytesText(lba);
-    texts.capacityBytes = Format("%llu %s", static_cast<unsigned long long>(lba * 512), LoadText(str::kBytes).c_str());
-    texts.capacitySectors = Format("%llu %s", static_cast<unsigned long long>(lba), LoadText(str::kSectors).c_str());
+    const uint64_t sectors = record.diskSectors;
+    texts.capacityMb = SizeText(sectors * 512);
+    texts.capacityBytes = Format("%llu %s", static_cast<unsigned long long>(sectors * 512), LoadText(str::kBytes).c_str());
+    texts.capacitySectors = Format("%llu %s", static_cast<unsigned long long>(sectors), LoadText(str::kSectors).c_str());
 
     const std::string noData = LoadText(str::kNoData);
     texts.fileSystem = texts.label = texts.used = texts.free = noData;
@@ -134,9 +131,9 @@ VolumeTexts InfoPresenter::TextsFor(const DeviceRecord& record, const std::optio
             texts.label = facts->label;
         }
         if (facts->mounted) {
-            const SpaceFigures space = ComputeSpace(facts->totalBytes, facts->freeBytes);
-            texts.free = mbText(space.freeMb, space.freePercent);
-            texts.used = mbText(space.usedMb, space.usedPercent);
+            const SpaceFigures space = ComputeSpace(facts->totalBytes, facts->freeBytes, facts->availableBytes);
+            texts.free = spaceText(space.availableBytes, space.freePercent);
+            texts.used = spaceText(space.usedBytes, space.usedPercent);
         }
     }
     texts.name = fieldText(record.productText);

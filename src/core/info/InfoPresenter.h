@@ -67,10 +67,12 @@ private:
 };
 
 // The figures behind the texts, shared with the command line's JSON.
+// As df computes them: used = total - free, shown free = available, the
+// used percentage of used + available rounded up, the free one the rest.
 struct SpaceFigures {
-    uint64_t freeMb = 0, usedMb = 0;
+    uint64_t usedBytes = 0, availableBytes = 0;
     int freePercent = 0, usedPercent = 0;
 };
-SpaceFigures ComputeSpace(uint64_t totalBytes, uint64_t freeBytes);
+SpaceFigures ComputeSpace(uint64_t totalBytes, uint64_t freeBytes, uint64_t availableBytes);
 
 }  // namespace qv

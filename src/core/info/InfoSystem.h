@@ -15,8 +15,11 @@ struct VolumeFacts {
     std::string fileSystem;
     std::string label;
     bool mounted = false;  // the space figures are known
+    // As statvfs gives them: f_blocks, f_bfree (reserved blocks included)
+    // and f_bavail (what an ordinary user may still write), in bytes.
     uint64_t totalBytes = 0;
     uint64_t freeBytes = 0;
+    uint64_t availableBytes = 0;
 };
 
 // Where the information page gets what is not in the drive's record.

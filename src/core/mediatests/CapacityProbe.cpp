@@ -4,6 +4,7 @@
 #include "core/run/SharedContext.h"
 #include "core/text/StringIds.h"
 #include "core/text/StringTable.h"
+#include "core/text/Units.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -565,27 +566,14 @@ int CapacityProbeWorker(SharedContext& context, const ProbeOptions& options, Pro
     return 1;
 }
 
-std::string ProbeSizeText(uint64_t sectors)
-{
-    const double bytes = double(sectors) * double(kSector);
-    char text[64];
-    if (bytes >= 1e9) {
-        const double gb = bytes / 1e9;
-        std::snprintf(text, sizeof text, gb < 10 ? "%.1f %s" : "%.0f %s", gb, LoadText(206).c_str());
-    } else {
-        std::snprintf(text, sizeof text, "%.0f %s", bytes / 1e6, LoadText(201).c_str());
-    }
-    return text;
-}
-
 std::string ProbeVerdict(const ProbeResult& result)
 {
     char text[256];
     if (result.fault == ProbeFault::None)
-        std::snprintf(text, sizeof text, LoadText(str::kProbeVerdictHonest).c_str(), ProbeSizeText(result.claimedSectors).c_str());
+        std::snprintf(text, sizeof text, LoadText(str::kProbeVerdictHonest).c_str(), SizeText(result.claimedSectors * kSector).c_str());
     else
-        std::snprintf(text, sizeof text, LoadText(str::kProbeVerdictFake).c_str(), ProbeSizeText(result.realSectors).c_str(),
-                      ProbeSizeText(result.claimedSectors).c_str());
+        std::snprintf(text, sizeof text, LoadText(str::kProbeVerdictFake).c_str(), SizeText(result.realSectors * kSector).c_str(),
+                      SizeText(result.claimedSectors * kSector).c_str());
     return text;
 }
 

@@ -162,12 +162,10 @@ private:
 // 0 after a stop or a failure.
 int CapacityProbeWorker(SharedContext& context, const ProbeOptions& options, ProbeResult& result);
 
-// "real capacity 3.9 GB of the 64 GB it claims" or "capacity as claimed
-// (64 GB)", in the interface's language.
+// "real capacity 3 GB of the 64 GB it claims" or "capacity as claimed
+// (64 GB)", in the interface's language, sizes as every page states them.
 std::string ProbeVerdict(const ProbeResult& result);
 // What the fault is, in a few words; empty for none.
 std::string ProbeFaultText(ProbeFault fault);
-// A size in decimal gigabytes (megabytes below 1 GB), as sticks are sold.
-std::string ProbeSizeText(uint64_t sectors);
 
 }  // namespace qv

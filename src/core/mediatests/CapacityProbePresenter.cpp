@@ -119,16 +119,12 @@ Report CapacityProbePresenter::report() const
                    LoadText(options_.destructive ? str::kProbeModeDestructive : str::kProbeModeRestoring)},
                   {LoadText(str::kProbeFlushSize), MegabytesText(options_.flushBytes / 512)}};
     const ProbeResult& p = *result_;
-    auto size = [](uint64_t sectors) {
-        return Format(LoadText(str::kReportCapacityText).c_str(), ProbeSizeText(sectors).c_str(),
-                      std::to_string(sectors).c_str());
-    };
     ReportSection figures;
     if (outcome_ == RunOutcome::Completed) {
         const std::string fault = ProbeFaultText(p.fault);
         figures.rows = {{LoadText(str::kProbeVerdictLabel), texts_.verdict},
-                        {LoadText(str::kProbeClaimedSize), size(p.claimedSectors)},
-                        {LoadText(str::kProbeRealSize), size(p.realSectors)},
+                        {LoadText(str::kProbeClaimedSize), CapacityText(p.claimedSectors)},
+                        {LoadText(str::kProbeRealSize), CapacityText(p.realSectors)},
                         {LoadText(str::kProbeFaultLabel), fault.empty() ? LoadText(str::kProbeNoFault) : fault}};
     }
     figures.rows.push_back({LoadText(str::kProbeRounds), std::to_string(p.rounds)});

@@ -15,7 +15,7 @@ namespace qv {
 struct ProbeTexts {
     std::string percent, elapsed, remaining;
     int bar = 0;
-    std::string verdict;  // "real capacity 3.9 GB of the 64 GB it claims"
+    std::string verdict;  // "real capacity 3 GB of the 64 GB it claims"
     std::string fault;    // the kind of fault; empty for none
     std::string restore;  // whether every overwritten sector went back
 };

@@ -131,7 +131,7 @@ private:
             StampChunkHeaders(record_.position, m, a_.get());
             // Each chunk goes to its own place, so a failed transfer cannot
             // shift the chunks after it.
-            const bool ok = WriteSectorsAt(record_.handle, uint32_t(record_.position), m, kSectorSize, a_.get());
+            const bool ok = WriteSectorsAt(record_.handle, record_.position, m, kSectorSize, a_.get());
             if (stopRequested())
                 return false;
             if (!ok)

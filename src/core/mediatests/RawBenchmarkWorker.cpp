@@ -29,7 +29,7 @@ using TransferBuffer = std::unique_ptr<uint8_t, AlignedFree>;
 
 // A speed sample in units of 1000 bytes per second. A segment timed at zero
 // (a clock too coarse for it) or faster than int32 counts the largest value.
-int32_t SpeedSample(uint32_t sectors, long double seconds)
+int32_t SpeedSample(uint64_t sectors, long double seconds)
 {
     const long double rate = sectors * 0.512L;
     if (seconds <= 0 || rate / seconds >= INT32_MAX)
@@ -102,7 +102,7 @@ private:
         return stopRequested();
     }
 
-    uint32_t chunkSize(uint32_t index) const
+    uint32_t chunkSize(uint64_t index) const
     {
         return index + 1 == geometry_.chunks ? geometry_.lastChunk : kBenchChunkSectors;
     }
@@ -113,7 +113,7 @@ private:
         record_.position = 0;
         for (int segment = 0; segment < kBenchSamples && geometry_.sectorsPerSample; ++segment) {
             TimerStart();
-            for (uint32_t c = 0; c < geometry_.chunks; ++c) {
+            for (uint64_t c = 0; c < geometry_.chunks; ++c) {
                 const uint32_t chunk = chunkSize(c);
                 errno = 0;
                 const bool ok = ReadSectorsAt(record_.handle, record_.position, int32_t(chunk), 512, buffer_.get());
@@ -138,7 +138,7 @@ private:
         }
         TimerStart();
         for (int i = 0; i < kAccessReads; ++i) {
-            record_.position = Random32() % geometry_.randomBound;
+            record_.position = RandomSector(geometry_.randomBound);
             errno = 0;
             const bool ok = ReadSectorsAt(record_.handle, record_.position, 1, 512, buffer_.get());
             if (transferEnded(ok, false, record_.position))
@@ -166,7 +166,7 @@ private:
         uint64_t sector = 0;
         for (int segment = 0; segment < kBenchSamples && geometry_.sectorsPerSample; ++segment) {
             TimerStart();
-            for (uint32_t c = 0; c < geometry_.chunks; ++c) {
+            for (uint64_t c = 0; c < geometry_.chunks; ++c) {
                 const uint32_t chunk = chunkSize(c);
                 errno = 0;
                 const bool ok = WriteSectors(record_.handle, int32_t(chunk), 512, buffer_.get());
@@ -191,9 +191,9 @@ private:
         }
         TimerStart();
         for (int i = 0; i < kAccessWrites; ++i) {
-            record_.position = Random32() % geometry_.randomBound;
+            record_.position = RandomSector(geometry_.randomBound);
             errno = 0;
-            const bool ok = WriteSectorsAt(record_.handle, uint32_t(record_.position), 1, 512, buffer_.get());
+            const bool ok = WriteSectorsAt(record_.handle, record_.position, 1, 512, buffer_.get());
             if (transferEnded(ok, true, record_.position))
                 return false;
         }
@@ -223,9 +223,9 @@ private:
 BenchGeometry RawBenchGeometry(uint64_t sectorCount)
 {
     BenchGeometry g;
-    g.sectorsPerSample = uint32_t(sectorCount / kBenchSamples);
+    g.sectorsPerSample = sectorCount / kBenchSamples;
     g.chunks = (g.sectorsPerSample + kBenchChunkSectors - 1) / kBenchChunkSectors;
-    const uint32_t remainder = g.sectorsPerSample % kBenchChunkSectors;
+    const uint32_t remainder = uint32_t(g.sectorsPerSample % kBenchChunkSectors);
     g.lastChunk = remainder ? remainder : kBenchChunkSectors;
     // Random positions keep two chunks off the end; a medium not larger than
     // that has no room for them.

@@ -23,8 +23,8 @@ inline constexpr double kAccessNotMeasured = -1.0;
 
 // How the medium is cut into the 200 measured segments.
 struct BenchGeometry {
-    uint32_t sectorsPerSample = 0;
-    uint32_t chunks = 0;      // transfers per segment
+    uint64_t sectorsPerSample = 0;
+    uint64_t chunks = 0;      // transfers per segment
     uint32_t lastChunk = 0;   // sectors of the segment's last transfer
     uint64_t randomBound = 0; // random positions are taken modulo this; 0: none
 };

@@ -25,20 +25,25 @@ std::array<std::string, kListingLines> SectorListing(const SectorBytes& sector)
     return lines;
 }
 
-uint32_t SliderToSector(int position, uint32_t sectorCount)
+uint64_t SliderToSector(int position, uint64_t sectorCount)
 {
     if (sectorCount == 0 || position <= 0)
         return 0;
     if (position >= kSliderRange)
         return sectorCount - 1;
-    return uint32_t(uint64_t(position) * (sectorCount - 1) / kSliderRange);
+    const uint64_t last = sectorCount - 1;
+    // In two parts, so that no product overflows on any medium.
+    return last / kSliderRange * uint64_t(position) + last % kSliderRange * uint64_t(position) / kSliderRange;
 }
 
-int SectorToSlider(uint64_t sector, uint32_t sectorCount)
+int SectorToSlider(uint64_t sector, uint64_t sectorCount)
 {
     if (sectorCount == 0)
         return 0;
-    const uint64_t position = sector * kSliderRange / sectorCount;
+    if (sector >= sectorCount)
+        return kSliderRange;
+    const uint64_t position = sectorCount > UINT64_MAX / kSliderRange ? sector / (sectorCount / kSliderRange)
+                                                                       : sector * kSliderRange / sectorCount;
     return position > uint64_t(kSliderRange) ? kSliderRange : int(position);
 }
 
@@ -62,7 +67,7 @@ std::optional<uint64_t> ParseSectorNumber(const std::string& text)
     return value;
 }
 
-void SectorViewer::Initialise(uint32_t sectorCount)
+void SectorViewer::Initialise(uint64_t sectorCount)
 {
     bytes_.fill(0);
     sectorCount_ = sectorCount;
@@ -73,10 +78,9 @@ void SectorViewer::Initialise(uint32_t sectorCount)
 bool SectorViewer::Show(const DeviceHandle& handle)
 {
     // Read aside so that a failed or short read leaves the shown bytes whole.
-    // No medium a 32-bit sector count describes reaches further, and the
-    // byte offset of a larger number would wrap.
+    // The byte offset of a number past any medium would wrap.
     SectorBytes read{};
-    if (!handle || current_ > UINT32_MAX || !ReadSectorsAt(handle, current_, 1, kListingSectorSize, read.data()))
+    if (!handle || current_ > UINT64_MAX / kListingSectorSize || !ReadSectorsAt(handle, current_, 1, kListingSectorSize, read.data()))
         return false;
     bytes_ = read;
     return true;

@@ -22,9 +22,9 @@ using SectorBytes = std::array<uint8_t, kListingSectorSize>;
 std::array<std::string, kListingLines> SectorListing(const SectorBytes& sector);
 
 // The slider's thousandths as a sector (0 gives 0, 1000 the last sector)
-// and back, exact on any medium a 32-bit sector count describes.
-uint32_t SliderToSector(int position, uint32_t sectorCount);
-int SectorToSlider(uint64_t sector, uint32_t sectorCount);
+// and back, on a medium of any size.
+uint64_t SliderToSector(int position, uint64_t sectorCount);
+int SectorToSlider(uint64_t sector, uint64_t sectorCount);
 
 // A typed sector number: leading blanks, an optional sign and the digits
 // that follow, as atoi reads it (no digits give 0). Negative numbers give
@@ -37,7 +37,7 @@ class SectorViewer {
 public:
     // Zeroes the bytes and makes sector 0 current; the ranges come from
     // sectorCount now and are not updated later.
-    void Initialise(uint32_t sectorCount);
+    void Initialise(uint64_t sectorCount);
     bool initialised() const { return initialised_; }
 
     // Reads the current sector; on failure the previous bytes stay.
@@ -45,14 +45,14 @@ public:
 
     void setCurrent(uint64_t sector) { current_ = sector; }
     uint64_t current() const { return current_; }
-    uint32_t sectorCount() const { return sectorCount_; }
+    uint64_t sectorCount() const { return sectorCount_; }
     const SectorBytes& bytes() const { return bytes_; }
     std::array<std::string, kListingLines> listing() const { return SectorListing(bytes_); }
 
 private:
     SectorBytes bytes_{};
     uint64_t current_ = 0;
-    uint32_t sectorCount_ = 0;
+    uint64_t sectorCount_ = 0;
     bool initialised_ = false;
 };
 

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <bit>
+#include <cinttypes>
 #include <cstdio>
 #include <cstring>
 
@@ -40,15 +41,20 @@ void fastHeader(uint32_t s, uint8_t* out)
     }
 }
 
-void header(uint32_t sector, uint8_t* out)
+void header(uint64_t sector, uint8_t* out)
 {
     if (sector < 0x10000000u) {
-        fastHeader(sector, out);
+        fastHeader(uint32_t(sector), out);
         return;
     }
     // Longer than 16 characters: only the first 16 are used, no terminator.
-    char text[32];
-    std::snprintf(text, sizeof text, "%07X%09d", sector, int32_t(sector));
+    // Beyond 32 bits both fields take the whole number, so that a sector of
+    // a medium of 2 TiB or more never repeats the header of one 2^32 lower.
+    char text[48];
+    if (sector <= 0xFFFFFFFFu)
+        std::snprintf(text, sizeof text, "%07X%09d", uint32_t(sector), int32_t(uint32_t(sector)));
+    else
+        std::snprintf(text, sizeof text, "%07" PRIX64 "%09" PRIu64, sector, sector);
     std::memcpy(out, text, 16);
 }
 
@@ -57,12 +63,12 @@ void header(uint32_t sector, uint8_t* out)
 // width below 0x10000000; from there on every header is formatted).
 class HeaderCounter {
 public:
-    explicit HeaderCounter(uint32_t first) : sector_(first) { header(first, text_); }
+    explicit HeaderCounter(uint64_t first) : sector_(first) { header(first, text_); }
     const uint8_t* text() const { return text_; }
     void next()
     {
         ++sector_;
-        if (sector_ >= 0x10000000u || sector_ == 0) {
+        if (sector_ >= 0x10000000u) {
             header(sector_, text_);
             return;
         }
@@ -85,13 +91,13 @@ public:
     }
 
 private:
-    uint32_t sector_;
+    uint64_t sector_;
     uint8_t text_[16];
 };
 
 }  // namespace
 
-void FillSectorPattern(uint32_t sector, uint8_t* buffer)
+void FillSectorPattern(uint64_t sector, uint8_t* buffer)
 {
     std::memcpy(buffer + 16, fixedPart().data() + 16, kSectorSize - 16);
     header(sector, buffer);
@@ -105,7 +111,7 @@ void PrepareChunkPattern(int count, uint8_t* buffer)
 
 void StampChunkHeaders(uint64_t first, int count, uint8_t* buffer)
 {
-    HeaderCounter counter{uint32_t(first)};
+    HeaderCounter counter{first};
     for (int j = 0; j < count; ++j, counter.next())
         std::memcpy(buffer + size_t(j) * kSectorSize, counter.text(), 16);
 }
@@ -114,7 +120,7 @@ uint64_t CountPatternDifferences(uint64_t first, int count, const uint8_t* data)
 {
     const uint8_t* fixed = fixedPart().data() + 16;
     uint64_t differing = 0;
-    HeaderCounter counter{uint32_t(first)};
+    HeaderCounter counter{first};
     for (int j = 0; j < count; ++j, counter.next()) {
         const uint8_t* sector = data + size_t(j) * kSectorSize;
         differing += CountDifferentBytes(sector, counter.text(), 16);
@@ -126,7 +132,7 @@ uint64_t CountPatternDifferences(uint64_t first, int count, const uint8_t* data)
 void FillChunkPattern(uint64_t first, int count, uint8_t* buffer)
 {
     for (int j = 0; j < count; ++j)
-        FillSectorPattern(uint32_t(first + uint64_t(j)), buffer + size_t(j) * kSectorSize);
+        FillSectorPattern(first + uint64_t(j), buffer + size_t(j) * kSectorSize);
 }
 
 namespace {

@@ -9,7 +9,7 @@ inline constexpr int kSectorSize = 512;
 
 // The 512 bytes the error scan writes to sector `sector`: its number in
 // hexadecimal and decimal, then fixed byte runs.
-void FillSectorPattern(uint32_t sector, uint8_t* buffer);
+void FillSectorPattern(uint64_t sector, uint8_t* buffer);
 
 // The pattern of `count` consecutive sectors starting at `first`.
 void FillChunkPattern(uint64_t first, int count, uint8_t* buffer);

@@ -82,7 +82,7 @@ void Walk::directory(uint64_t first, uint32_t limit, const std::string& prefix, 
                     found->deleted = 1;
                     found->startCluster = le16(entry + 26);
                     found->entryLength = le32(entry + 28);
-                    found->directorySector = uint32_t(s);
+                    found->directorySector = s;
                     found->entryIndex = index;
                     const std::string text = prefix + found->name;
                     if (context.status->listControl)

@@ -16,13 +16,13 @@ struct FoundFile {
     std::string name;
     int32_t kind = 0;
     int32_t length = 0;
-    uint32_t startSector = 0;  // sector numbers of the medium are 32-bit
+    uint64_t startSector = 0;
 
     // Directory mode.
     int32_t deleted = 0;
     uint32_t startCluster = 0;
     uint32_t entryLength = 0;
-    uint32_t directorySector = 0;
+    uint64_t directorySector = 0;
     int32_t entryIndex = 0;
 };
 

@@ -234,7 +234,7 @@ bool Scanner::emit(uint64_t length)
     found->name = name;
     found->kind = file_.kind;
     found->length = int32_t(length);
-    found->startSector = uint32_t(file_.first);
+    found->startSector = file_.first;
     record_.foundCount += 1;
     record_.foundBytes += length;
     const std::string text = found->name;

@@ -44,9 +44,8 @@ ReportDrive ReportDriveOf(const DeviceRecord& record, const std::string& name, c
     d.product.assign(record.productText, strnlen(record.productText, sizeof record.productText));
     d.revision.assign(record.revisionText, strnlen(record.revisionText, sizeof record.revisionText));
     d.sectors = record.sectorCount;
-    const std::string sectors = std::to_string(record.sectorCount);
-    d.capacity = Format(LoadText(str::kReportCapacityText).c_str(), MegabytesText(record.sectorCount).c_str(),
-                        sectors.c_str());
+    // The drive's size as the selector and the information page state it.
+    d.capacity = CapacityText(record.diskSectors ? record.diskSectors : record.sectorCount);
     if (record.handle) {
         const UsbIdentity usb = record.handle->usbIdentity();
         if (usb.known()) {

@@ -63,7 +63,7 @@ struct ReportDrive {
     std::string product;   // the product text
     std::string revision;  // the revision text
     uint64_t sectors = 0;  // 512-byte sectors
-    std::string capacity;  // "3.73 GB (7823360 sectors)"
+    std::string capacity;  // "4 GB (4005560320 bytes, 7823360 sectors)"
     std::string usbIds;    // "0951:1666"
     std::string serial;
     std::string usbSpeed;  // "480 Mbit/s"

@@ -28,6 +28,8 @@ inline constexpr int kKilobytesPerSecond = 204;
 inline constexpr int kBytes = 205;
 inline constexpr int kGigabytes = 206;
 inline constexpr int kSectors = 208;
+inline constexpr int kUnderOneMegabyte = 41100;
+inline constexpr int kCapacityText = 41101;
 
 // Charts.
 inline constexpr int kSpeedChartTitle = 177;
@@ -272,7 +274,6 @@ inline constexpr int kReportNotSaved = 40923;
 inline constexpr int kReportYes = 40924;
 inline constexpr int kReportNo = 40925;
 inline constexpr int kReportPictures = 40926;
-inline constexpr int kReportCapacityText = 40927;
 inline constexpr int kReportTotals = 40928;
 inline constexpr int kReportPassesDone = 40929;
 inline constexpr int kReportNotFinished = 40930;

@@ -24,6 +24,22 @@ std::string MegabytesText(uint64_t sectors)
     return Format("%lld %s", (long long)(sectors / 2048), LoadText(str::kMegabytes).c_str());
 }
 
+std::string SizeText(uint64_t bytes)
+{
+    if (bytes < 1000000)
+        return LoadText(str::kUnderOneMegabyte);
+    const uint64_t megabytes = bytes / 1000000;
+    if (megabytes > 1000)
+        return Format("%" PRIu64 " %s", megabytes / 1000, LoadText(str::kGigabytes).c_str());
+    return Format("%" PRIu64 " %s", megabytes, LoadText(str::kMegabytes).c_str());
+}
+
+std::string CapacityText(uint64_t sectors)
+{
+    return Format(LoadText(str::kCapacityText).c_str(), SizeText(sectors * 512).c_str(),
+                  std::to_string(sectors * 512).c_str(), std::to_string(sectors).c_str());
+}
+
 std::string SpeedText(double megabytesPerSecond)
 {
     return Format("%.1f %s", megabytesPerSecond, LoadText(str::kMegabytesPerSecond).c_str());

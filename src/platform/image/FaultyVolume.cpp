@@ -1,5 +1,7 @@
 #include "platform/image/FaultyVolume.h"
 
+#include "core/device/Scsi.h"
+
 #include <cerrno>
 #include <algorithm>
 #include <cstring>
@@ -300,17 +302,13 @@ ScsiResult FaultyVolume::scsi(const ScsiRequest& request)
 {
     if (state_->removed)
         return {false, 0};
-    ScsiResult result = inner_->scsi(request);
-    if (result.delivered && result.status == 0 && request.cdb[0] == 0x25 && state_->plan.capacityLba &&
-        request.buffer && request.length >= 4) {
-        const uint32_t lba = *state_->plan.capacityLba;
-        auto* data = static_cast<uint8_t*>(request.buffer);
-        data[0] = uint8_t(lba >> 24);
-        data[1] = uint8_t(lba >> 16);
-        data[2] = uint8_t(lba >> 8);
-        data[3] = uint8_t(lba);
+    // A claimed size answers READ CAPACITY (10) and (16) in place of the
+    // inner volume.
+    if (state_->plan.capacityLba) {
+        if (auto answer = AnswerReadCapacity(request, *state_->plan.capacityLba + 1))
+            return *answer;
     }
-    return result;
+    return inner_->scsi(request);
 }
 
 }  // namespace qv

@@ -41,7 +41,7 @@ struct FaultPlan {
     uint64_t writeCacheSectors = 0;
     std::optional<uint64_t> removeAfter;     // transfers allowed before the stick is gone
     std::optional<uint64_t> shortReadsFrom;  // reads stop short at this sector (end of medium)
-    std::optional<uint32_t> capacityLba;     // READ CAPACITY answer in place of the inner one
+    std::optional<uint64_t> capacityLba;     // last block READ CAPACITY names in place of the inner one
 };
 
 // The simulated write cache: sectors by number, oldest written first out.

@@ -1,5 +1,6 @@
 #include "platform/image/ImageVolume.h"
 
+#include "core/device/Scsi.h"
 #include "platform/image/FileIO.h"
 
 #include <cerrno>
@@ -121,19 +122,10 @@ ScsiResult ImageVolume::scsi(const ScsiRequest& request)
             std::memcpy(data, answer, std::min<size_t>(request.length, sizeof answer));
         return {true, 0};
     }
-    case 0x25: {  // READ CAPACITY (10)
-        const uint64_t blocks = sizeBytes() / 512;
-        if (blocks == 0)
-            return {true, 0x02};  // CHECK CONDITION: no medium to speak of
-        const uint64_t last = blocks - 1;
-        const uint32_t lba = last > 0xFFFFFFFFull ? 0xFFFFFFFFu : uint32_t(last);
-        uint8_t answer[8] = {uint8_t(lba >> 24), uint8_t(lba >> 16), uint8_t(lba >> 8), uint8_t(lba),
-                             0x00, 0x00, 0x02, 0x00};
-        if (data)
-            std::memcpy(data, answer, std::min<size_t>(request.length, sizeof answer));
-        return {true, 0};
-    }
     default:
+        // READ CAPACITY (10) and (16) from the file's length.
+        if (auto answer = AnswerReadCapacity(request, sizeBytes() / 512))
+            return *answer;
         return {true, 0x02};  // CHECK CONDITION: not supported
     }
 }

@@ -51,6 +51,7 @@ VolumeFacts LinuxInfoSystem::describeVolume(int driveIndex, const std::string& o
     facts.mounted = space.mounted;
     facts.totalBytes = space.totalBytes;
     facts.freeBytes = space.freeBytes;
+    facts.availableBytes = space.availableBytes;
     return facts;
 }
 

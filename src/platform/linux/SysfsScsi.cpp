@@ -1,5 +1,6 @@
 #include "platform/linux/SysfsScsi.h"
 
+#include "core/device/Scsi.h"
 #include "platform/linux/Sysfs.h"
 
 #include <algorithm>
@@ -38,18 +39,10 @@ ScsiResult AnswerFromSysfs(const std::string& sysfsRoot, const std::string& disk
             std::memcpy(data, answer, std::min<size_t>(request.length, sizeof answer));
         return {true, 0};
     }
-    case 0x25: {  // READ CAPACITY (10), in 512-byte blocks like every transfer
-        if (sectors == 0)
-            return {true, 0x02};  // CHECK CONDITION: no medium
-        const uint64_t last = sectors - 1;
-        const uint32_t lba = last > 0xFFFFFFFFull ? 0xFFFFFFFFu : uint32_t(last);
-        const uint8_t answer[8] = {uint8_t(lba >> 24), uint8_t(lba >> 16), uint8_t(lba >> 8), uint8_t(lba),
-                                   0x00, 0x00, 0x02, 0x00};
-        if (data)
-            std::memcpy(data, answer, std::min<size_t>(request.length, sizeof answer));
-        return {true, 0};
-    }
     default:
+        // READ CAPACITY (10) and (16), in 512-byte blocks like every transfer.
+        if (auto answer = AnswerReadCapacity(request, sectors))
+            return *answer;
         return {true, 0x02};  // CHECK CONDITION: not supported
     }
 }

@@ -9,7 +9,7 @@
 
 namespace qv::linux_platform {
 
-// TEST UNIT READY, INQUIRY and READ CAPACITY (10) answered from a disk's
+// TEST UNIT READY, INQUIRY and READ CAPACITY (10) and (16) answered from a disk's
 // sysfs entries, for disks without a SCSI path (cards, loop devices) and
 // for disks the user may not send SCSI commands to: the identity is what
 // the kernel read from the device, the capacity its size in 512-byte

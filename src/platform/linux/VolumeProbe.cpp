@@ -118,6 +118,7 @@ SpaceProbe ProbeSpace(const std::string& deviceNumber, const std::string& procRo
         result.mounted = true;
         result.totalBytes = uint64_t(info.f_blocks) * info.f_frsize;
         result.freeBytes = uint64_t(info.f_bfree) * info.f_frsize;
+        result.availableBytes = uint64_t(info.f_bavail) * info.f_frsize;
         break;
     }
     return result;

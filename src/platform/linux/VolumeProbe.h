@@ -25,8 +25,9 @@ std::string FileSystemName(const std::string& type, const std::string& version);
 
 struct SpaceProbe {
     bool mounted = false;
-    uint64_t totalBytes = 0;
-    uint64_t freeBytes = 0;
+    uint64_t totalBytes = 0;      // f_blocks
+    uint64_t freeBytes = 0;       // f_bfree
+    uint64_t availableBytes = 0;  // f_bavail
 };
 
 // Size and free space of the file system on device "major:minor", from

@@ -3,6 +3,7 @@
 #include "core/info/InfoPresenter.h"
 #include "core/text/StringIds.h"
 #include "core/text/StringTable.h"
+#include "core/text/Units.h"
 #include "platform/linux/LinuxInfoSystem.h"
 
 #include <cstdio>
@@ -19,9 +20,9 @@ nlohmann::json volumeJson(const DeviceRecord& record, const std::optional<Volume
         {"space", nullptr},
     };
     if (facts && facts->mounted) {
-        const SpaceFigures space = ComputeSpace(facts->totalBytes, facts->freeBytes);
-        volume["space"] = {{"total_bytes", facts->totalBytes}, {"free_bytes", facts->freeBytes},
-                           {"free_mb", space.freeMb},          {"used_mb", space.usedMb},
+        const SpaceFigures space = ComputeSpace(facts->totalBytes, facts->freeBytes, facts->availableBytes);
+        volume["space"] = {{"total_bytes", facts->totalBytes},  {"free_bytes", facts->freeBytes},
+                           {"used_bytes", space.usedBytes},     {"available_bytes", space.availableBytes},
                            {"free_percent", space.freePercent}, {"used_percent", space.usedPercent}};
     }
     return volume;
@@ -58,8 +59,10 @@ int info(CommandRun& run)
             row(str::kInfoUsbDeviceLabel, usbDevice);
     }
     return run.finish({{"capacity_lba", record.capacityLba},
-                       {"capacity_mb", record.capacityLba / 2048},
-                       {"capacity_bytes", uint64_t(record.capacityLba) * 512},
+                       {"capacity_sectors", record.diskSectors},
+                       {"capacity_bytes", record.diskSectors * 512},
+                       {"capacity_mb", record.diskSectors * 512 / 1000000},
+                       {"capacity_text", SizeText(record.diskSectors * 512)},
                        {"volume", volumeJson(record, facts)},
                        {"os", os},
                        {"usb_device", usbDevice.empty() ? nlohmann::json() : nlohmann::json(usbDevice)},

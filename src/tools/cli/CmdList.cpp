@@ -23,7 +23,7 @@ const char* verdictText(const SlotVerdict& v)
     case DriveVerdict::ExcludedByRule:
         return "excluded by rule (optical, or large and not a removable direct-access device)";
     case DriveVerdict::TooSmall:
-        return "too small (READ CAPACITY below 1953 blocks, or failed)";
+        return "too small (under 1 MB: fewer than 1954 sectors), or READ CAPACITY failed";
     default:
         return "";
     }
@@ -150,6 +150,7 @@ int list(CommandRun& run)
                           {"volume", volume},
                           {"sectors", r.sectorCount},
                           {"capacity_lba", r.capacityLba},
+                          {"capacity_sectors", r.diskSectors},
                           {"product", product},
                           {"revision", revision},
                           {"removable", removable != 0},
@@ -159,7 +160,8 @@ int list(CommandRun& run)
         std::printf("%s\n", text.c_str());
         std::printf("  slot %d  volume %s  access %s\n", slot, volume.c_str(),
                     r.handle ? r.handle->access().c_str() : "-");
-        std::printf("  sectorCount %u  capacityLba %u\n", r.sectorCount, r.capacityLba);
+        std::printf("  sectorCount %llu  capacityLba %llu  diskSectors %llu\n", (unsigned long long)r.sectorCount,
+                    (unsigned long long)r.capacityLba, (unsigned long long)r.diskSectors);
         std::printf("  vendor/product \"%s\"  revision \"%s\"  removable %d\n", product.c_str(), revision.c_str(),
                     removable);
     }

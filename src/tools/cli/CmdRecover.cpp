@@ -83,11 +83,11 @@ void printRows(const MemoryFoundFileList& list, bool directoryMode)
         const auto& row = list.row(i);
         const FoundFile& f = *row.file;
         if (directoryMode)
-            std::printf("%s  cluster %u  length %u  entry %u/%d\n", row.text.c_str(), f.startCluster,
-                        f.entryLength, f.directorySector, f.entryIndex);
+            std::printf("%s  cluster %u  length %u  entry %llu/%d\n", row.text.c_str(), f.startCluster,
+                        f.entryLength, (unsigned long long)f.directorySector, f.entryIndex);
         else
-            std::printf("%s  %s  sector %u  length %d\n", f.name.c_str(), KindExtension(f.kind), f.startSector,
-                        f.length);
+            std::printf("%s  %s  sector %llu  length %d\n", f.name.c_str(), KindExtension(f.kind),
+                        (unsigned long long)f.startSector, f.length);
     }
 }
 

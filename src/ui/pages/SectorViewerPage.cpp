@@ -114,7 +114,7 @@ CSectorViewerPage::CSectorViewerPage(QWidget* parent) : TestPage(parent)
 void CSectorViewerPage::initialisePage()
 {
     const DeviceRecord* device = context_ ? context_->device : nullptr;
-    const uint32_t count = device && device->listed ? device->sectorCount : 0;
+    const uint64_t count = device && device->listed ? device->sectorCount : 0;
     viewer_.Initialise(count);
     list_->clear();
     {

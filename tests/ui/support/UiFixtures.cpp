@@ -9,11 +9,12 @@
 
 namespace qv::ui::test {
 
-PageDrive::PageDrive(DeviceHandle volume, uint32_t sectors)
+PageDrive::PageDrive(DeviceHandle volume, uint64_t sectors)
 {
     record.handle = std::move(volume);
     record.listed = 1;
     record.sectorCount = sectors;
+    record.diskSectors = sectors;
     status.deviceCount = 1;
     context.status = &status;
     context.settings = &settings;

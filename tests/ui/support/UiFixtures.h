@@ -19,7 +19,7 @@ namespace qv::ui::test {
 // A drive for a page alone: context, status, settings, one record and the
 // run controller of a main window.
 struct PageDrive {
-    PageDrive(DeviceHandle volume, uint32_t sectors);
+    PageDrive(DeviceHandle volume, uint64_t sectors);
     RunStatus status;
     Settings settings;
     DeviceRecord record;

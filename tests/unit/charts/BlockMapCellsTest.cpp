@@ -55,10 +55,13 @@ TEST(BlockMapCellsTest, RedStaysRedAndClearResets)
 TEST(BlockMapCellsTest, LargeMediaDoNotOverflowAndStayInRange)
 {
     BlockMapCells map;
-    const int64_t units = 4294967295LL;  // the largest sectorCount
+    const int64_t units = 36507222016LL;  // 17 TiB
     map.SetUnits(units, 0);
-    map.MarkRange(units - 1, CELL_GOOD);
-    EXPECT_EQ(map.count(CELL_GOOD), kBlockMapCells);
+    map.MarkRange(units / 2 - 1, CELL_GOOD);
+    EXPECT_EQ(map.count(CELL_GOOD), kBlockMapCells / 2);
+    map.MarkRange(units - 1, CELL_FAILED);
+    EXPECT_EQ(map.count(CELL_FAILED), kBlockMapCells / 2);
+    EXPECT_EQ(map.state(kBlockMapCells - 1), CELL_FAILED);
     BlockMapCells empty;
     empty.MarkRange(5, CELL_GOOD);  // no unit count yet: nothing
     EXPECT_EQ(empty.count(CELL_GOOD), 0);

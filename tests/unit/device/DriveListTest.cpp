@@ -49,9 +49,9 @@ protected:
 
 TEST_F(DriveListTest, EnumerationListsQualifyingDrivesInSlotOrderAndSelectsTheFirst)
 {
-    source.putStick(2, "sda", 1953 * 16000);
-    source.putStick(3, "sdb", 1952);  // too small
-    source.putStick(5, "sdd", 1953 * 64);
+    source.putStick(2, "sda", 31260672);  // 16,005,464,064 bytes
+    source.putStick(3, "sdb", 1953);      // 999,936 bytes: under 1 MB
+    source.putStick(5, "sdd", 125000);    // 64,000,000 bytes
     list().EnumerateDrives(-1);
 
     EXPECT_EQ(status.deviceCount, 2);
@@ -108,14 +108,15 @@ TEST_F(DriveListTest, FirstPartitionSizesTheTestsWhileTheTextShowsTheCapacity)
     source.put(2, "sda", [] {
         auto v = std::make_shared<test::MemoryVolume>();
         v->setIdentity(0x00, true, "ACME    Stick");
-        v->capacity = 1953 * 500;
-        v->partitionBytes = int64_t(1953) * 100 * 512;
+        v->capacity = 999999;  // the last block of 1,000,000
+        v->partitionBytes = int64_t(195312) * 512;
         return v;
     });
     list().EnumerateDrives(-1);
-    EXPECT_EQ(list().record(2).capacityLba, 1953u * 500);
-    EXPECT_EQ(list().record(2).sectorCount, 1953u * 100);
-    EXPECT_EQ(selector.items()[0], "(sda) ACME    Stick (500 " + BuiltinText(201) + ")");
+    EXPECT_EQ(list().record(2).capacityLba, 999999u);
+    EXPECT_EQ(list().record(2).diskSectors, 1000000u);
+    EXPECT_EQ(list().record(2).sectorCount, 195312u);
+    EXPECT_EQ(selector.items()[0], "(sda) ACME    Stick (512 " + BuiltinText(201) + ")");
 }
 
 TEST_F(DriveListTest, PreferredDriveIsSelected)

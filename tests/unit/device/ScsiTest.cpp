@@ -26,6 +26,8 @@ TEST(ScsiPassThrough, CdbLengthFollowsOpcodeGroup)
     EXPECT_EQ(ScsiCdbLength(0x5F), 10);
     EXPECT_EQ(ScsiCdbLength(0x60), 12);
     EXPECT_EQ(ScsiCdbLength(0xA8), 12);
+    EXPECT_EQ(ScsiCdbLength(0x9E), 16);  // READ CAPACITY (16)
+    EXPECT_EQ(ScsiCdbLength(0x7F), 12);
 }
 
 TEST(ScsiPassThrough, DirectionTableClasses)

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <vector>
 
 namespace qv {
@@ -44,6 +46,30 @@ TEST_F(SectorIOTest, SeekPassesTheHighPartOfTheOffset)
     EXPECT_EQ(volume->position(), 4294967296ull);
     SeekToSector(volume, 0xFFFFFFFFu, 512);
     EXPECT_EQ(volume->position(), 0xFFFFFFFFull * 512);
+}
+
+// Positioned writes past 2^32 sectors land there, not 2 TiB lower over
+// the start of the medium.
+TEST_F(SectorIOTest, WritesAndSeeksPastTwoToTheThirtyTwoSectorsKeepTheirPosition)
+{
+    class OffsetVolume : public test::MemoryVolume {
+    public:
+        int64_t writeAt(uint64_t offset, const void*, size_t length) override
+        {
+            offsets.push_back(offset);
+            return int64_t(length);
+        }
+        std::vector<uint64_t> offsets;
+    };
+    auto far = std::make_shared<OffsetVolume>();
+    const char data[1024] = {};
+    const uint64_t sectors17TiB = 36507222016ull;
+    EXPECT_TRUE(WriteSectorsAt(far, 4294967296ull, 1, 512, data));
+    EXPECT_TRUE(WriteSectorsAt(far, sectors17TiB - 2, 2, 512, data));
+    SeekToSector(far, 4294967297ull, 512);
+    EXPECT_TRUE(WriteSectors(far, 1, 512, data));
+    EXPECT_EQ(far->offsets, (std::vector<uint64_t>{4294967296ull * 512, (sectors17TiB - 2) * 512,
+                                                   4294967297ull * 512}));
 }
 
 TEST_F(SectorIOTest, SequentialTransfersContinueWhereTheLastEnded)
@@ -121,6 +147,23 @@ TEST(Random32, StaysWithinTheFifteenBitHalves)
         highest = std::max(highest, Random32());
     EXPECT_LE(highest, 2147450879ull);
     EXPECT_GT(highest, 2147450879ull / 2);
+}
+
+TEST(RandomSector, ReachesTheWholeOfAMediumBeyondRandom32)
+{
+    std::srand(7);
+    const uint64_t bound = 36507222016ull - 256;  // a 17 TiB medium less two chunks
+    uint64_t highest = 0;
+    for (int i = 0; i < 2000; ++i) {
+        const uint64_t s = RandomSector(bound);
+        ASSERT_LT(s, bound);
+        highest = std::max(highest, s);
+    }
+    // Random32 alone never passes 2,147,450,879 (the first TiB).
+    EXPECT_GT(highest, bound / 2);
+    for (int i = 0; i < 100; ++i)
+        EXPECT_LT(RandomSector(1000), 1000u);
+    EXPECT_EQ(RandomSector(0), 0u);
 }
 
 TEST(Timer, ElapsedTimesAfterOneStartDoNotDecrease)

@@ -42,7 +42,8 @@ struct InfoRig {
         context.device = &record;
         record.listed = 1;
         record.driveIndex = 2;
-        record.capacityLba = 7 * 2048;
+        record.capacityLba = 7 * 2048 - 1;
+        record.diskSectors = 7 * 2048;
         record.sectorCount = 7 * 2048 - 64;
         std::memcpy(record.productText, "Cruzer Blade", 12);
         std::memcpy(record.revisionText, "1.00", 4);  // all four bytes used, no NUL
@@ -52,29 +53,41 @@ struct InfoRig {
 TEST(InfoPresenter, VolumeTextsFollowTheRecordAndTheSystem)
 {
     InfoRig rig;
-    rig.system.facts = {true, "FAT32", "STICK", true, 7ull << 20, 3ull << 20};
+    rig.system.facts = {true, "FAT32", "STICK", true, 7ull << 20, 3ull << 20, 3ull << 20};
     VolumeTexts t = rig.presenter.RefreshVolumeInfo();
-    EXPECT_EQ(t.capacityMb, "7 MB");
+    EXPECT_EQ(t.capacityMb, "7 MB");  // 7,340,032 bytes, every sector counted
     EXPECT_EQ(t.capacityBytes, "7340032 байт");
     EXPECT_EQ(t.capacitySectors, "14336 секторов");
-    EXPECT_EQ(t.free, "3 MB (42 %)");  // truncated, not rounded
-    EXPECT_EQ(t.used, "4 MB (58 %)");
+    EXPECT_EQ(t.free, "3 MB (42 %)");
+    EXPECT_EQ(t.used, "4 MB (58 %)");  // 57.1 % rounded up, as df does
     EXPECT_EQ(t.fileSystem, "FAT32");
     EXPECT_EQ(t.label, "STICK");
     EXPECT_EQ(t.name, "Cruzer Blade");
     EXPECT_EQ(t.version, "1.00");
 
-    // A volume under 1 MiB takes its percentage from bytes; an empty one
-    // shows 0 % rather than dividing by zero.
-    rig.system.facts = {true, "FAT", "", true, 512 * 1024, 128 * 1024};
+    // Blocks reserved for root (ext4): free shows what a user can still
+    // write, and the percentages are of used + available, as df shows them.
+    rig.system.facts = {true, "ext4", "", true, 100000000, 60000000, 55000000};
     t = rig.presenter.RefreshVolumeInfo();
-    EXPECT_EQ(t.free, "0 MB (25 %)");
-    EXPECT_EQ(t.used, "0 MB (75 %)");
+    EXPECT_EQ(t.used, "40 MB (43 %)");
+    EXPECT_EQ(t.free, "55 MB (57 %)");
+    // A nearly empty volume is not 100 % free while anything is used.
+    rig.system.facts = {true, "FAT32", "", true, 32000000000, 31999000000, 31999000000};
+    t = rig.presenter.RefreshVolumeInfo();
+    EXPECT_EQ(t.used, "1 MB (1 %)");
+    EXPECT_EQ(t.free, "31 ГБ (99 %)");
+
+    // A volume under 1 MB says so; an empty one shows 0 % rather than
+    // dividing by zero.
+    rig.system.facts = {true, "FAT", "", true, 512 * 1024, 128 * 1024, 128 * 1024};
+    t = rig.presenter.RefreshVolumeInfo();
+    EXPECT_EQ(t.free, "менее 1 MB (25 %)");
+    EXPECT_EQ(t.used, "менее 1 MB (75 %)");
     EXPECT_EQ(t.label, "");
-    rig.system.facts = {true, "FAT", "", true, 0, 0};
+    rig.system.facts = {true, "FAT", "", true, 0, 0, 0};
     t = rig.presenter.RefreshVolumeInfo();
-    EXPECT_EQ(t.free, "0 MB (0 %)");
-    EXPECT_EQ(t.used, "0 MB (0 %)");
+    EXPECT_EQ(t.free, "менее 1 MB (0 %)");
+    EXPECT_EQ(t.used, "менее 1 MB (0 %)");
 
     // Not mounted: no space figures; unknown file system: no data there.
     rig.system.facts = {false, "", "", false, 0, 0};
@@ -98,7 +111,7 @@ TEST(InfoPresenter, VolumeTextsFollowTheRecordAndTheSystem)
     EXPECT_EQ(t.free, "нет данных");
 
     // No capacity: the no-data display, capacity lines empty.
-    rig.record.capacityLba = 0;
+    rig.record.diskSectors = 0;
     t = rig.presenter.RefreshVolumeInfo();
     EXPECT_EQ(t.capacityMb, "нет данных");
     EXPECT_EQ(t.capacityBytes, "");

@@ -146,7 +146,7 @@ TEST_F(CapacityProbeTest, WrapAroundIsFoundToTheSectorAtSeveralSizes)
     plan.wrapSectors = 8388608;
     const ProbeResult r = probe(medium, 125000000, plan);
     EXPECT_EQ(r.realSectors, 8388608u);
-    EXPECT_EQ(ProbeVerdict(r), "real capacity 4.3 GB of the 64 GB it claims");
+    EXPECT_EQ(ProbeVerdict(r), "real capacity 4 GB of the 64 GB it claims");
     EXPECT_EQ(ProbeFaultText(r.fault), "sectors beyond the real size land on lower sectors");
     EXPECT_TRUE(medium.unchanged());
 }
@@ -181,7 +181,7 @@ TEST_F(CapacityProbeTest, HonestMediumIsCapacityAsClaimedAndLeftAsItWas)
     EXPECT_EQ(r.fault, ProbeFault::None);
     EXPECT_EQ(r.realSectors, claimed);
     EXPECT_EQ(r.rounds, 1);
-    EXPECT_EQ(ProbeVerdict(r), "capacity as claimed (1.5 GB)");
+    EXPECT_EQ(ProbeVerdict(r), "capacity as claimed (1 GB)");
     EXPECT_EQ(r.savedSectors, r.probeSectors);
     EXPECT_TRUE(medium.unchanged());
 
@@ -377,7 +377,7 @@ TEST_F(CapacityProbeTest, PresenterShowsTheVerdictAndWhatWasWrittenBack)
     ASSERT_TRUE(presenter.Start(small()));
     queue.runUntil([&] { return !presenter.active(); });
     EXPECT_EQ(presenter.outcome(), RunOutcome::Completed);
-    EXPECT_EQ(view.texts.verdict, "real capacity 410 MB of the 1.5 GB it claims");
+    EXPECT_EQ(view.texts.verdict, "real capacity 409 MB of the 1 GB it claims");
     EXPECT_EQ(view.texts.fault, "data written beyond the real size are lost");
     EXPECT_EQ(view.texts.restore, "every overwritten sector was written back");
     EXPECT_EQ(view.texts.percent, "100 %");

@@ -122,6 +122,26 @@ TEST_F(ErrorScanPresenterTest, RefreshesAreThrottledAndSpeedNeedsAPreviousPositi
     EXPECT_FALSE(rig.view.running);
 }
 
+// A 17 TiB medium: positions, percentages and cells past every 32-bit
+// figure, as the worker reports them halfway through the write test.
+TEST_F(ErrorScanPresenterTest, FiguresAndMapsStayRightOnSeventeenTebibytes)
+{
+    record.sectorCount = 36507222016ull;
+    ScanRig rig(&record);
+    const uint64_t half = record.sectorCount / 2;
+    script(rig, {{RUN_ACTIVE, SCAN_WRITE_CHUNK, 0, 0.3},
+                 {RUN_ACTIVE, SCAN_WRITE_CHUNK, half - 128, 0.6, 0,
+                  [&](const ErrorScanTexts& t) {
+                      EXPECT_EQ(t.writePosition, "8912895 MB");
+                      EXPECT_EQ(t.writePercent, "49 %");
+                      rig.writeMap.MarkRange(int64_t(half) - 1, CELL_GOOD);
+                      EXPECT_EQ(rig.writeMap.count(CELL_GOOD), kBlockMapCells / 2);
+                  }},
+                 {RUN_ACTIVE, SCAN_WRITE_CHUNK, record.sectorCount - 64, 0.9, 0,
+                  [](const ErrorScanTexts& t) { EXPECT_EQ(t.writePercent, "100 %"); }}},
+           kScanWriteTest);
+}
+
 TEST_F(ErrorScanPresenterTest, FailureShowsOneMessageAndReturnsToIdle)
 {
     ScanRig rig(&record);

@@ -15,8 +15,7 @@ namespace {
 TEST(ErrorScanRemoval, DriveLeavingDuringTheReadTestFailsEveryLaterChunk)
 {
     SetSettleDelayMs(0);
-    // READ CAPACITY gives the last block: sectorCount is one less.
-    ScratchImage image(8193);
+    ScratchImage image(8192);
     ImageCandidates images;
     FaultPlan noFaults;  // counts the transfers
     const std::string name = images.attach(image.path(), noFaults);

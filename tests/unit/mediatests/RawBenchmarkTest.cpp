@@ -135,6 +135,13 @@ TEST(RawBenchGeometryTest, SegmentsAreCutIntoChunksWithTheRemainderLast)
     EXPECT_EQ(RawBenchGeometry(199).sectorsPerSample, 0u);
     EXPECT_EQ(RawBenchGeometry(199).randomBound, 0u);
     EXPECT_EQ(RawBenchGeometry(200).randomBound, 198u);
+
+    // 17 TiB: 200 segments reach all but the last 16 sectors.
+    const BenchGeometry big = RawBenchGeometry(36507222016ull);
+    EXPECT_EQ(big.sectorsPerSample, 182536110u);
+    EXPECT_EQ((big.chunks - 1) * 128 + big.lastChunk, big.sectorsPerSample);
+    EXPECT_EQ(big.lastChunk, 46u);
+    EXPECT_EQ(big.randomBound, 36507222016ull - 92);
 }
 
 TEST_F(RawBenchmarkTest, ReadTestOfOneFullChunkPerSegmentCoversTheMediumAndLeavesItUnchanged)

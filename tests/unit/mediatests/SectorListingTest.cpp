@@ -45,6 +45,12 @@ TEST(SectorSlider, EndsAreTheFirstAndLastSectorsExactlyOnLargeMedia)
     EXPECT_EQ(SectorToSlider(2147483647u, 4294967295u), 499);
     EXPECT_EQ(SectorToSlider(4294967295u * 3ull, 4294967295u), 1000);
     EXPECT_EQ(SliderToSector(1000, 0), 0u);
+    // 17 TiB: every part of the medium is reached.
+    const uint64_t big = 36507222016ull;
+    EXPECT_EQ(SliderToSector(1000, big), big - 1);
+    EXPECT_EQ(SliderToSector(500, big), (big - 1) / 2);
+    EXPECT_EQ(SectorToSlider(big / 2, big), 500);
+    EXPECT_EQ(SectorToSlider(big - 1, big), 999);
 }
 
 TEST(SectorNumber, ReadsLikeAtoiButRefusesNegativeNumbers)

@@ -10,7 +10,7 @@
 namespace qv {
 namespace {
 
-std::string header(uint32_t sector)
+std::string header(uint64_t sector)
 {
     uint8_t buffer[512];
     FillSectorPattern(sector, buffer);
@@ -52,6 +52,25 @@ TEST(SectorPatternTest, LongTextsAreCutToSixteenCharacters)
         std::snprintf(text, sizeof text, "%07X%09d", s, int32_t(s));
         EXPECT_EQ(header(s), std::string(text, 16)) << s;
     }
+}
+
+// Past 2^32 sectors (2 TiB) each sector keeps a header of its own: a stick
+// whose sectors land 2^32 lower shows as differing bytes.
+TEST(SectorPatternTest, SectorsBeyondThirtyTwoBitsNeverRepeatALowerHeader)
+{
+    EXPECT_EQ(header(4294967296ull), "1000000004294967");
+    EXPECT_EQ(header(36507222015ull), "87FFFFFFF3650722");
+    for (uint64_t s : {4294967296ull, 4294967297ull, 4294967296ull + 4096, 36507222015ull})
+        EXPECT_NE(header(s), header(s & 0xFFFFFFFFu)) << s;
+    // The chunk helpers agree with the single-sector pattern across 2^32.
+    const uint64_t first = 4294967296ull - 64;
+    std::vector<uint8_t> full(128 * 512), stamped(128 * 512);
+    FillChunkPattern(first, 128, full.data());
+    PrepareChunkPattern(128, stamped.data());
+    StampChunkHeaders(first, 128, stamped.data());
+    EXPECT_EQ(full, stamped);
+    EXPECT_EQ(CountPatternDifferences(first, 128, full.data()), 0u);
+    EXPECT_GT(CountPatternDifferences(first + 4294967296ull, 128, full.data()), 0u);
 }
 
 TEST(CountDifferentBytesTest, CountsEveryDifferingPosition)

@@ -19,14 +19,15 @@ public:
     {
         slots_[slot] = {std::move(name), std::move(factory), openError};
     }
-    // A removable stick of n blocks named like the kernel would.
-    void putStick(int slot, std::string name, uint32_t capacity, const char* product = "ACME    Stick")
+    // A removable stick of n blocks named like the kernel would (READ
+    // CAPACITY names its last block, n - 1).
+    void putStick(int slot, std::string name, uint64_t blocks, const char* product = "ACME    Stick")
     {
-        put(slot, std::move(name), [capacity, product] {
+        put(slot, std::move(name), [blocks, product] {
             // Small sticks carry their bytes; large ones are identity only.
-            auto v = std::make_shared<MemoryVolume>(capacity <= 65536 ? size_t(capacity) * 512 : 0);
+            auto v = std::make_shared<MemoryVolume>(blocks <= 65536 ? size_t(blocks) * 512 : 0);
             v->setIdentity(0x00, true, product);
-            v->capacity = capacity;
+            v->capacity = blocks - 1;
             return v;
         });
     }

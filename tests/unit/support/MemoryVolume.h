@@ -51,6 +51,8 @@ public:
         fresh->data_ = data_;
         std::memcpy(fresh->inquiry, inquiry, sizeof inquiry);
         fresh->capacity = capacity;
+        fresh->blockLength = blockLength;
+        fresh->answersSixteen = answersSixteen;
         fresh->partitionBytes = partitionBytes;
         return fresh;
     }
@@ -68,10 +70,14 @@ public:
         if (request.cdb[0] == 0x25) {
             if (capacityStatus)
                 return {true, capacityStatus};
-            out[0] = uint8_t(capacity >> 24);
-            out[1] = uint8_t(capacity >> 16);
-            out[2] = uint8_t(capacity >> 8);
-            out[3] = uint8_t(capacity);
+            putBe(out, 4, capacity > 0xFFFFFFFFu ? 0xFFFFFFFFu : capacity);
+            putBe(out + 4, 4, blockLength);
+            return {true, 0};
+        }
+        if (request.cdb[0] == 0x9E && request.cdb[1] == 0x10 && answersSixteen) {
+            ++sixteenAsked;
+            putBe(out, 8, capacity);
+            putBe(out + 8, 4, blockLength);
             return {true, 0};
         }
         return {true, 2};
@@ -92,8 +98,19 @@ public:
 
     std::vector<uint8_t>& bytes() { return data_; }
 
+    static void putBe(uint8_t* out, int bytes, uint64_t value)
+    {
+        for (int i = 0; i < bytes; ++i)
+            out[i] = uint8_t(value >> (8 * (bytes - 1 - i)));
+    }
+
     uint8_t inquiry[64] = {};
-    uint32_t capacity = 0;
+    // READ CAPACITY's last block address; (10) answers 0xFFFFFFFF beyond
+    // 32 bits, (16) the whole value unless answersSixteen is cleared.
+    uint64_t capacity = 0;
+    uint32_t blockLength = 512;
+    bool answersSixteen = true;
+    int sixteenAsked = 0;
     uint8_t inquiryStatus = 0;
     uint8_t capacityStatus = 0;
     bool scsiWorks = true;
