@@ -31,8 +31,7 @@ if [[ ${1:-} == guest ]]; then
     field() { python3 -c 'import json,sys; print(json.loads(sys.argv[1])["result"][sys.argv[2]])' "$out" "$1"; }
     expect "fake stick: fault" "$(field fault)" wrap-around
     expect "fake stick: real size" "$(field real_sectors)" $((real_mib * 2048))
-    # READ CAPACITY names the last block: the drive's sector count is one less.
-    expect "fake stick: claimed size" "$(field claimed_sectors)" 2097151
+    expect "fake stick: claimed size, every sector" "$(field claimed_sectors)" 2097152
     expect "fake stick: nothing left overwritten" "$(field unrestored_sectors)" 0
 
     # A flush of 512 MiB keeps the probe busy for many seconds, so the

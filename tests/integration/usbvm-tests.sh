@@ -36,21 +36,21 @@ guest_list() {
     [[ -n $A && -n $F8 && -n $F9 && -n $BIG && -n $P ]] && ok "five sticks found" || bad "sticks found: '$A' '$F8' '$F9' '$BIG' '$P'"
 
     expect "removable stick: selector text" "$(drive "$out" "$A" text)" "($A) ACME    Stick (33 MB)"
-    expect "removable stick: sizes" "$(drive "$out" "$A" sectors capacity_lba)" "65535|65535"
+    expect "removable stick: every sector, READ CAPACITY the last one" "$(drive "$out" "$A" sectors capacity_lba)" "65536|65535"
     expect "removable stick: volume is the whole disk" "$(drive "$out" "$A" volume)" "/dev/$A"
     expect "removable stick: identity" "$(drive "$out" "$A" product revision removable)" "ACME    Stick|1.00|true"
 
-    expect "fixed stick of 2^24+1 sectors (READ CAPACITY 2^24) is listed" "$(drive "$out" "$F8" text)" \
+    expect "fixed stick of 2^24 sectors is listed" "$(drive "$out" "$F8" text)" \
         "($F8) ACME    Fixed8 (8 GB)"
-    expect "fixed stick of 2^24+1 sectors: sizes" "$(drive "$out" "$F8" sectors capacity_lba)" "16777216|16777216"
-    expect "fixed stick of 2^24+1 sectors: removable bit clear" "$(drive "$out" "$F8" removable)" "false"
-    expect "fixed stick of 2^24+2 sectors is excluded by the rule" \
+    expect "fixed stick of 2^24 sectors: sizes" "$(drive "$out" "$F8" sectors capacity_lba)" "16777216|16777215"
+    expect "fixed stick of 2^24 sectors: removable bit clear" "$(drive "$out" "$F8" removable)" "false"
+    expect "fixed stick of 2^24+1 sectors is excluded by the rule" \
         "$(jfield "$out" not_listed | python3 -c 'import json,sys; print([d["reason"][:16] for d in json.load(sys.stdin) if d["name"] == sys.argv[1]])' "$F9")" \
         "['excluded by rule']"
-    expect "fixed stick of 2^24+2 sectors has no selector line" "$(drive "$out" "$F9" text)" ""
+    expect "fixed stick of 2^24+1 sectors has no selector line" "$(drive "$out" "$F9" text)" ""
 
     expect "large removable stick is listed" "$(drive "$out" "$BIG" text)" "($BIG) ACME    Big (17 GB)"
-    expect "large removable stick: sizes" "$(drive "$out" "$BIG" sectors capacity_lba)" "33554431|33554431"
+    expect "large removable stick: sizes" "$(drive "$out" "$BIG" sectors capacity_lba)" "33554432|33554431"
 
     expect "partitioned stick: size shown from READ CAPACITY" "$(drive "$out" "$P" text)" "($P) ACME    Parted (67 MB)"
     expect "partitioned stick: sectorCount is the first partition's length" \
@@ -218,8 +218,8 @@ case $mode in
 list)
     rm -f "$work"/l*.img
     truncate -s 32M "$work/l1.img"
-    truncate -s $(((16777216 + 1) * 512)) "$work/l2.img"
-    truncate -s $(((16777216 + 2) * 512)) "$work/l3.img"
+    truncate -s $((16777216 * 512)) "$work/l2.img"
+    truncate -s $(((16777216 + 1) * 512)) "$work/l3.img"
     truncate -s $((33554432 * 512)) "$work/l4.img"
     truncate -s 64M "$work/l5.img"
     truncate -s 32M "$work/l6.img"

@@ -15,7 +15,10 @@
 # - the same in the window (GUI, the GuiHotplug program, when the window is
 #   built): a restore onto a stick throttled to 2 MB/s writes, the stick
 #   pulled midway; the page ends with the failure message, the controls
-#   come back, and the erase page then quick-erases another stick.
+#   come back, and the erase page then quick-erases another stick;
+# - a stick of an odd size (not a multiple of 128 sectors) is listed with
+#   every sector by each route, backed up, scanned, restored and erased to
+#   its last sector, which the host checks afterwards.
 # WORK must be on the host disk (not /tmp, /var/tmp, /run). Exits 77 when
 # the guest kit is not set up.
 set -uo pipefail
@@ -70,6 +73,37 @@ if [[ ${1:-} == guest ]]; then
         grep -q "$P" /tmp/pull.log && ok "pulled: the failure names the drive" || bad "pulled: drive not named"
     fi
 
+    # A stick of 32,845 sectors (not a multiple of 128) whose last sector
+    # holds a marker: every route states every sector, and the last one is
+    # backed up, scanned, restored and erased.
+    O=$(disk_with_serial TR0006)
+    n=$(cat /sys/block/$O/size)
+    expect "odd stick: the kernel's size" "$n" 32845
+    sectors_of() { python3 -c 'import json,sys; print([d["sectors"] for d in json.loads(sys.argv[1])["drives"] if d["name"] == sys.argv[2]])' "$1" "$2"; }
+    expect "odd stick: listed with every sector (READ CAPACITY + 1)" "$(sectors_of "$("$cli" list --json 2>/dev/null)" "$O")" "[$n]"
+    expect "odd stick: every sector from the kernel's record (unprivileged)" \
+        "$(sectors_of "$(setpriv --reuid=65534 --regid=65534 --clear-groups "$cli" list --json 2>/dev/null)" "$O")" "[$n]"
+    last() { dd if=/dev/$O bs=512 skip=$((n - 1)) count=1 iflag=direct status=none | head -c 16; }
+    out=$("$cli" backup "$O" "$work/o.qvn" 2>&1); rc=$?
+    expect "odd stick: backup exit code" "$rc" 0
+    expect "odd stick: the backup holds every sector" "$(stat -c %s "$work/o.qvn")" $((n * 512))
+    expect "odd stick: the backup ends with the marker" "$(tail -c 512 "$work/o.qvn" | head -c 16)" "ODDSTICKLASTSECT"
+    out=$("$cli" errorscan "$O" --write --yes --json 2>&1); rc=$?
+    expect "odd stick: error scan exit code" "$rc" 0
+    expect "odd stick: the scan wrote the last sector's pattern" "$(last)" \
+        "$(python3 -c 'import sys; s=int(sys.argv[1]); print("%07X%09d" % (s, s))' $((n - 1)))"
+    out=$("$cli" restore "$O" "$work/o.qvn" --yes 2>&1); rc=$?
+    echo "$out" | sed 's/^/    | /'
+    expect "odd stick: restore exit code (read back equal)" "$rc" 0
+    expect "odd stick: the marker is back in the last sector" "$(last)" "ODDSTICKLASTSECT"
+    out=$("$cli" erase "$O" --full --yes 2>&1); rc=$?
+    expect "odd stick: full erase exit code" "$rc" 0
+    # The card-reader route (no SCSI path, sizes from sysfs) as a loop device.
+    truncate -s $((n * 512)) /tmp/odd.img
+    loop=$(losetup --find --show /tmp/odd.img)
+    expect "odd loop device: every sector from sysfs" "$(sectors_of "$("$cli" list "$loop" --json 2>/dev/null)" "${loop#/dev/}")" "[$n]"
+    losetup -d "$loop"
+
     if [[ -n $gui ]]; then
         S=$(disk_with_serial TR0005)
         [[ -n $S ]] && ok "throttled stick found" || bad "throttled stick missing"
@@ -118,6 +152,9 @@ head -c 60M /dev/urandom >"$work/big.qvn"
 truncate -s 16M "$work/t4.img"
 truncate -s 24M "$work/t5.img"
 head -c 16M /dev/urandom >"$work/pull.qvn"
+rm -f "$work/t6.img" "$work"/o.qvn*
+head -c $((32845 * 512)) /dev/urandom >"$work/t6.img"
+printf 'ODDSTICKLASTSECT' | dd of="$work/t6.img" bs=512 seek=32844 conv=notrunc status=none
 "$run" --timeout 280 "${shares[@]}" \
     --stick "$work/t1.img,vendor=ACME,product=Source,serial=TR0001" \
     --stick "$work/t2.img,vendor=ACME,product=Target,serial=TR0002" \
@@ -125,6 +162,7 @@ head -c 16M /dev/urandom >"$work/pull.qvn"
     --stick "$work/t4.img,vendor=ACME,product=Fat,serial=TR0004" \
     --stick-drive "s:$work/t5.img,throttling.bps-write=2000000" \
     --stick "drive=s,vendor=ACME,product=Slow,serial=TR0005,name=slow" \
+    --stick "$work/t6.img,vendor=ACME,product=Odd,serial=TR0006" \
     -- bash "$self" guest "$cli" "$work" "$gui"
 rc=$?
 # What reached the media, seen from the host: the sectors the image holds.
@@ -133,5 +171,11 @@ if [[ $bytes -gt 0 ]] && cmp -n "$bytes" "$work/t1.img" "$work/t2.img"; then
     echo "PASS: host images of source and target hold the same $bytes bytes"
 else
     echo "FAIL: host images differ"; rc=1
+fi
+# The odd stick's last sector, erased, seen from the host.
+if cmp -s -n $((32845 * 512)) "$work/t6.img" /dev/zero; then
+    echo "PASS: host image of the odd stick is zero to its last sector"
+else
+    echo "FAIL: the odd stick's image is not zero after the full erase"; rc=1
 fi
 exit $rc
