@@ -81,7 +81,7 @@ private:
 };
 
 struct Found {
-    uint32_t sector;
+    uint64_t sector;
     int32_t length;
     Bytes bytes;
 };

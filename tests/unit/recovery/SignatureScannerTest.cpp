@@ -14,7 +14,7 @@ namespace {
 struct Row {
     std::string name;
     int32_t kind;
-    uint32_t sector;
+    uint64_t sector;
     int32_t length;
 };
 
