@@ -101,6 +101,16 @@ print(d == sorted(d, key=lambda x: x["slot"]) and [x["name"] for x in d] == sort
     expect "O_DIRECT round trip on $loop" "$r" $'volume='"$loop"$' direct=1 unit=512\nroundtrip ok'
     losetup -d "$loop"
 
+    # Past 2 TiB READ CAPACITY (10) says 0xFFFFFFFF and (16) the rest.
+    local T
+    T=$(disk_with_serial LS0007)
+    expect "stick of 2^32+1 sectors: listed with its true size" "$(drive "$out" "$T" text)" "($T) ACME    Past2T (2199 GB)"
+    expect "stick of 2^32+1 sectors: every sector, READ CAPACITY (16)'s last block" \
+        "$(drive "$out" "$T" sectors capacity_lba)" "4294967297|4294967296"
+    local far=$((4294967297 - 1))
+    expect "stick of 2^32+1 sectors: the last sector shown" \
+        "$("$cli" sector "$T" $far --json 2>/dev/null | python3 -c 'import json,sys; print(json.load(sys.stdin)["sectors"][0]["sector"])')" "$far"
+
     # A write-protected stick opens read-only: listed, readable, writes fail.
     local RO
     RO=$(disk_with_serial LS0006)
@@ -223,15 +233,17 @@ list)
     truncate -s $((33554432 * 512)) "$work/l4.img"
     truncate -s 64M "$work/l5.img"
     truncate -s 32M "$work/l6.img"
+    truncate -s $(((4294967296 + 1) * 512)) "$work/l7.img"
     printf 'label: dos\nstart=2048, size=40000, type=c\nstart=43008, size=20000, type=83\n' |
         sfdisk -q "$work/l5.img" >/dev/null || { echo "FAIL: sfdisk on $work/l5.img"; exit 1; }
-    exec "$run" --timeout 120 "${shares[@]}" \
+    exec "$run" --timeout 180 "${shares[@]}" \
         --stick "$work/l1.img,vendor=ACME,product=Stick,rev=1.00,serial=LS0001" \
         --stick "$work/l2.img,removable=off,vendor=ACME,product=Fixed8,serial=LS0002" \
         --stick "$work/l3.img,removable=off,vendor=ACME,product=Fixed9,serial=LS0003" \
         --stick "$work/l4.img,vendor=ACME,product=Big,serial=LS0004" \
         --stick "$work/l5.img,vendor=ACME,product=Parted,serial=LS0005" \
         --stick "$work/l6.img,vendor=ACME,product=Locked,serial=LS0006,ro=on" \
+        --stick "$work/l7.img,vendor=ACME,product=Past2T,serial=LS0007" \
         -- bash "$self" guest-list "$cli" "$check"
     ;;
 hotplug | hotplug-udevd)
