@@ -5,7 +5,6 @@
 #include "core/text/StringTable.h"
 #include "core/text/Units.h"
 
-#include <cstdio>
 #include <cstring>
 
 namespace qv {

@@ -102,6 +102,9 @@ uint64_t Capacity::sectors() const
     // Blocks of whole multiples of 512 bytes (4096 on some disks) are
     // counted as the 512-byte sectors every transfer uses.
     const uint64_t perBlock = blockLength >= 512 && blockLength % 512 == 0 ? blockLength / 512 : 1;
+    // A size whose byte count would not fit 64 bits is no medium to work on.
+    if (lastLba >= UINT64_MAX / 512 / perBlock)
+        return 0;
     return (lastLba + 1) * perBlock;
 }
 
