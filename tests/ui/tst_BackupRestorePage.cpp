@@ -34,6 +34,7 @@
 #include <QTest>
 
 #include <cstring>
+#include <sys/stat.h>
 
 using namespace qv;
 using namespace qv::ui;
@@ -182,6 +183,47 @@ private slots:
         QVERIFY(filters[0][1].contains(QStringLiteral("*.zst")));
         QCOMPARE(page.presenter()->outcome(), RunOutcome::Completed);
         QCOMPARE(test::FileBytes(images_.path("packed-target.img")), content);
+    }
+
+    // A stick that fails mid-backup: what was read is kept as NAME.partial
+    // (said in the box and on the page) and the old image of the name the
+    // dialog chose stays; a named pipe as the target is refused and stays.
+    void failedBackupKeepsWhatItReadBesideTheOldImageAndPipesAreRefused()
+    {
+        const QByteArray content = test::RandomBytes(4 << 20);
+        const QString medium = test::ImageWith(images_, "dying.img", content);
+        FaultPlan plan;
+        plan.failingReads.push_back({3000, 1});
+        test::PageDrive drive(std::make_shared<FaultyVolume>(ImageVolume::open(medium.toStdString()), plan), 8192);
+        CBackupRestorePage page;
+        attach(page, drive);
+        const QString image = test::ImageWith(images_, "dying.qvn", "old backup");
+        QString answer = image;
+        page.setFileAnswer([&](const FileRequest&, std::string* path) {
+            *path = answer.toStdString();
+            return true;
+        });
+        test::ModalCatcher catcher;
+        QTest::mouseClick(page.backupButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
+        QTRY_COMPARE(catcher.texts.size(), 1);
+        const QString kept = Text(str::kPartialKept).arg(2944).arg(image + ".partial");
+        QCOMPARE(catcher.texts[0], Text(str::kTestCancelled) + "\n" + Text(str::kFailedRead) + " " + medium + ", " +
+                                       Text(str::kSector) + " 2944: " + QString::fromLocal8Bit(std::strerror(EIO)) +
+                                       "\n" + kept);
+        QCOMPARE(page.valueText(1049), kept);
+        QCOMPARE(test::FileBytes(image), QByteArray("old backup"));
+        QCOMPARE(test::FileBytes(image + ".partial"), content.left(2944 * 512));
+        QVERIFY(!QFile::exists(image + ".sha256"));
+
+        answer = images_.path("pipe.qvn");
+        QVERIFY(mkfifo(answer.toLocal8Bit().constData(), 0600) == 0);
+        QTest::mouseClick(page.backupButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
+        QTRY_COMPARE(catcher.texts.size(), 2);
+        QVERIFY2(catcher.texts[1].contains(answer + " (" + Text(str::kTargetPipe) + ")"), qPrintable(catcher.texts[1]));
+        struct stat pipe;
+        QVERIFY(lstat(answer.toLocal8Bit().constData(), &pipe) == 0 && S_ISFIFO(pipe.st_mode));
     }
 
     void failedRestoreShowsTheMessageWithWhatFailed()
