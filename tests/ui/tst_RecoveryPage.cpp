@@ -6,6 +6,7 @@
 #include "core/run/RunController.h"
 #include "ui/app/QtPost.h"
 #include "core/recovery/FileKind.h"
+#include "core/text/StringIds.h"
 #include "core/text/Units.h"
 #include "core/recovery/FoundFile.h"
 #include "core/settings/Settings.h"
@@ -388,7 +389,8 @@ private slots:
             QVERIFY(page.recoverButton()->isEnabled());
         }
 
-        // An earlier, longer file of the same name is replaced.
+        // A folder that holds files already (an earlier run's, the user's):
+        // they stay as they were, and each run's files are numbered on.
         answer = out.path();
         QFile old(out.filePath("00000001.jpg"));
         QVERIFY(old.open(QIODevice::WriteOnly) && old.write(QByteArray(100000, 'x')) == 100000);
@@ -400,30 +402,28 @@ private slots:
             QVERIFY(!page.scanButton()->isEnabled());
             QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
             QVERIFY(catcher.texts.isEmpty());
-            QCOMPARE(readAll(out.filePath("00000001.jpg")), asBytes(big).left(65536));
-            QCOMPARE(readAll(out.filePath("00000002.pdf")), asBytes(tiny).left(1));
-            QVERIFY(!QFile::exists(out.filePath("00000003.zip")));
+            const int first = 2 + 2 * round;
+            QCOMPARE(readAll(out.filePath(QStringLiteral("%1.jpg").arg(first, 8, 10, QLatin1Char('0')))),
+                     asBytes(big).left(65536));
+            QCOMPARE(readAll(out.filePath(QStringLiteral("%1.pdf").arg(first + 1, 8, 10, QLatin1Char('0')))),
+                     asBytes(tiny).left(1));
+            QCOMPARE(readAll(out.filePath("00000001.jpg")), QByteArray(100000, 'x'));
+            QCOMPARE(QDir(out.path()).entryList(QDir::Files).size(), 3 + 2 * round);
             QCOMPARE(page.valueText(1047), QStringLiteral("100 %"));
             QCOMPARE(page.recoverButton()->text(), Text(40701));
         }
 
-        {  // A file that cannot be created: read error, and the file and the
-           // system's reason on a second line.
-            QVERIFY(QFile::remove(out.filePath("00000002.pdf")));
-            QVERIFY(QDir(out.path()).mkdir("00000002.pdf"));
+        {  // A folder that cannot take files: refused, saying which and why.
+            answer = out.filePath("00000001.jpg");
             qv::ui::test::ModalCatcher catcher;
             QTest::mouseClick(page.recoverButton(), Qt::LeftButton);
             QTRY_VERIFY(!page.presenter()->active());
-            QCOMPARE(catcher.texts.size(), 1);
-            const QStringList lines = catcher.texts.front().split('\n');
-            QCOMPARE(lines.size(), 2);
-            QCOMPARE(lines[0], Text(109));
-            QVERIFY2(lines[1].contains(out.filePath("00000002.pdf")) && lines[1].contains(QString::fromUtf8(std::strerror(EISDIR))),
-                     qPrintable(lines[1]));
+            QCOMPARE(catcher.texts, QStringList{Text(str::kNotAFolder) + " " + answer});
+            QCOMPARE(QDir(out.path()).entryList(QDir::Files).size(), 5);
         }
 
-        {  // A saved file that would replace the image being read is refused
-           // before anything is written.
+        {  // A saved file named like the image being read, in the image's
+           // folder, takes a name of its own: the image stays as it was.
             page.model()->setAllChecked(false);
             listFile(page, "save.img", 10, 1000);
             page.model()->setData(page.model()->index(3, 0), Qt::Checked, Qt::CheckStateRole);
@@ -432,8 +432,9 @@ private slots:
             qv::ui::test::ModalCatcher catcher;
             QTest::mouseClick(page.recoverButton(), Qt::LeftButton);
             QTRY_VERIFY(!page.presenter()->active());
-            QCOMPARE(catcher.texts.size(), 1);
+            QVERIFY(catcher.texts.isEmpty());
             QVERIFY(readAll(image) == before);
+            QCOMPARE(readAll(QFileInfo(image).absolutePath() + "/save-2.img"), asBytes(big).left(1000));
         }
     }
 
@@ -485,7 +486,7 @@ private slots:
         QTest::mouseClick(page.recoverButton(), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
         QVERIFY(catcher.texts.isEmpty());
-        QCOMPARE(readAll(out.filePath("_EST    .TXT")), asBytes(content));
+        QCOMPARE(readAll(out.filePath("_EST.TXT")), asBytes(content));
     }
 
     void previewOnlyForPicturesFoundBySignatureAndMenuChecksOnly()
