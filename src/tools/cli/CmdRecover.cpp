@@ -213,8 +213,9 @@ int recover(CommandRun& run)
         if (renamed > 10)
             std::printf("  ... and %d more saved under other names\n", renamed - 10);
         if (renamed)
-            std::printf("%d files took other names, so that nothing already in %s was replaced\n", renamed,
-                        out.c_str());
+            std::printf("%d files were given other names: nothing already in %s is replaced, and no two "
+                        "share a name\n",
+                        renamed, out.c_str());
     }
     return finish(outcome, ExitCodeFor(outcome, faults), "", list.rowCount());
 }
