@@ -7,6 +7,7 @@
 #include "platform/image/FaultyVolume.h"
 #include "platform/image/ImageVolume.h"
 #include "platform/image/PosixImageFiles.h"
+#include "platform/image/PosixOutputFiles.h"
 #include "support/PageDrive.h"
 #include "support/UiFixtures.h"
 #include "ui/app/PageFactory.h"
@@ -15,6 +16,7 @@
 #include "ui/app/Language.h"
 #include "support/SlowVolume.h"
 #include "ui/app/QtPost.h"
+#include "ui/app/ReportSaving.h"
 #include "ui/app/Text.h"
 #include "ui/app/WriteWarningDialog.h"
 #include "ui/pages/BackupRestorePage.h"
@@ -224,6 +226,58 @@ private slots:
         QVERIFY2(catcher.texts[1].contains(answer + " (" + Text(str::kTargetPipe) + ")"), qPrintable(catcher.texts[1]));
         struct stat pipe;
         QVERIFY(lstat(answer.toLocal8Bit().constData(), &pipe) == 0 && S_ISFIFO(pipe.st_mode));
+    }
+
+    // Stopped from the page: the page is idle at once, and once the worker
+    // has ended it says what it kept. The window's Save report is never
+    // written over the backup the page made, even when the user says
+    // replace.
+    void stoppedBackupSaysWhatItKeptAndTheReportStaysOffTheBackup()
+    {
+        const QByteArray content = test::RandomBytes(4 << 20);
+        const QString medium = test::ImageWith(images_, "slow.img", content);
+        test::PageDrive drive(std::make_shared<test::SlowVolume>(ImageVolume::open(medium.toStdString()),
+                                                                 std::chrono::milliseconds(20)),
+                              8192);
+        CBackupRestorePage page;
+        attach(page, drive);
+        QString answer = images_.path("slow.qvn");
+        page.setFileAnswer([&](const FileRequest&, std::string* path) {
+            *path = answer.toStdString();
+            return true;
+        });
+        QTest::mouseClick(page.backupButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.valueText(1049).isEmpty(), 30000);
+        QTest::mouseClick(page.backupButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
+        QCOMPARE(page.presenter()->outcome(), RunOutcome::Stopped);
+        const QString part = answer + ".partial";
+        const qint64 kept = QFileInfo(part).size() / 512;
+        QVERIFY(kept > 0 && kept < 8192);
+        QCOMPARE(page.valueText(1049), Text(str::kPartialKept).arg(kept).arg(part));
+        QCOMPARE(test::FileBytes(part), content.left(int(kept) * 512));
+        QVERIFY(!QFile::exists(answer) && !QFile::exists(answer + ".sha256"));
+
+        drive.record.handle = ImageVolume::open(medium.toStdString());
+        answer = images_.path("slow.html");
+        QTest::mouseClick(page.backupButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
+        QCOMPARE(page.presenter()->outcome(), RunOutcome::Completed);
+        test::ModalCatcher catcher([&](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            if (!dialog)
+                return;
+            dialog->setDirectory(QFileInfo(answer).absolutePath());
+            dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("slow.html"));
+            // The user's "yes" to the dialog's own "replace?" question.
+            dialog->setOption(QFileDialog::DontConfirmOverwrite, true);
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        PosixOutputFiles files;
+        QVERIFY(!SaveReport(page, files));
+        QCOMPARE(catcher.texts.size(), 1);
+        QVERIFY2(catcher.texts[0].contains(Text(str::kOutputOverRunFile) + " " + answer), qPrintable(catcher.texts[0]));
+        QCOMPARE(test::FileBytes(answer), content);
     }
 
     void failedRestoreShowsTheMessageWithWhatFailed()

@@ -31,6 +31,7 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QMenu>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -46,6 +47,7 @@
 #include <cstring>
 #include <random>
 #include <thread>
+#include <unistd.h>
 
 using namespace qv;
 using namespace qv::ui;
@@ -86,6 +88,41 @@ QByteArray readAll(const QString& path)
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
+
+// Runs a program; true when it succeeded, its output in *out.
+bool runProgram(const QString& program, const QStringList& args, QString* out = nullptr)
+{
+    QProcess p;
+    p.start(program, args);
+    const bool ok = p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    if (out)
+        *out = QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
+    return ok;
+}
+
+// An image made an ext4 file system, attached to a free loop device and
+// mounted at point for the life of the object; error says what failed.
+struct LoopMount {
+    LoopMount(const QString& image, const QString& mountPoint) : point(mountPoint)
+    {
+        QDir().mkpath(point);
+        if (!runProgram("mkfs.ext4", {"-q", "-F", image}))
+            error = "no mkfs.ext4";
+        else if (!runProgram("losetup", {"-f", "--show", image}, &loop) || loop.isEmpty())
+            error = "no loop device";
+        else if (!(mounted = runProgram("mount", {loop, point})))
+            error = "cannot mount " + loop;
+    }
+    ~LoopMount()
+    {
+        if (mounted)
+            runProgram("umount", {point});
+        if (!loop.isEmpty())
+            runProgram("losetup", {"-d", loop});
+    }
+    QString point, loop, error;
+    bool mounted = false;
+};
 
 QByteArray asBytes(const qv::test::Bytes& bytes)
 {
@@ -436,6 +473,44 @@ private slots:
             QVERIFY(readAll(image) == before);
             QCOMPARE(readAll(QFileInfo(image).absolutePath() + "/save-2.img"), asBytes(big).left(1000));
         }
+    }
+
+    // An image attached to a loop device and mounted is the drive being
+    // scanned: a folder in its file system is refused before anything is
+    // saved. Needs root for the loop device and the mount.
+    void folderInsideTheLoopMountedImageIsRefused()
+    {
+        if (geteuid() != 0)
+            QSKIP("needs root for a loop device");
+        const QString image = images_.make("mounted.img", 16 << 20);
+        LoopMount mount(image, images_.path("mnt"));
+        if (!mount.error.isEmpty())
+            QSKIP(qPrintable(mount.error));
+        const QString folder = mount.point + "/rescued";
+        QDir().mkpath(folder);
+        // A picture in the mounted file system, found by a scan.
+        QFile picture(mount.point + "/photo.png");
+        QVERIFY(picture.open(QIODevice::WriteOnly) && picture.write(pngOf(64, 32, QColor(0, 0, 255))) > 0);
+        picture.close();
+        QVERIFY(runProgram("sync", {}));
+
+        PageDrive drive(image, 16 << 11);
+        CRecoveryPage page;
+        page.setContext(&drive.context, &drive.runs);
+        page.show();
+        QTest::mouseClick(page.scanButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
+        QVERIFY(page.model()->rowCount() > 0);
+        page.OnSelectAll();
+        page.setFolderChooser([&] { return folder; });
+        qv::ui::test::ModalCatcher catcher;
+        QTest::mouseClick(page.recoverButton(), Qt::LeftButton);
+        QTRY_VERIFY(!page.presenter()->active());
+        QString refusal = Text(40712);
+        refusal.replace(refusal.indexOf("%s"), 2, folder);
+        refusal.replace(refusal.indexOf("%s"), 2, image);
+        QCOMPARE(catcher.texts, QStringList{refusal});
+        QVERIFY(QDir(folder).entryList(QDir::Files).isEmpty());
     }
 
     void directoryModeScanSavesIntoTheChosenFolder()
