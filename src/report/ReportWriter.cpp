@@ -1,5 +1,6 @@
 #include "report/ReportWriter.h"
 
+#include "core/run/RunFailure.h"
 #include "core/text/StringIds.h"
 #include "core/text/StringTable.h"
 
@@ -10,7 +11,6 @@
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QTextDocument>
 #include <QUrl>
 
@@ -48,13 +48,20 @@ const char kStyle[] =
     ".failed { color: #c00000; font-weight: bold; }\n"
     ".error { color: #c00000; }\n";
 
-bool saveBytes(const QByteArray& bytes, const std::string& path, std::string* error)
+// The report's bytes under path, never over its drive or its files.
+bool saveBytes(const QByteArray& bytes, const Report& r, const std::string& path, OutputFiles& files,
+               ExistingFile existing, std::string* error)
 {
-    QSaveFile file(QString::fromStdString(path));
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
-        return true;
+    RunFailure failure;
+    std::unique_ptr<NewFile> file = files.create(path, existing, {r.drive.path, r.files}, &failure);
+    if (file) {
+        if (const int code = file->write(bytes.constData(), size_t(bytes.size())))
+            failure.set(str::kFailedWrite, path, code);
+        else if (file->commit(&failure) == 0)
+            return true;
+    }
     if (error)
-        *error = LoadText(str::kFailedWrite) + " " + path + ": " + file.errorString().toStdString();
+        *error = FailureText(failure);
     return false;
 }
 
@@ -153,17 +160,19 @@ QString ReportHtml(const Report& r, const std::function<QString(int)>& pictureSo
     return html;
 }
 
-bool WriteHtmlReport(const Report& r, const std::string& path, std::string* error)
+bool WriteHtmlReport(const Report& r, const std::string& path, OutputFiles& files, ExistingFile existing,
+                     std::string* error)
 {
     const QString html = ReportHtml(r, [&r](int i) {
         const std::string& png = r.pictures[size_t(i)].png;
         return QStringLiteral("data:image/png;base64,") +
                QString::fromLatin1(QByteArray(png.data(), qsizetype(png.size())).toBase64());
     });
-    return saveBytes(html.toUtf8(), path, error);
+    return saveBytes(html.toUtf8(), r, path, files, existing, error);
 }
 
-bool WritePdfReport(const Report& r, const std::string& path, std::string* error)
+bool WritePdfReport(const Report& r, const std::string& path, OutputFiles& files, ExistingFile existing,
+                    std::string* error)
 {
     // Fonts and the text layout need a Gui application; the command-line
     // tool has none, so one lives on the offscreen platform for this call.
@@ -203,7 +212,7 @@ bool WritePdfReport(const Report& r, const std::string& path, std::string* error
             *error = LoadText(str::kFailedCreate) + " " + path;
         return false;
     }
-    return saveBytes(buffer.data(), path, error);
+    return saveBytes(buffer.data(), r, path, files, existing, error);
 }
 
 void StartOffscreenApplication()
@@ -216,11 +225,12 @@ void StartOffscreenApplication()
     static QGuiApplication app(argc, argv);
 }
 
-bool WriteReport(const Report& r, const std::string& path, std::string* error)
+bool WriteReport(const Report& r, const std::string& path, OutputFiles& files, ExistingFile existing,
+                 std::string* error)
 {
     switch (ReportFormatOf(path)) {
-    case ReportFormat::Pdf: return WritePdfReport(r, path, error);
-    case ReportFormat::Html: return WriteHtmlReport(r, path, error);
+    case ReportFormat::Pdf: return WritePdfReport(r, path, files, existing, error);
+    case ReportFormat::Html: return WriteHtmlReport(r, path, files, existing, error);
     case ReportFormat::None: break;
     }
     if (error)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/files/OutputFiles.h"
 #include "core/report/Report.h"
 
 #include <functional>
@@ -15,13 +16,18 @@ namespace qv::report {
 // PDF). Pictures without an image are left out.
 QString ReportHtml(const Report& report, const std::function<QString(int)>& pictureSource);
 
-// Writes the report to path as PDF or HTML, by the path's extension. False
-// with *error set ("cannot write PATH: reason") when the format is unknown
-// or the file cannot be written. Without a running Qt application the PDF
+// Writes the report to path as PDF or HTML, by the path's extension,
+// through files: an existing file only as existing allows, and never over
+// the report's drive or its files (see Report::files). False with *error
+// set (what failed on what) when the format is unknown or the file is
+// refused or cannot be written. Without a running Qt application the PDF
 // writer runs one on the offscreen platform for the time of the call.
-bool WriteReport(const Report& report, const std::string& path, std::string* error);
-bool WriteHtmlReport(const Report& report, const std::string& path, std::string* error);
-bool WritePdfReport(const Report& report, const std::string& path, std::string* error);
+bool WriteReport(const Report& report, const std::string& path, OutputFiles& files, ExistingFile existing,
+                 std::string* error);
+bool WriteHtmlReport(const Report& report, const std::string& path, OutputFiles& files, ExistingFile existing,
+                     std::string* error);
+bool WritePdfReport(const Report& report, const std::string& path, OutputFiles& files, ExistingFile existing,
+                    std::string* error);
 
 // For a process without a window that may write a PDF (the command-line
 // tool with --report): a Qt Gui application on the offscreen platform for

@@ -2,6 +2,7 @@
 #include "core/recovery/FoundFileList.h"
 #include "core/recovery/RecoveryReport.h"
 #include "core/text/StringIds.h"
+#include "platform/image/PosixOutputFiles.h"
 #include "report/ReportWriter.h"
 #include "support/MemoryVolume.h"
 #include "support/ScanRig.h"
@@ -77,6 +78,7 @@ protected:
     ScratchImage image{64};
     DeviceRecord record;
     std::string folder;
+    PosixOutputFiles files;
 };
 
 // Both files, in the program's own language, say that the scan failed and
@@ -88,8 +90,8 @@ TEST_F(ReportTest, FailedRunSaysThatItFailedAndWhyInBothFormats)
     failingScan(rig);
     const Report report = rig.presenter.report();
     std::string error;
-    ASSERT_TRUE(report::WriteReport(report, folder + "/failed.pdf", &error)) << error;
-    ASSERT_TRUE(report::WriteReport(report, folder + "/failed.html", &error)) << error;
+    ASSERT_TRUE(report::WriteReport(report, folder + "/failed.pdf", files, ExistingFile::ReplaceRegular, &error)) << error;
+    ASSERT_TRUE(report::WriteReport(report, folder + "/failed.html", files, ExistingFile::ReplaceRegular, &error)) << error;
 
     const std::string why = "ошибка чтения /dev/sdx: " + std::string(std::strerror(EIO));
     const std::string pdf = pdfText(folder + "/failed.pdf");
@@ -114,7 +116,7 @@ TEST_F(ReportTest, HostileProductTextStaysText)
     Report report = rig.presenter.report();
     report.log.push_back({"[12:00:00]", "<img src=x onerror=y()>", true});
     std::string error;
-    ASSERT_TRUE(report::WriteReport(report, folder + "/hostile.html", &error)) << error;
+    ASSERT_TRUE(report::WriteReport(report, folder + "/hostile.html", files, ExistingFile::ReplaceRegular, &error)) << error;
 
     QXmlStreamReader xml(QString::fromStdString(readFile(folder + "/hostile.html")));
     bool productSeen = false, logSeen = false;
@@ -151,14 +153,14 @@ TEST_F(ReportTest, UsbIdentityShownWhereKnownAndAbsentForAnImage)
     const std::string imagePath = folder + "/image.html", stickPath = folder + "/stick.html";
     Report report;
     report.drive = ReportDriveOf(record);
-    ASSERT_TRUE(report::WriteReport(report, imagePath, &error)) << error;
+    ASSERT_TRUE(report::WriteReport(report, imagePath, files, ExistingFile::ReplaceRegular, &error)) << error;
     record.handle = std::make_shared<UsbStick>();
     const ReportDrive stick = ReportDriveOf(record);
     report.drive = stick;
     EXPECT_EQ(stick.usbIds, "0781:5567");
     EXPECT_EQ(stick.serial, "4C530001");
     EXPECT_EQ(stick.usbSpeed, "480 Mbit/s");
-    ASSERT_TRUE(report::WriteReport(report, stickPath, &error)) << error;
+    ASSERT_TRUE(report::WriteReport(report, stickPath, files, ExistingFile::ReplaceRegular, &error)) << error;
 
     const std::string image = readFile(imagePath), html = readFile(stickPath);
     for (const char* label : {"USB ids", "Serial number", "USB speed"}) {

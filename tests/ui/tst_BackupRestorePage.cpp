@@ -7,6 +7,7 @@
 #include "platform/image/FaultyVolume.h"
 #include "platform/image/ImageVolume.h"
 #include "platform/image/PosixImageFiles.h"
+#include "platform/image/PosixOutputFiles.h"
 #include "support/PageDrive.h"
 #include "support/UiFixtures.h"
 #include "ui/app/PageFactory.h"
@@ -15,6 +16,7 @@
 #include "ui/app/Language.h"
 #include "support/SlowVolume.h"
 #include "ui/app/QtPost.h"
+#include "ui/app/ReportSaving.h"
 #include "ui/app/Text.h"
 #include "ui/app/WriteWarningDialog.h"
 #include "ui/pages/BackupRestorePage.h"
@@ -34,6 +36,7 @@
 #include <QTest>
 
 #include <cstring>
+#include <sys/stat.h>
 
 using namespace qv;
 using namespace qv::ui;
@@ -182,6 +185,99 @@ private slots:
         QVERIFY(filters[0][1].contains(QStringLiteral("*.zst")));
         QCOMPARE(page.presenter()->outcome(), RunOutcome::Completed);
         QCOMPARE(test::FileBytes(images_.path("packed-target.img")), content);
+    }
+
+    // A stick that fails mid-backup: what was read is kept as NAME.partial
+    // (said in the box and on the page) and the old image of the name the
+    // dialog chose stays; a named pipe as the target is refused and stays.
+    void failedBackupKeepsWhatItReadBesideTheOldImageAndPipesAreRefused()
+    {
+        const QByteArray content = test::RandomBytes(4 << 20);
+        const QString medium = test::ImageWith(images_, "dying.img", content);
+        FaultPlan plan;
+        plan.failingReads.push_back({3000, 1});
+        test::PageDrive drive(std::make_shared<FaultyVolume>(ImageVolume::open(medium.toStdString()), plan), 8192);
+        CBackupRestorePage page;
+        attach(page, drive);
+        const QString image = test::ImageWith(images_, "dying.qvn", "old backup");
+        QString answer = image;
+        page.setFileAnswer([&](const FileRequest&, std::string* path) {
+            *path = answer.toStdString();
+            return true;
+        });
+        test::ModalCatcher catcher;
+        QTest::mouseClick(page.backupButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
+        QTRY_COMPARE(catcher.texts.size(), 1);
+        const QString kept = Text(str::kPartialKept).arg(2944).arg(image + ".partial");
+        QCOMPARE(catcher.texts[0], Text(str::kTestCancelled) + "\n" + Text(str::kFailedRead) + " " + medium + ", " +
+                                       Text(str::kSector) + " 2944: " + QString::fromLocal8Bit(std::strerror(EIO)) +
+                                       "\n" + kept);
+        QCOMPARE(page.valueText(1049), kept);
+        QCOMPARE(test::FileBytes(image), QByteArray("old backup"));
+        QCOMPARE(test::FileBytes(image + ".partial"), content.left(2944 * 512));
+        QVERIFY(!QFile::exists(image + ".sha256"));
+
+        answer = images_.path("pipe.qvn");
+        QVERIFY(mkfifo(answer.toLocal8Bit().constData(), 0600) == 0);
+        QTest::mouseClick(page.backupButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
+        QTRY_COMPARE(catcher.texts.size(), 2);
+        QVERIFY2(catcher.texts[1].contains(answer + " (" + Text(str::kTargetPipe) + ")"), qPrintable(catcher.texts[1]));
+        struct stat pipe;
+        QVERIFY(lstat(answer.toLocal8Bit().constData(), &pipe) == 0 && S_ISFIFO(pipe.st_mode));
+    }
+
+    // Stopped from the page: the page is idle at once, and once the worker
+    // has ended it says what it kept. The window's Save report is never
+    // written over the backup the page made, even when the user says
+    // replace.
+    void stoppedBackupSaysWhatItKeptAndTheReportStaysOffTheBackup()
+    {
+        const QByteArray content = test::RandomBytes(4 << 20);
+        const QString medium = test::ImageWith(images_, "slow.img", content);
+        test::PageDrive drive(std::make_shared<test::SlowVolume>(ImageVolume::open(medium.toStdString()),
+                                                                 std::chrono::milliseconds(20)),
+                              8192);
+        CBackupRestorePage page;
+        attach(page, drive);
+        QString answer = images_.path("slow.qvn");
+        page.setFileAnswer([&](const FileRequest&, std::string* path) {
+            *path = answer.toStdString();
+            return true;
+        });
+        QTest::mouseClick(page.backupButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.valueText(1049).isEmpty(), 30000);
+        QTest::mouseClick(page.backupButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
+        QCOMPARE(page.presenter()->outcome(), RunOutcome::Stopped);
+        const QString part = answer + ".partial";
+        const qint64 kept = QFileInfo(part).size() / 512;
+        QVERIFY(kept > 0 && kept < 8192);
+        QCOMPARE(page.valueText(1049), Text(str::kPartialKept).arg(kept).arg(part));
+        QCOMPARE(test::FileBytes(part), content.left(int(kept) * 512));
+        QVERIFY(!QFile::exists(answer) && !QFile::exists(answer + ".sha256"));
+
+        drive.record.handle = ImageVolume::open(medium.toStdString());
+        answer = images_.path("slow.html");
+        QTest::mouseClick(page.backupButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
+        QCOMPARE(page.presenter()->outcome(), RunOutcome::Completed);
+        test::ModalCatcher catcher([&](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            if (!dialog)
+                return;
+            dialog->setDirectory(QFileInfo(answer).absolutePath());
+            dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("slow.html"));
+            // The user's "yes" to the dialog's own "replace?" question.
+            dialog->setOption(QFileDialog::DontConfirmOverwrite, true);
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        PosixOutputFiles files;
+        QVERIFY(!SaveReport(page, files));
+        QCOMPARE(catcher.texts.size(), 1);
+        QVERIFY2(catcher.texts[0].contains(Text(str::kOutputOverRunFile) + " " + answer), qPrintable(catcher.texts[0]));
+        QCOMPARE(test::FileBytes(answer), content);
     }
 
     void failedRestoreShowsTheMessageWithWhatFailed()

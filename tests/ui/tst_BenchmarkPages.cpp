@@ -9,6 +9,7 @@
 #include "core/settings/Settings.h"
 #include "platform/image/FaultyVolume.h"
 #include "platform/image/ImageVolume.h"
+#include "platform/image/PosixOutputFiles.h"
 #include "report/ReportWriter.h"
 #include "support/PageDrive.h"
 #include "support/UiFixtures.h"
@@ -342,8 +343,9 @@ private slots:
         // Its report, for the picture of a PDF report's first page.
         if (english) {
             std::string error;
+            PosixOutputFiles files;
             QVERIFY2(report::WriteReport(raw->makeReport(), QDir(dir).filePath("report-benchmark-en.pdf").toStdString(),
-                                         &error),
+                                         files, ExistingFile::ReplaceRegular, &error),
                      error.c_str());
         }
 

@@ -9,6 +9,7 @@
 #include "core/text/Units.h"
 #include "platform/image/FaultyVolume.h"
 #include "platform/image/ImageVolume.h"
+#include "platform/image/PosixOutputFiles.h"
 #include "platform/linux/LinuxInfoSystem.h"
 #include "report/ReportWriter.h"
 #include "support/PageDrive.h"
@@ -303,7 +304,9 @@ private slots:
         QVERIFY(page.canSaveReport());
         const QString html = images_.path("probe.html");
         std::string error;
-        QVERIFY2(report::WriteReport(page.makeReport(), html.toStdString(), &error), error.c_str());
+        PosixOutputFiles files;
+        QVERIFY2(report::WriteReport(page.makeReport(), html.toStdString(), files, ExistingFile::ReplaceRegular, &error),
+                 error.c_str());
         const QString written = QString::fromUtf8(test::FileBytes(html));
         QVERIFY(written.contains(verdict.toHtmlEscaped()));
         QVERIFY(written.contains(Text(str::kProbeModeRestoring).toHtmlEscaped()));

@@ -1,6 +1,7 @@
 // The Language sub-menu of the main window and what choosing a language does.
 #include "core/text/Languages.h"
 #include "core/text/StringTable.h"
+#include "platform/image/PosixOutputFiles.h"
 #include "support/UiFixtures.h"
 #include "ui/app/Language.h"
 #include "ui/app/AppWindow.h"
@@ -169,7 +170,8 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QTest::qWait(300);
-        QVERIFY(CaptureWindowToFile(dir + "/main-window-de.png", "png", &window));
+        qv::PosixOutputFiles files;
+        QVERIFY(CaptureWindowToFile(dir + "/main-window-de.png", "png", &window, files));
 
         // The Service menu with its Language sub-menu open.
         QMenu* service = window.languageMenu()->menuAction()->associatedObjects().isEmpty()
@@ -195,7 +197,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(viewer));
         viewer->page()->OnRead();
         QTest::qWait(300);
-        QVERIFY(CaptureWindowToFile(dir + "/sector-viewer-de.png", "png", viewer));
+        QVERIFY(CaptureWindowToFile(dir + "/sector-viewer-de.png", "png", viewer, files));
     }
 };
 

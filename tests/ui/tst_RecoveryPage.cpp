@@ -6,6 +6,7 @@
 #include "core/run/RunController.h"
 #include "ui/app/QtPost.h"
 #include "core/recovery/FileKind.h"
+#include "core/text/StringIds.h"
 #include "core/text/Units.h"
 #include "core/recovery/FoundFile.h"
 #include "core/settings/Settings.h"
@@ -30,6 +31,7 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QMenu>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -45,6 +47,7 @@
 #include <cstring>
 #include <random>
 #include <thread>
+#include <unistd.h>
 
 using namespace qv;
 using namespace qv::ui;
@@ -85,6 +88,41 @@ QByteArray readAll(const QString& path)
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
+
+// Runs a program; true when it succeeded, its output in *out.
+bool runProgram(const QString& program, const QStringList& args, QString* out = nullptr)
+{
+    QProcess p;
+    p.start(program, args);
+    const bool ok = p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    if (out)
+        *out = QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
+    return ok;
+}
+
+// An image made an ext4 file system, attached to a free loop device and
+// mounted at point for the life of the object; error says what failed.
+struct LoopMount {
+    LoopMount(const QString& image, const QString& mountPoint) : point(mountPoint)
+    {
+        QDir().mkpath(point);
+        if (!runProgram("mkfs.ext4", {"-q", "-F", image}))
+            error = "no mkfs.ext4";
+        else if (!runProgram("losetup", {"-f", "--show", image}, &loop) || loop.isEmpty())
+            error = "no loop device";
+        else if (!(mounted = runProgram("mount", {loop, point})))
+            error = "cannot mount " + loop;
+    }
+    ~LoopMount()
+    {
+        if (mounted)
+            runProgram("umount", {point});
+        if (!loop.isEmpty())
+            runProgram("losetup", {"-d", loop});
+    }
+    QString point, loop, error;
+    bool mounted = false;
+};
 
 QByteArray asBytes(const qv::test::Bytes& bytes)
 {
@@ -388,7 +426,8 @@ private slots:
             QVERIFY(page.recoverButton()->isEnabled());
         }
 
-        // An earlier, longer file of the same name is replaced.
+        // A folder that holds files already (an earlier run's, the user's):
+        // they stay as they were, and each run's files are numbered on.
         answer = out.path();
         QFile old(out.filePath("00000001.jpg"));
         QVERIFY(old.open(QIODevice::WriteOnly) && old.write(QByteArray(100000, 'x')) == 100000);
@@ -400,30 +439,28 @@ private slots:
             QVERIFY(!page.scanButton()->isEnabled());
             QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
             QVERIFY(catcher.texts.isEmpty());
-            QCOMPARE(readAll(out.filePath("00000001.jpg")), asBytes(big).left(65536));
-            QCOMPARE(readAll(out.filePath("00000002.pdf")), asBytes(tiny).left(1));
-            QVERIFY(!QFile::exists(out.filePath("00000003.zip")));
+            const int first = 2 + 2 * round;
+            QCOMPARE(readAll(out.filePath(QStringLiteral("%1.jpg").arg(first, 8, 10, QLatin1Char('0')))),
+                     asBytes(big).left(65536));
+            QCOMPARE(readAll(out.filePath(QStringLiteral("%1.pdf").arg(first + 1, 8, 10, QLatin1Char('0')))),
+                     asBytes(tiny).left(1));
+            QCOMPARE(readAll(out.filePath("00000001.jpg")), QByteArray(100000, 'x'));
+            QCOMPARE(QDir(out.path()).entryList(QDir::Files).size(), 3 + 2 * round);
             QCOMPARE(page.valueText(1047), QStringLiteral("100 %"));
             QCOMPARE(page.recoverButton()->text(), Text(40701));
         }
 
-        {  // A file that cannot be created: read error, and the file and the
-           // system's reason on a second line.
-            QVERIFY(QFile::remove(out.filePath("00000002.pdf")));
-            QVERIFY(QDir(out.path()).mkdir("00000002.pdf"));
+        {  // A folder that cannot take files: refused, saying which and why.
+            answer = out.filePath("00000001.jpg");
             qv::ui::test::ModalCatcher catcher;
             QTest::mouseClick(page.recoverButton(), Qt::LeftButton);
             QTRY_VERIFY(!page.presenter()->active());
-            QCOMPARE(catcher.texts.size(), 1);
-            const QStringList lines = catcher.texts.front().split('\n');
-            QCOMPARE(lines.size(), 2);
-            QCOMPARE(lines[0], Text(109));
-            QVERIFY2(lines[1].contains(out.filePath("00000002.pdf")) && lines[1].contains(QString::fromUtf8(std::strerror(EISDIR))),
-                     qPrintable(lines[1]));
+            QCOMPARE(catcher.texts, QStringList{Text(str::kNotAFolder) + " " + answer});
+            QCOMPARE(QDir(out.path()).entryList(QDir::Files).size(), 5);
         }
 
-        {  // A saved file that would replace the image being read is refused
-           // before anything is written.
+        {  // A saved file named like the image being read, in the image's
+           // folder, takes a name of its own: the image stays as it was.
             page.model()->setAllChecked(false);
             listFile(page, "save.img", 10, 1000);
             page.model()->setData(page.model()->index(3, 0), Qt::Checked, Qt::CheckStateRole);
@@ -432,9 +469,48 @@ private slots:
             qv::ui::test::ModalCatcher catcher;
             QTest::mouseClick(page.recoverButton(), Qt::LeftButton);
             QTRY_VERIFY(!page.presenter()->active());
-            QCOMPARE(catcher.texts.size(), 1);
+            QVERIFY(catcher.texts.isEmpty());
             QVERIFY(readAll(image) == before);
+            QCOMPARE(readAll(QFileInfo(image).absolutePath() + "/save-2.img"), asBytes(big).left(1000));
         }
+    }
+
+    // An image attached to a loop device and mounted is the drive being
+    // scanned: a folder in its file system is refused before anything is
+    // saved. Needs root for the loop device and the mount.
+    void folderInsideTheLoopMountedImageIsRefused()
+    {
+        if (geteuid() != 0)
+            QSKIP("needs root for a loop device");
+        const QString image = images_.make("mounted.img", 16 << 20);
+        LoopMount mount(image, images_.path("mnt"));
+        if (!mount.error.isEmpty())
+            QSKIP(qPrintable(mount.error));
+        const QString folder = mount.point + "/rescued";
+        QDir().mkpath(folder);
+        // A picture in the mounted file system, found by a scan.
+        QFile picture(mount.point + "/photo.png");
+        QVERIFY(picture.open(QIODevice::WriteOnly) && picture.write(pngOf(64, 32, QColor(0, 0, 255))) > 0);
+        picture.close();
+        QVERIFY(runProgram("sync", {}));
+
+        PageDrive drive(image, 16 << 11);
+        CRecoveryPage page;
+        page.setContext(&drive.context, &drive.runs);
+        page.show();
+        QTest::mouseClick(page.scanButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
+        QVERIFY(page.model()->rowCount() > 0);
+        page.OnSelectAll();
+        page.setFolderChooser([&] { return folder; });
+        qv::ui::test::ModalCatcher catcher;
+        QTest::mouseClick(page.recoverButton(), Qt::LeftButton);
+        QTRY_VERIFY(!page.presenter()->active());
+        QString refusal = Text(40712);
+        refusal.replace(refusal.indexOf("%s"), 2, folder);
+        refusal.replace(refusal.indexOf("%s"), 2, image);
+        QCOMPARE(catcher.texts, QStringList{refusal});
+        QVERIFY(QDir(folder).entryList(QDir::Files).isEmpty());
     }
 
     void directoryModeScanSavesIntoTheChosenFolder()
@@ -485,7 +561,7 @@ private slots:
         QTest::mouseClick(page.recoverButton(), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
         QVERIFY(catcher.texts.isEmpty());
-        QCOMPARE(readAll(out.filePath("_EST    .TXT")), asBytes(content));
+        QCOMPARE(readAll(out.filePath("_EST.TXT")), asBytes(content));
     }
 
     void previewOnlyForPicturesFoundBySignatureAndMenuChecksOnly()

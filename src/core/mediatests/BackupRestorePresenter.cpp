@@ -1,5 +1,6 @@
 #include "core/mediatests/BackupRestorePresenter.h"
 
+#include "core/run/RunFailure.h"
 #include "core/run/SharedContext.h"
 #include "core/text/StringIds.h"
 #include "core/text/StringTable.h"
@@ -80,7 +81,10 @@ bool BackupRestorePresenter::start(TransferKind kind, const TransferSettings& se
     job_.checksum = settings.checksum;
     job_.verify = settings.verify;
     job_.offerCompressed = settings.offerCompressed;
+    job_.replace = settings.replace;
     job_.path.clear();
+    job_.imageBegun = false;
+    job_.partial = PartialImage{};
     sectors_ = 0;
     ResetBackupDisplay();
     TransferJob* job = &job_;
@@ -136,6 +140,49 @@ void BackupRestorePresenter::onDone(int32_t, int64_t)
     finishRun();
 }
 
+bool BackupRestorePresenter::leftPartial() const
+{
+    return operation_ == TransferKind::Backup && job_.imageBegun &&
+           (outcome_ == RunOutcome::Failed || outcome_ == RunOutcome::Stopped);
+}
+
+std::string BackupRestorePresenter::partialText() const
+{
+    if (job_.partial.path.empty())
+        return LoadText(str::kPartialNotKept);
+    std::string text = LoadText(str::kPartialKept);
+    const size_t count = text.find("%1");
+    if (count != std::string::npos)
+        text.replace(count, 2, std::to_string(job_.partial.sectors));
+    const size_t name = text.find("%2");
+    if (name != std::string::npos)
+        text.replace(name, 2, job_.partial.path);
+    return text;
+}
+
+void BackupRestorePresenter::onFailed(int32_t, int64_t)
+{
+    // The worker kept its partial image before it reported the failure.
+    std::string detail = FailureText(context_.status->failure);
+    const bool partial = operation_ == TransferKind::Backup && job_.imageBegun;
+    if (partial)
+        detail += (detail.empty() ? "" : "\n") + partialText();
+    view_.showFailure(LoadText(failureTextId()), detail);
+    finishRun();
+    if (partial)
+        texts_[0].sector = partialText();
+}
+
+void BackupRestorePresenter::workerEnded()
+{
+    RunPresenter::workerEnded();
+    // A stop from the page ended the run before the worker kept its part.
+    if (leftPartial()) {
+        texts_[0].sector = partialText();
+        pushTexts();
+    }
+}
+
 Report BackupRestorePresenter::report() const
 {
     const bool backup = operation_ == TransferKind::Backup;
@@ -161,7 +208,17 @@ Report BackupRestorePresenter::report() const
                            {LoadText(str::kEraseRemaining), t.remaining}}};
     if (outcome_ == RunOutcome::Completed)
         figures.rows.push_back({LoadText(str::kReportSectorsTransferred), std::to_string(sectors_)});
+    if (leftPartial())
+        figures.rows.push_back({LoadText(str::kReportPartialImage), partialText()});
     r.figures.push_back(std::move(figures));
+    // A report is never written over the files of the run.
+    if (!job_.path.empty()) {
+        r.files.push_back(job_.path);
+        if (backup && job_.checksum)
+            r.files.push_back(job_.path + ".sha256");
+    }
+    if (!job_.partial.path.empty())
+        r.files.push_back(job_.partial.path);
     return r;
 }
 

@@ -38,6 +38,9 @@ struct TransferSettings {
     // The file dialogs offer compressed images; the backup's chosen name
     // decides whether it is compressed.
     bool offerCompressed = false;
+    // The user said an existing image may be replaced (the save dialog
+    // asked, or --force).
+    bool replace = false;
 };
 
 // The backup and restore page without its widgets: runs one of the two
@@ -61,6 +64,11 @@ public:
     const std::string& imagePath() const { return job_.path; }
     bool verifying() const { return verifying_; }
     uint64_t sectors() const { return sectors_; }
+    // What a stopped or failed backup kept, once its worker has ended; and
+    // the line that says so ("N sectors read are kept in NAME.partial ...").
+    bool imageBegun() const { return job_.imageBegun; }
+    const PartialImage& partial() const { return job_.partial; }
+    std::string partialText() const;
 
     // The report of the last run, backup or restore: the image and the
     // options it ran with, the figures of its group and how it ended.
@@ -74,7 +82,11 @@ private:
     void onStarting(int32_t operation, int64_t value) override;
     void onActive(int32_t operation, int64_t value) override;
     void onDone(int32_t operation, int64_t value) override;
+    void onFailed(int32_t operation, int64_t value) override;
+    void workerEnded() override;
     void pushTexts() override;
+    // A backup that began its image and did not complete it.
+    bool leftPartial() const;
 
     void takeFigures();
 

@@ -16,8 +16,15 @@ struct TransferJob {
     // The file dialog offers compressed images too (the page's dialogs);
     // a backup whose chosen name ends in ".zst" is then written as zstd.
     bool offerCompressed = false;
+    // Backup: the user said an existing image may be replaced (a regular
+    // file only, once the new one is complete).
+    bool replace = false;
     // The file that was chosen, once chosen.
     std::string path;
+    // Backup: the image was begun, and what a stopped or failed backup kept
+    // of it (set by the worker).
+    bool imageBegun = false;
+    PartialImage partial;
 };
 
 // The restore's progress value while it reads the medium back.

@@ -29,17 +29,16 @@ int BackupWorker(SharedContext& context, TransferJob& job)
     DeviceRecord& record = *context.device;
     RunStatus& status = *context.status;
     auto report = [&](int64_t value) { status.progressWindow->report(OP_BACKUP, value); };
-    auto fail = [&] {
+    // Before the image is begun: nothing to keep.
+    auto refused = [&] {
         status.setState(RUN_FAILED);
-        report(0);
-        return 0;
-    };
-    auto stopped = [&] {
         report(0);
         return 0;
     };
 
     RunFailure& failure = status.failure;
+    job.imageBegun = false;
+    job.partial = PartialImage{};
     record.total = record.sectorCount;
     record.position = 0;
     const FileRequest request{true, job.offerCompressed ? ImageDialogFilter(true) : ImageFilter(),
@@ -61,17 +60,33 @@ int BackupWorker(SharedContext& context, TransferJob& job)
 
     const std::string drive = DrivePath(record);
     if (job.files->onDrive(path, drive, &failure))
-        return fail();
+        return refused();
     const uint64_t imageBytes = record.total * 512;
     ImageWriteOptions options;
     options.compression = job.compression;
     options.reserveBytes = job.compression == ImageCompression::None ? imageBytes : 0;
     options.checksum = job.checksum;
+    options.replace = job.replace;
+    options.inputs.drive = drive;
     std::unique_ptr<ImageWriter> file = job.files->create(path, options, &failure);
     if (!file)
-        return fail();
+        return refused();
+    job.imageBegun = true;
     // The drive reads straight into the blocks the writing thread takes.
     std::unique_ptr<BehindImageWriter> writer = WriteBehind(std::move(file));
+    // A stopped or failed backup keeps what it read (all a dying stick may
+    // give) under a name that says it is partial, never under the image's.
+    auto fail = [&] {
+        job.partial = writer->keepPartial();
+        status.setState(RUN_FAILED);
+        report(0);
+        return 0;
+    };
+    auto stopped = [&] {
+        job.partial = writer->keepPartial();
+        report(0);
+        return 0;
+    };
 
     auto writeFailed = [&](int error) {
         if (error == EFBIG) {
@@ -118,6 +133,7 @@ int BackupWorker(SharedContext& context, TransferJob& job)
         record.position += uint64_t(m);
     }
     // The last blocks are written here: their errors are those of a write.
+    // An image that could not take its name is kept as a partial one.
     RunFailure finishing;
     if (const int error = writer->finish(&finishing)) {
         if (finishing.empty())

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/files/OutputFiles.h"
 #include "core/run/RunFailure.h"
 
 #include <cstddef>
@@ -19,18 +20,35 @@ struct ImageWriteOptions {
     uint64_t reserveBytes = 0;
     // Leaves NAME.sha256 beside the image when it is finished.
     bool checksum = true;
+    // The user said an existing image (a regular file) and its checksum
+    // file may be replaced; they are, once the new image is complete.
+    bool replace = false;
+    // What the run works on: the image is never written over or onto it.
+    RunInputs inputs;
 };
 
-// An image being written by a backup. Destroying it without finish()
-// closes the file and keeps what was written (the part saved stays).
+// What a stopped or failed backup kept of its image.
+struct PartialImage {
+    std::string path;      // empty when nothing was kept
+    uint64_t sectors = 0;  // the whole sectors of the medium it holds
+};
+
+// An image being written by a backup, under a temporary name until it is
+// finished. Destroyed without finish() or keepPartial(), it leaves nothing.
 class ImageWriter {
 public:
     virtual ~ImageWriter() = default;
     // Appends every byte; 0 or an errno.
     virtual int write(const void* bytes, size_t length) = 0;
-    // Makes the image durable, closes it and writes its checksum file;
-    // 0 or an errno with the failed step in *failure.
+    // Makes the image durable, gives it its name and writes its checksum
+    // file; 0 or an errno with the failed step in *failure.
     virtual int finish(RunFailure* failure) = 0;
+    // Instead of finish(), or after a finish() that failed before the image
+    // took its name: keeps what reached the image under a name that says it
+    // is partial (NAME.partial, else NAME.2.partial, ...; nothing is
+    // replaced), with no checksum file. Nothing is kept when nothing was
+    // written or a compressed stream cannot be ended.
+    virtual PartialImage keepPartial() = 0;
     // Bytes that reached the file so far (compressed bytes for a
     // compressed image).
     virtual uint64_t bytesWritten() const = 0;
@@ -52,15 +70,18 @@ public:
 class ImageFiles {
 public:
     virtual ~ImageFiles() = default;
-    // Creates (or truncates) the image at path; null with *failure set.
+    // Starts the image at path (see ImageWriteOptions); null with *failure
+    // set when the target is refused or cannot be created.
     virtual std::unique_ptr<ImageWriter> create(const std::string& path, const ImageWriteOptions& options,
                                                 RunFailure* failure) = 0;
     // Opens the image at path, recognising a compressed one by its content;
     // null with *failure set.
     virtual std::unique_ptr<ImageReader> open(const std::string& path, RunFailure* failure) = 0;
-    // True (with *failure set) when path lies on the drive opened as
-    // volumePath, or when that cannot be told; the image would then be
-    // written over, or would overwrite, the medium itself.
+    // True (with *failure set) when path is or lies on the drive opened as
+    // volumePath (a loop device over an image file, or a file system
+    // mounted from one, counting as that file), or when that cannot be
+    // told; the image would then be written over, or would overwrite, the
+    // medium itself.
     virtual bool onDrive(const std::string& path, const std::string& volumePath, RunFailure* failure) = 0;
 };
 

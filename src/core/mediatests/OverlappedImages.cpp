@@ -102,6 +102,14 @@ public:
         return inner_->finish(failure);
     }
 
+    PartialImage keepPartial() override
+    {
+        // Every block handed over before the stop or failure is written first.
+        queueFilling();
+        stopThread();
+        return inner_->keepPartial();
+    }
+
     uint64_t bytesWritten() const override
     {
         queueFilling();

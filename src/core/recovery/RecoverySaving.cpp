@@ -4,6 +4,7 @@
 #include "core/recovery/DirectoryScanner.h"
 #include "core/recovery/FoundFileList.h"
 #include "core/recovery/RecoveryProgress.h"
+#include "core/recovery/SaveNames.h"
 #include "core/text/StringIds.h"
 
 #include <algorithm>
@@ -71,16 +72,17 @@ Copy Saving::copy(uint64_t startSector, uint64_t length, OutputFile& file, std::
 }
 
 // Saves every file of the list; start gives a file's first sector (false
-// when it has none on the medium).
-template <typename StartOf>
-int saveAll(Saving& saving, OutputFolder& folder, const std::vector<FoundFile>& files, StartOf startOf)
+// when it has none on the medium), nameOf the name it takes in the folder.
+template <typename StartOf, typename NameOf>
+int saveAll(Saving& saving, OutputFolder& folder, const std::vector<FoundFile>& files, StartOf startOf,
+            NameOf nameOf, std::vector<std::string>* savedAs)
 {
     RunStatus& status = *saving.context.status;
     status.setState(RUN_ACTIVE);
     TimerStart();
     for (const FoundFile& file : files) {
         const bool directory = file.layout == FoundFile::Layout::Directory;
-        const std::string name = SafeFileName(file.name);
+        const std::string name = nameOf(file);
         const uint64_t length = directory ? file.entryLength : uint64_t(uint32_t(std::max(file.length, 0)));
         std::string why;
         std::unique_ptr<OutputFile> out = folder.create(name, &why);
@@ -106,6 +108,8 @@ int saveAll(Saving& saving, OutputFolder& folder, const std::vector<FoundFile>& 
             return saving.fail(what == "writing" ? "writing " + folder.path() + "/" + name
                                                  : what + " for " + name);
         ++saving.saved;
+        if (savedAs)
+            savedAs->push_back(name);
     }
     status.setState(RUN_DONE);
     SendRecoveryProgress(saving.context, 0);
@@ -121,6 +125,16 @@ std::vector<FoundFile> checkedFiles(SharedContext& context, bool deletedOnly)
         if (!deletedOnly || file.deleted)
             files.push_back(std::move(file));
     return files;
+}
+
+// The names already in the folder; false when it cannot be read.
+bool namesIn(OutputFolder& folder, Saving& saving, std::vector<std::string>* names)
+{
+    std::string why;
+    if (folder.existingNames(names, &why))
+        return true;
+    saving.fail("cannot read the folder " + folder.path() + ": " + why);
+    return false;
 }
 
 int nothingChecked(SharedContext& context, std::string* error)
@@ -165,19 +179,28 @@ bool ReadFoundFile(SharedContext& context, const FoundFile& file, OutputFile& ou
     return true;
 }
 
-int RecoverToFolder(SharedContext& context, OutputFolder& folder, std::string* error)
+int RecoverToFolder(SharedContext& context, OutputFolder& folder, std::string* error,
+                    std::vector<std::string>* savedAs)
 {
     const std::vector<FoundFile> files = checkedFiles(context, false);
     if (files.empty())
         return nothingChecked(context, error);
     Saving saving{context, error, 1000.0 / double(files.size())};
-    return saveAll(saving, folder, files, [](const FoundFile& file, uint64_t* start) {
-        *start = file.startSector;
-        return true;
-    });
+    std::vector<std::string> existing;
+    if (!namesIn(folder, saving, &existing))
+        return 0;
+    SaveNames names(existing);
+    return saveAll(
+        saving, folder, files,
+        [](const FoundFile& file, uint64_t* start) {
+            *start = file.startSector;
+            return true;
+        },
+        [&names](const FoundFile& file) { return names.numbered(file.name); }, savedAs);
 }
 
-int RecoverDeletedEntries(SharedContext& context, OutputFolder& folder, std::string* error)
+int RecoverDeletedEntries(SharedContext& context, OutputFolder& folder, std::string* error,
+                          std::vector<std::string>* savedAs)
 {
     const std::vector<FoundFile> files = checkedFiles(context, true);
     if (files.empty())
@@ -196,13 +219,20 @@ int RecoverDeletedEntries(SharedContext& context, OutputFolder& folder, std::str
     layout.rootSectors = uint64_t(boot[17] | (boot[18] << 8)) / 16;
     layout.clusterSectors = boot[13];
     Saving saving{context, error, 1000.0 / double(files.size())};
-    return saveAll(saving, folder, files, [&layout](const FoundFile& file, uint64_t* start) {
-        const int64_t sector = layout.clusterSector(file.startCluster);
-        if (sector < 0)
-            return false;
-        *start = uint64_t(sector);
-        return true;
-    });
+    std::vector<std::string> existing;
+    if (!namesIn(folder, saving, &existing))
+        return 0;
+    SaveNames names(existing);
+    return saveAll(
+        saving, folder, files,
+        [&layout](const FoundFile& file, uint64_t* start) {
+            const int64_t sector = layout.clusterSector(file.startCluster);
+            if (sector < 0)
+                return false;
+            *start = uint64_t(sector);
+            return true;
+        },
+        [&names](const FoundFile& file) { return names.entry(file.name); }, savedAs);
 }
 
 }  // namespace qv

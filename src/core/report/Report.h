@@ -86,6 +86,9 @@ struct Report {
     RunOutcome outcome = RunOutcome::None;
     std::string outcomeText;  // "Completed", "Failed", ...
     std::string failure;      // what failed on what, for a failed run
+    // Files the run read or wrote beside the drive (an image, its checksum):
+    // the report is never written over them, nor is it over the drive.
+    std::vector<std::string> files;
 
     // The picture of that slot, or null.
     ReportPicture* picture(const std::string& slot);

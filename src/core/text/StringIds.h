@@ -294,4 +294,21 @@ inline constexpr int kReportCompressionNone = 40952;
 inline constexpr int kReportSpeedChart = 40953;
 inline constexpr int kReportFileSpeedChart = 40954;
 
+// Files the tool writes: backups, checksums, reports, snapshots, recovered files.
+inline constexpr int kRefusedTarget = 41100;
+inline constexpr int kTargetDeviceNode = 41101;
+inline constexpr int kTargetFolder = 41102;
+inline constexpr int kTargetPipe = 41103;
+inline constexpr int kTargetSocket = 41104;
+inline constexpr int kTargetSymlink = 41105;
+inline constexpr int kTargetExists = 41106;
+inline constexpr int kOutputOnDrive = 41107;
+inline constexpr int kOutputOverRunFile = 41108;
+inline constexpr int kFolderNotWritable = 41109;
+inline constexpr int kNotAFolder = 41110;
+inline constexpr int kPartialKept = 41111;
+inline constexpr int kPartialNotKept = 41112;
+inline constexpr int kReportPartialImage = 41113;
+inline constexpr int kOldFileStays = 41114;
+
 }  // namespace qv::str

@@ -15,6 +15,7 @@ constexpr StringEntry kEntries[] = {
 #include "core/text/strings/benchmark.inc"
 #include "core/text/strings/device.inc"
 #include "core/text/strings/errorscan.inc"
+#include "core/text/strings/files.inc"
 #include "core/text/strings/info.inc"
 #include "core/text/strings/probe.inc"
 #include "core/text/strings/recovery.inc"

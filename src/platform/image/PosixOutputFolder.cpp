@@ -1,44 +1,32 @@
 #include "platform/image/PosixOutputFolder.h"
 
+#include "platform/image/PosixOutputFiles.h"
+
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
+#include <dirent.h>
 
 namespace qv {
 namespace {
 
 class PosixOutputFile : public OutputFile {
 public:
-    explicit PosixOutputFile(int fd) : fd_(fd) {}
-    ~PosixOutputFile() override { close(); }
+    explicit PosixOutputFile(std::unique_ptr<NewFile> file) : file_(std::move(file)) {}
 
-    bool write(const void* bytes, size_t length) override
-    {
-        const auto* p = static_cast<const char*>(bytes);
-        while (length > 0) {
-            const ssize_t n = ::write(fd_, p, length);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false;
-            p += n;
-            length -= size_t(n);
-        }
-        return true;
-    }
+    bool write(const void* bytes, size_t length) override { return file_->write(bytes, length) == 0; }
 
     bool close() override
     {
-        if (fd_ < 0)
+        if (closed_)
             return true;
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0 || errno == EINTR;
+        closed_ = true;
+        RunFailure failure;
+        return file_->commit(&failure) == 0;
     }
 
 private:
-    int fd_;
+    std::unique_ptr<NewFile> file_;
+    bool closed_ = false;
 };
 
 }  // namespace
@@ -51,16 +39,32 @@ std::unique_ptr<OutputFile> PosixOutputFolder::create(const std::string& name, s
         return nullptr;
     }
     const std::string full = path_.empty() || path_.back() == '/' ? path_ + name : path_ + "/" + name;
-    int fd;
-    do
-        fd = ::open(full.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
-    while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
+    PosixOutputFiles files;
+    RunFailure failure;
+    std::unique_ptr<NewFile> file = files.create(full, ExistingFile::Refuse, {}, &failure);
+    if (!file) {
         if (error)
-            *error = std::strerror(errno);
+            *error = failure.error ? std::strerror(failure.error) : FailureText(failure);
         return nullptr;
     }
-    return std::make_unique<PosixOutputFile>(fd);
+    return std::make_unique<PosixOutputFile>(std::move(file));
+}
+
+bool PosixOutputFolder::existingNames(std::vector<std::string>* names, std::string* error)
+{
+    DIR* folder = opendir(path_.empty() ? "." : path_.c_str());
+    if (!folder) {
+        if (error)
+            *error = std::strerror(errno);
+        return false;
+    }
+    while (const dirent* entry = readdir(folder)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..")
+            names->push_back(name);
+    }
+    closedir(folder);
+    return true;
 }
 
 }  // namespace qv

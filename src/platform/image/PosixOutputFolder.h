@@ -6,14 +6,17 @@
 
 namespace qv {
 
-// Recovered files written into a folder of the file system with POSIX
-// calls. A file is created with mode 0666 (less the umask), truncated when
-// it exists; a symbolic link in its place is not followed.
+// Recovered files written into a folder of the file system through
+// PosixOutputFiles: each under a temporary name until it is closed, never
+// over anything already there (a name that is taken, or a symbolic link,
+// device node or folder of that name, is refused). The folder itself is
+// checked once beforehand (OutputFiles::checkFolder).
 class PosixOutputFolder : public OutputFolder {
 public:
     explicit PosixOutputFolder(std::string path) : path_(std::move(path)) {}
 
     std::unique_ptr<OutputFile> create(const std::string& name, std::string* error) override;
+    bool existingNames(std::vector<std::string>* names, std::string* error) override;
     std::string path() const override { return path_; }
 
 private:

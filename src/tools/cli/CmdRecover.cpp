@@ -7,11 +7,13 @@
 #include "core/recovery/FoundFileList.h"
 #include "core/recovery/RecoveryReport.h"
 #include "core/recovery/RecoverySaving.h"
+#include "core/recovery/SaveNames.h"
 #include "core/recovery/SignatureScanner.h"
 #include "core/text/StringTable.h"
 #include "core/text/Units.h"
 #include "platform/image/PosixOutputFolder.h"
-#include "platform/linux/OutputFolderCheck.h"
+#include "platform/image/PosixOutputFiles.h"
+#include "core/text/StringIds.h"
 
 #include <cerrno>
 #include <cinttypes>
@@ -111,8 +113,13 @@ int recover(CommandRun& run)
     DeviceRecord& record = run.record();
     const std::string volumePath = run.drivePath();
     std::string error;
-    if (!listOnly && linux_platform::PlaceOfOutputFolder(volumePath, out, &error) != linux_platform::FolderPlace::Elsewhere)
-        return run.fail(error);
+    // The folder is checked before the whole drive is scanned: there, or to
+    // be made in a writable parent, and not on the drive (nor in a file
+    // system mounted from the image being scanned).
+    PosixOutputFiles outputs;
+    RunFailure refusal;
+    if (!listOnly && !outputs.checkFolder(out, {volumePath, {}}, &refusal))
+        return run.fail(FailureText(refusal));
     MemoryFoundFileList list;
     context.status->listControl = &list;
     SetFormatMask(mask ? mask : kAllFormatsMask);
@@ -120,13 +127,15 @@ int recover(CommandRun& run)
     nlohmann::json report = {
         {"settings", {{"out", out}, {"kinds", kinds}, {"directory_mode", directoryMode}, {"list_only", listOnly}}}};
     bool scanCompleted = false;
+    std::vector<std::string> savedAs;
     auto finish = [&](RunOutcome outcome, int code, const std::string& failure, int saved) {
         report["result"] = {{"files", rowsJson(list, directoryMode)},
                             {"found", list.rowCount()},
                             {"bytes", record.foundBytes},
                             {"read_errors", record.readErrors},
                             {"reads_past_end", record.readsPastEnd},
-                            {"saved", saved}};
+                            {"saved", saved},
+                            {"saved_as", savedAs}};
         report["outcome"] = OutcomeName(outcome);
         report["failure"] = failure;
         if (run.wantsReport()) {
@@ -169,29 +178,45 @@ int recover(CommandRun& run)
     if (listOnly || list.rowCount() == 0)
         return finish(outcome, ExitCodeFor(outcome, faults), "", 0);
 
-    std::vector<std::string> names;
-    for (int i = 0; i < list.rowCount(); ++i)
-        names.push_back(SafeFileName(list.row(i).file->name));
-    if (!linux_platform::OverwritesImage(volumePath, out, names, &error) && mkdir(out.c_str(), 0777) != 0 && errno != EEXIST)
-        error = "cannot create the output folder " + out + ": " + std::strerror(errno);
-    if (!error.empty()) {
+    // Made now that there is something to save; checked again, as it may
+    // have changed during the scan.
+    if (mkdir(out.c_str(), 0777) != 0 && errno != EEXIST)
+        refusal.set(str::kFailedCreate, out, errno);
+    if (!refusal.empty() || !outputs.checkFolder(out, {volumePath, {}}, &refusal)) {
+        error = FailureText(refusal);
         run.note(error);
         return finish(RunOutcome::Failed, kExitFailed, error, 0);
     }
     list.setAllChecked(true);
     PosixOutputFolder folder(out);
     int saved = 0;
-    outcome = runWorker(run, [&folder, &saved, &error, directoryMode](SharedContext& c) {
-        saved = directoryMode ? RecoverDeletedEntries(c, folder, &error) : RecoverToFolder(c, folder, &error);
+    outcome = runWorker(run, [&folder, &saved, &error, &savedAs, directoryMode](SharedContext& c) {
+        saved = directoryMode ? RecoverDeletedEntries(c, folder, &error, &savedAs)
+                              : RecoverToFolder(c, folder, &error, &savedAs);
     });
     if (!saved || outcome != RunOutcome::Completed) {
         if (error.empty())
             error = OutcomeName(outcome);
         run.note("saving failed: " + error);
-        return finish(outcome == RunOutcome::Completed ? RunOutcome::Failed : outcome, kExitFailed, error, 0);
+        return finish(outcome == RunOutcome::Completed ? RunOutcome::Failed : outcome, kExitFailed, error,
+                      int(savedAs.size()));
     }
-    if (!run.json())
+    if (!run.json()) {
         std::printf("saved %d files into %s\n", list.rowCount(), out.c_str());
+        // Names that differ from the list's: nothing in the folder was replaced.
+        int renamed = 0;
+        for (int i = 0; i < list.rowCount() && i < int(savedAs.size()); ++i) {
+            const std::string& listed = list.row(i).file->name;
+            if (savedAs[size_t(i)] != (directoryMode ? TrimmedEntryName(listed) : listed) && renamed++ < 10)
+                std::printf("  %s saved as %s\n", listed.c_str(), savedAs[size_t(i)].c_str());
+        }
+        if (renamed > 10)
+            std::printf("  ... and %d more saved under other names\n", renamed - 10);
+        if (renamed)
+            std::printf("%d files were given other names: nothing already in %s is replaced, and no two "
+                        "share a name\n",
+                        renamed, out.c_str());
+    }
     return finish(outcome, ExitCodeFor(outcome, faults), "", list.rowCount());
 }
 
@@ -200,10 +225,12 @@ const CommandSpec kSpec = {
     "find files by their signatures (or deleted FAT entries) and save them",
     "Scans every sector of DRIVE for the signatures of twenty file kinds,\n"
     "prints each found file's name, kind, first sector and length and the\n"
-    "counters, then saves every found file into DIR as 00000001.jpg, ...",
+    "counters, then saves every found file into DIR as 00000001.jpg, ...\n"
+    "Nothing in DIR is replaced: numbering goes on past the numbered files\n"
+    "already there, and deleted entries of the same name become NAME-2.EXT.",
     {
-        {"--out", "DIR", "folder for the recovered files; refused when it lies\n"
-                         "                     on the drive being scanned"},
+        {"--out", "DIR", "folder for the recovered files, checked before the scan;\n"
+                         "                     refused when it lies on the drive being scanned"},
         {"--kind", "EXT", "look only for this kind (jpg, mov, avi, png, gif, bmp,\n"
                           "                     tif, mpg, wmv, wma, wav, mp3, zip, rar, pdf, doc, xls,\n"
                           "                     ppt, pps, mts); repeatable; default all"},

@@ -16,6 +16,8 @@ int restore(CommandRun& run)
                          "; add --yes to go ahead");
     TransferSettings settings;
     settings.verify = !run.flag("--no-verify");
+    if (const int code = run.addRunFile(run.operand(0)))
+        return code;
 
     TransferView view(run, TransferKind::Restore, run.operand(0));
     PosixImageFiles files;

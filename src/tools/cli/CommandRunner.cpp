@@ -3,11 +3,13 @@
 #include "core/text/LanguageLibrary.h"
 #include "core/text/StringIds.h"
 #include "core/text/StringTable.h"
+#include "platform/image/PosixOutputFiles.h"
 #include "report/ReportWriter.h"
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace qv::cli {
@@ -48,12 +50,18 @@ const Option kCommonOptions[] = {
     {"--image", "FILE", "work on an image file as the drive"},
     {"--json", nullptr, "print one JSON object with the run's settings, figures and outcome"},
     {"--report", "FILE", "write a report of the run to FILE (.pdf or .html)"},
+    {"--force", nullptr, "replace the --report FILE when it exists (a regular file only)"},
 };
 
-// --image and --report belong to the commands that work on a drive.
+// --image, --report and --force belong to the commands that work on a
+// drive; a command that declares an option of its own (backup's --force)
+// has that one.
 bool commonOptionFor(const CommandSpec& declared, const std::string& name)
 {
-    return declared.needsDrive || declared.driveOptional || (name != "--image" && name != "--report");
+    for (const Option& option : declared.options)
+        if (name == option.name)
+            return false;
+    return declared.needsDrive || declared.driveOptional || (name != "--image" && name != "--report" && name != "--force");
 }
 
 // A JSON value as a report cell: strings without quotes.
@@ -257,7 +265,7 @@ int CommandRun::begin(const std::vector<std::string>& args)
     if (record().handle)
         drivePath_ = record().handle->path();
     driveName_ = target;
-    return 0;
+    return checkReportTarget();
 }
 
 void CommandRun::runToIdle(const RunPresenter& presenter)
@@ -328,11 +336,41 @@ int CommandRun::writeReport(const nlohmann::json& object, int exitCode)
         report_.drive.name = driveName_;
     if (report_.drive.path.empty())
         report_.drive.path = drivePath_;
+    report_.files.insert(report_.files.end(), runFiles_.begin(), runFiles_.end());
     std::string error;
-    if (report::WriteReport(report_, reportPath_, &error))
+    PosixOutputFiles files;
+    if (report::WriteReport(report_, reportPath_, files, reportExisting(), &error))
         return exitCode;
     note(error);
     return kExitFailed;
+}
+
+ExistingFile CommandRun::reportExisting() const
+{
+    return flag("--force") ? ExistingFile::ReplaceRegular : ExistingFile::Refuse;
+}
+
+int CommandRun::checkReportTarget()
+{
+    if (!wantsReport())
+        return 0;
+    struct stat st;
+    if (!flag("--force") && lstat(reportPath_.c_str(), &st) == 0)
+        return usage(reportPath_ + " exists; add --force to replace it");
+    PosixOutputFiles files;
+    RunFailure refusal;
+    if (files.check(reportPath_, reportExisting(), {drivePath_, runFiles_}, &refusal))
+        return 0;
+    return fail(FailureText(refusal));
+}
+
+int CommandRun::addRunFile(const std::string& path)
+{
+    runFiles_.push_back(path);
+    RunFailure refusal;
+    if (!wantsReport() || CheckPlacement(reportPath_, {{}, {path}}, &refusal))
+        return 0;
+    return usage("--report " + reportPath_ + " would be written over " + path);
 }
 
 int CommandRun::finish(nlohmann::json object, int exitCode)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/files/OutputFiles.h"
 #include "core/report/Report.h"
 #include "core/run/EventQueue.h"
 #include "core/run/RunController.h"
@@ -98,6 +99,10 @@ public:
     // makes its own report hands it in before finish(); without one, finish()
     // makes it from the JSON object's settings, result and outcome.
     bool wantsReport() const { return !reportPath_.empty(); }
+    // A file the run reads or writes beside the drive (a restore's image, a
+    // backup and its checksum): the report is never written over one. 0, or
+    // the usage error's exit code when --report names it.
+    int addRunFile(const std::string& path);
     void setReport(Report report) { report_ = std::move(report); haveReport_ = true; }
     // Writes the report (--report; a report that cannot be written makes the
     // exit code 3), prints the run's one JSON object (with "command",
@@ -110,12 +115,16 @@ public:
 
 private:
     int writeReport(const nlohmann::json& object, int exitCode);
+    // Before the run: the report's target may be written (0), else the exit code.
+    int checkReportTarget();
+    ExistingFile reportExisting() const;
 
     const CommandSpec& spec_;
     std::vector<std::pair<std::string, std::string>> options_;
     std::vector<std::string> positional_;
     bool json_ = false;
     std::string reportPath_;
+    std::vector<std::string> runFiles_;
     Report report_;
     bool haveReport_ = false;
     CliSession session_;

@@ -403,7 +403,11 @@ void MainDialog::saveSnapshot()
     QString product;
     if (device && device->listed)
         product = QString::fromLatin1(device->productText, int(qstrnlen(device->productText, sizeof device->productText)));
-    SaveSnapshot(this, product);
+    // A snapshot never goes onto the selected drive.
+    RunInputs inputs;
+    if (device && device->handle)
+        inputs.drive = device->handle->path();
+    SaveSnapshot(this, product, *platform_.outputFiles, inputs);
 }
 
 void MainDialog::onLanguageCommand(int commandId)
@@ -445,7 +449,7 @@ void MainDialog::openManual()
 void MainDialog::saveReport()
 {
     if (currentPage_ >= 0 && pages_[currentPage_])
-        SaveReport(*pages_[currentPage_]);
+        SaveReport(*pages_[currentPage_], *platform_.outputFiles);
 }
 
 void MainDialog::showAbout()

@@ -2,6 +2,7 @@
 
 #include "platform/image/ImageCandidates.h"
 #include "platform/image/PosixImageFiles.h"
+#include "platform/image/PosixOutputFiles.h"
 #include "platform/linux/Formatter.h"
 #include "platform/linux/LinuxInfoSystem.h"
 #include "platform/linux/LinuxBenchFileSystem.h"
@@ -53,6 +54,7 @@ std::unique_ptr<MainPlatform> MakeMainPlatform(const MainOptions& options)
         platform->images->attach(path);
     platform->formatter = std::make_unique<DesktopFormatter>();
     platform->imageFiles = std::make_unique<PosixImageFiles>();
+    platform->outputFiles = std::make_unique<PosixOutputFiles>();
     platform->infoSystem = options.infoSystem ? options.infoSystem : [](std::function<std::string(int)> slotName) {
         return std::unique_ptr<InfoSystem>(std::make_unique<linux_platform::LinuxInfoSystem>(std::move(slotName)));
     };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/device/DrivePlatform.h"
+#include "core/files/OutputFiles.h"
 #include "core/mediatests/ImageFiles.h"
 #include "core/info/InfoSystem.h"
 #include "core/mediatests/BenchFileSystem.h"
@@ -43,6 +44,8 @@ struct MainPlatform {
     std::unique_ptr<VolumeFormatter> formatter;
     // Where the backup page reads and writes its images.
     std::unique_ptr<ImageFiles> imageFiles;
+    // Where reports and snapshots are written.
+    std::unique_ptr<OutputFiles> outputFiles;
     InfoSystemFactory infoSystem;
     // Where the file benchmark finds a drive's mounted file system.
     std::unique_ptr<BenchFileSystem> benchFiles;

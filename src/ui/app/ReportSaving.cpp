@@ -35,7 +35,7 @@ QString ReportPathFor(const QString& path, const QString& selectedFilter)
     return path + (htmlFilter(selectedFilter) ? QStringLiteral(".html") : QStringLiteral(".pdf"));
 }
 
-bool SaveReport(TestPage& page)
+bool SaveReport(TestPage& page, OutputFiles& files)
 {
     if (!page.canSaveReport())
         return false;
@@ -50,7 +50,7 @@ bool SaveReport(TestPage& page)
         return false;
     const QString path = ReportPathFor(dialog.selectedFiles().first(), dialog.selectedNameFilter());
     std::string error;
-    if (report::WriteReport(report, path.toStdString(), &error))
+    if (report::WriteReport(report, path.toStdString(), files, ExistingFile::ReplaceRegular, &error))
         return true;
     ShowMessage(&page, MessageKind::Error, Text(str::kReportNotSaved) + QLatin1Char('\n') + QString::fromStdString(error),
                 QString::fromStdString(report.program));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/files/OutputFiles.h"
+
 #include <QString>
 
 class QFileDialog;
@@ -17,8 +19,9 @@ void ConfigureReportDialog(QFileDialog& dialog, const QString& suggestedName);
 // .pdf nor .html.
 QString ReportPathFor(const QString& path, const QString& selectedFilter);
 
-// Asks for a file and saves the page's report there; a failure says what
-// failed on what. False when nothing was saved.
-bool SaveReport(TestPage& page);
+// Asks for a file and saves the page's report there through files (the
+// dialog asked before replacing; never over the run's drive or files); a
+// failure says what failed on what. False when nothing was saved.
+bool SaveReport(TestPage& page, OutputFiles& files);
 
 }  // namespace qv::ui

@@ -1,10 +1,12 @@
 #include "ui/app/Snapshot.h"
 
 #include "core/text/StringIds.h"
+#include "core/run/RunFailure.h"
 #include "ui/app/FileDialog.h"
 #include "ui/app/MessageBox.h"
 #include "ui/app/Text.h"
 
+#include <QBuffer>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QImageWriter>
@@ -44,19 +46,33 @@ bool PngWriterAvailable()
     return QImageWriter::supportedImageFormats().contains("png");
 }
 
-bool CaptureWindowToFile(const QString& fileName, const char* format, QWidget* window)
+bool CaptureWindowToFile(const QString& fileName, const char* format, QWidget* window, OutputFiles& files,
+                         const RunInputs& inputs, RunFailure* failure)
 {
+    RunFailure ignored;
+    RunFailure& why = failure ? *failure : ignored;
     if (!window)
         return false;
     QPixmap picture = grabWithFrame(window);
     if (picture.isNull())
         picture = window->grab();
-    if (picture.isNull())
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    if (picture.isNull() || !buffer.open(QIODevice::WriteOnly) || !picture.save(&buffer, format))
         return false;
-    return picture.save(fileName, format);
+    const std::string path = fileName.toStdString();
+    std::unique_ptr<NewFile> file = files.create(path, ExistingFile::ReplaceRegular, inputs, &why);
+    if (!file)
+        return false;
+    if (const int error = file->write(bytes.constData(), size_t(bytes.size()))) {
+        why.set(str::kFailedWrite, path, error);
+        return false;
+    }
+    return file->commit(&why) == 0;
 }
 
-bool SaveSnapshot(QWidget* window, const QString& productText, const std::function<bool(QString& path)>& choose)
+bool SaveSnapshot(QWidget* window, const QString& productText, OutputFiles& files, const RunInputs& inputs,
+                  const std::function<bool(QString& path)>& choose)
 {
     QString path = SnapshotFileName(productText);
     const bool chosen = choose ? choose(path) : ShowFileDialog(window, Text(str::kPngFilter), path, true);
@@ -66,9 +82,12 @@ bool SaveSnapshot(QWidget* window, const QString& productText, const std::functi
     QEventLoop settle;
     QTimer::singleShot(kSettleMs, &settle, &QEventLoop::quit);
     settle.exec();
-    if (CaptureWindowToFile(path, "png", window))
+    RunFailure failure;
+    if (CaptureWindowToFile(path, "png", window, files, inputs, &failure))
         return true;
-    ShowMessage(window, MessageKind::Error, Text(str::kFileWriteError));
+    const std::string detail = FailureText(failure);
+    ShowMessage(window, MessageKind::Error,
+                Text(str::kFileWriteError) + (detail.empty() ? QString() : "\n" + QString::fromStdString(detail)));
     return false;
 }
 

@@ -90,6 +90,8 @@ void CBackupRestorePage::OnBackup()
     startOrStop(presenter, false, [this] {
         TransferSettings settings;
         settings.offerCompressed = true;
+        // The save dialog asked before a file of the chosen name is replaced.
+        settings.replace = true;
         presenter_->StartBackup(settings);
     });
 }

@@ -11,7 +11,7 @@
 #include "core/text/StringTable.h"
 #include "core/text/Units.h"
 #include "platform/image/PosixOutputFolder.h"
-#include "platform/linux/OutputFolderCheck.h"
+#include "platform/image/PosixOutputFiles.h"
 
 #include <algorithm>
 
@@ -48,6 +48,7 @@ public:
         *error = "no folder";
         return nullptr;
     }
+    bool existingNames(std::vector<std::string>*, std::string*) override { return true; }
     std::string path() const override { return {}; }
 };
 
@@ -62,6 +63,10 @@ struct RecoveryPresenter::SavingFolder : OutputFolder {
         if (!file)
             failure = replaceTwo(LoadText(kCannotCreate), inner.path() + "/" + name, *error);
         return file;
+    }
+    bool existingNames(std::vector<std::string>* names, std::string* error) override
+    {
+        return inner.existingNames(names, error);
     }
     std::string path() const override { return inner.path(); }
 
@@ -173,19 +178,13 @@ void RecoveryPresenter::saveWorker(SharedContext& context, int mode)
     }
     const std::string folder = chosenFolder_;
     const std::string volume = context.device->handle ? context.device->handle->path() : std::string();
-    std::string why;
-    const auto place = linux_platform::PlaceOfOutputFolder(volume, folder, &why);
-    if (place == linux_platform::FolderPlace::OnScannedDrive)
-        refusal_ = replaceTwo(LoadText(kFolderRefused), folder, volume);
-    else if (place == linux_platform::FolderPlace::Unknown)
-        refusal_ = why;
-    if (refusal_.empty()) {
-        std::vector<std::string> names;
-        for (const FoundFile& file : files)
-            names.push_back(SafeFileName(file.name));
-        if (linux_platform::OverwritesImage(volume, folder, names, &why))
-            refusal_ = why;
-    }
+    // Not on the drive, nor in a file system mounted from the image being
+    // read; a writable folder. Files already in it keep their names.
+    PosixOutputFiles outputs;
+    RunFailure refused;
+    if (!outputs.checkFolder(folder, {volume, {}}, &refused))
+        refusal_ = refused.action == str::kOutputOnDrive ? replaceTwo(LoadText(kFolderRefused), folder, volume)
+                                                         : FailureText(refused);
     if (!refusal_.empty()) {
         context.status->setState(RUN_FAILED);
         SendRecoveryProgress(context, kFolderRefused);

@@ -49,18 +49,25 @@ TEST_F(BackupTest, ProposedNameAndCancelledChoice)
     EXPECT_EQ(sink.reports, cancelled);
 }
 
-TEST_F(BackupTest, ReadFailureOrPulledDriveEndsNamedAndKeepsThePartSaved)
+// What a failed or stopped backup read is kept under a name that says it
+// is partial, with no checksum file, and an old image of the chosen name
+// (the user allowed replacing it) stays as it was with its checksum.
+TEST_F(BackupTest, ReadFailureStopOrPulledDriveKeepWhatWasReadAsPartialBesideTheOldImage)
 {
     const Bytes content = randomBytes(kSectors * 512, 13);
     FaultPlan plan;
     plan.failingReads.push_back({1500, 1});
     attach(content, kSectors, plan);
     chooser.answer = dir + "/part.qvn";
+    writeFile(chooser.answer, Bytes(1000, 7));
+    writeFile(chooser.answer + ".sha256", Bytes(10, 8));
+    job.replace = true;
     EXPECT_EQ(BackupWorker(context, job), 0);
     EXPECT_EQ(sink.reports.back(), std::make_pair(int32_t(RUN_FAILED), int64_t(0)));
     EXPECT_EQ(FailureText(status.failure), "cannot read " + mediumPath + ", sector 1408: Input/output error");
-    // The reservation is given back: the file holds what was saved.
-    const Bytes part = readFile(chooser.answer);
+    EXPECT_EQ(job.partial.path, chooser.answer + ".partial");
+    EXPECT_EQ(job.partial.sectors, 1408u);
+    const Bytes part = readFile(job.partial.path);
     ASSERT_EQ(part.size(), 1408u * 512);
     EXPECT_TRUE(std::equal(part.begin(), part.end(), content.begin()));
 
@@ -69,7 +76,39 @@ TEST_F(BackupTest, ReadFailureOrPulledDriveEndsNamedAndKeepsThePartSaved)
     attach(content, kSectors, pulled);
     EXPECT_EQ(BackupWorker(context, job), 0);
     EXPECT_EQ(FailureText(status.failure), "cannot read " + mediumPath + ", sector 640: No such device");
-    EXPECT_EQ(readFile(chooser.answer).size(), 640u * 512);
+    EXPECT_EQ(job.partial.path, chooser.answer + ".2.partial");
+    EXPECT_EQ(readFile(job.partial.path).size(), 640u * 512);
+
+    // A stop: the chunk read when it came is kept too; a compressed part is
+    // a whole stream, but never under the image's name.
+    attach(content, kSectors);
+    job.compression = ImageCompression::Zstd;
+    sink.onReport = [this](int64_t value) {
+        if (value == 2048)
+            status.setState(RUN_STOP);
+    };
+    EXPECT_EQ(BackupWorker(context, job), 0);
+    EXPECT_EQ(status.state(), RUN_STOP);
+    EXPECT_EQ(job.partial.path, chooser.answer + ".zst.partial");
+    EXPECT_EQ(job.partial.sectors, 2304u);
+    RunFailure failure;
+    std::unique_ptr<ImageReader> reader = files.open(job.partial.path, &failure);
+    ASSERT_TRUE(reader) << FailureText(failure);
+    Bytes unpacked(kSectors * 512);
+    size_t got = 0;
+    for (int64_t n; (n = reader->read(unpacked.data() + got, unpacked.size() - got)) > 0;)
+        got += size_t(n);
+    EXPECT_EQ(got, 2304u * 512);
+    EXPECT_TRUE(std::equal(unpacked.begin(), unpacked.begin() + long(got), content.begin()));
+
+    EXPECT_EQ(readFile(chooser.answer), Bytes(1000, 7));
+    EXPECT_EQ(readFile(chooser.answer + ".sha256"), Bytes(10, 8));
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"medium.img", "part.qvn", "part.qvn.2.partial", "part.qvn.partial",
+                                               "part.qvn.sha256", "part.qvn.zst.partial"}));
 }
 
 TEST_F(BackupTest, ImageOnTheDriveItselfIsRefusedBeforeAnythingIsWritten)

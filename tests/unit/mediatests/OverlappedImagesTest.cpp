@@ -76,6 +76,7 @@ public:
         return 0;
     }
     int finish(RunFailure*) override { return 0; }
+    PartialImage keepPartial() override { return {"part", written.size() / 512}; }
     uint64_t bytesWritten() const override { return written.size(); }
     Bytes written;
     size_t failAt = 0;

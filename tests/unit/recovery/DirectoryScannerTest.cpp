@@ -127,19 +127,32 @@ TEST(DirectoryMode, NotAFatVolumeListsNothingAndUnreadableFails)
     EXPECT_EQ(gone.sink.values.back(), 109);
 }
 
-TEST(DirectoryMode, SavingCopiesFromTheStartCluster)
+// Names lose their padding blanks; a deleted file of the same name in
+// another folder, or one already in the chosen folder, keeps its own file.
+TEST(DirectoryMode, SavingCopiesFromTheStartClusterUnderTrimmedNamesThatNeverCollide)
 {
     FatVolume v;
     v.entry(kRoot, 0, "\xE5" "EST    TXT", 0x20, 3, 3000);
     v.entry(kRoot, 1, "\xE5" "MPTY   TXT", 0x20, 0, 0);
-    const Bytes content = filler(3000, 77);
+    v.entry(kRoot, 2, "SUB        ", 0x10, 5, 0);
+    v.entry(clusterSector(5), 0, "\xE5" "EST    TXT", 0x20, 6, 100);
+    v.entry(kRoot, 3, "\xE5" "OTES      ", 0x20, 7, 5);
+    const Bytes content = filler(3000, 77), other = filler(100, 78);
     v.place(clusterSector(3), content);
+    v.place(clusterSector(6), other);
+    v.place(clusterSector(7), {'n', 'o', 't', 'e', 's'});
     ASSERT_EQ(ScanDeletedEntries(v.context), 1);
     v.list.setAllChecked(true);
     MemoryFolder folder;
-    ASSERT_EQ(RecoverDeletedEntries(v.context, folder), 1);
-    EXPECT_EQ(folder.files["_EST    .TXT"], content);
-    EXPECT_TRUE(folder.files["_MPTY   .TXT"].empty());
+    folder.files["_mpty.txt"] = Bytes(7, 1);  // the user's, in another case
+    std::vector<std::string> savedAs;
+    ASSERT_EQ(RecoverDeletedEntries(v.context, folder, nullptr, &savedAs), 1);
+    EXPECT_EQ(savedAs, (std::vector<std::string>{"_EST.TXT", "_MPTY-2.TXT", "_EST-2.TXT", "_OTES"}));
+    EXPECT_EQ(folder.files["_EST.TXT"], content);
+    EXPECT_EQ(folder.files["_EST-2.TXT"], other);
+    EXPECT_TRUE(folder.files["_MPTY-2.TXT"].empty());
+    EXPECT_EQ(folder.files["_mpty.txt"], Bytes(7, 1));
+    EXPECT_EQ(folder.files["_OTES"], (Bytes{'n', 'o', 't', 'e', 's'}));
     // Nothing checked.
     v.list.setAllChecked(false);
     EXPECT_EQ(RecoverDeletedEntries(v.context, folder), 0);

@@ -88,14 +88,21 @@ public:
         std::string name_;
     };
 
+    // Like a real folder, a name already there is never taken again.
     std::unique_ptr<OutputFile> create(const std::string& name, std::string* error) override
     {
-        if (failCreate) {
-            *error = "refused";
+        if (failCreate || files.count(name)) {
+            *error = failCreate ? "refused" : "exists";
             return nullptr;
         }
-        files[name].clear();
+        files[name];
         return std::make_unique<File>(*this, name);
+    }
+    bool existingNames(std::vector<std::string>* names, std::string*) override
+    {
+        for (const auto& [name, bytes] : files)
+            names->push_back(name);
+        return true;
     }
     std::string path() const override { return "memory"; }
 

@@ -48,16 +48,26 @@ TEST(RecoverToFolder, ChunkArithmetic)
     EXPECT_TRUE(folder.files["00000004.zip"].empty());
 }
 
-TEST(RecoverToFolder, SavesOnlyCheckedRowsAndOverwrites)
+// A folder that holds an earlier run's files (and the user's): nothing in
+// it is replaced, the numbers go on past the highest one there.
+TEST(RecoverToFolder, SavesOnlyCheckedRowsNumberedPastTheFilesAlreadyThere)
 {
     FilledMedium m(100);
     addFile(m, "00000001.jpg", 1, 700, false);
     addFile(m, "00000002.jpg", 3, 900, true);
+    addFile(m, "00000003.png", 5, 100, true);
     MemoryFolder folder;
     folder.files["00000002.jpg"] = Bytes(5000, 1);
-    ASSERT_EQ(RecoverToFolder(m.context, folder), 1);
-    EXPECT_EQ(folder.files.count("00000001.jpg"), 0u);
-    EXPECT_EQ(folder.files["00000002.jpg"], m.slice(3, 900));
+    folder.files["00000007.pdf"] = Bytes(10, 2);
+    folder.files["IMG_0001.jpg"] = Bytes(10, 3);
+    std::vector<std::string> savedAs;
+    ASSERT_EQ(RecoverToFolder(m.context, folder, nullptr, &savedAs), 1);
+    EXPECT_EQ(savedAs, (std::vector<std::string>{"00000009.jpg", "00000010.png"}));
+    EXPECT_EQ(folder.files["00000002.jpg"], Bytes(5000, 1));
+    EXPECT_EQ(folder.files["00000007.pdf"], Bytes(10, 2));
+    EXPECT_EQ(folder.files["00000009.jpg"], m.slice(3, 900));
+    EXPECT_EQ(folder.files["00000010.png"], m.slice(5, 100));
+    EXPECT_EQ(folder.files.size(), 5u);
 }
 
 TEST(RecoverToFolder, NothingCheckedFailsWith152)
