@@ -295,20 +295,20 @@ inline constexpr int kReportSpeedChart = 40953;
 inline constexpr int kReportFileSpeedChart = 40954;
 
 // Files the tool writes: backups, checksums, reports, snapshots, recovered files.
-inline constexpr int kRefusedTarget = 41100;
-inline constexpr int kTargetDeviceNode = 41101;
-inline constexpr int kTargetFolder = 41102;
-inline constexpr int kTargetPipe = 41103;
-inline constexpr int kTargetSocket = 41104;
-inline constexpr int kTargetSymlink = 41105;
-inline constexpr int kTargetExists = 41106;
-inline constexpr int kOutputOnDrive = 41107;
-inline constexpr int kOutputOverRunFile = 41108;
-inline constexpr int kFolderNotWritable = 41109;
-inline constexpr int kNotAFolder = 41110;
-inline constexpr int kPartialKept = 41111;
-inline constexpr int kPartialNotKept = 41112;
-inline constexpr int kReportPartialImage = 41113;
-inline constexpr int kOldFileStays = 41114;
+inline constexpr int kRefusedTarget = 41200;
+inline constexpr int kTargetDeviceNode = 41201;
+inline constexpr int kTargetFolder = 41202;
+inline constexpr int kTargetPipe = 41203;
+inline constexpr int kTargetSocket = 41204;
+inline constexpr int kTargetSymlink = 41205;
+inline constexpr int kTargetExists = 41206;
+inline constexpr int kOutputOnDrive = 41207;
+inline constexpr int kOutputOverRunFile = 41208;
+inline constexpr int kFolderNotWritable = 41209;
+inline constexpr int kNotAFolder = 41210;
+inline constexpr int kPartialKept = 41211;
+inline constexpr int kPartialNotKept = 41212;
+inline constexpr int kReportPartialImage = 41213;
+inline constexpr int kOldFileStays = 41214;
 
 }  // namespace qv::str
