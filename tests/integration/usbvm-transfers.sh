@@ -58,9 +58,16 @@ if [[ ${1:-} == guest ]]; then
     [[ ! -e /mnt/f/self.qvn ]] && ok "image on the stick itself: nothing written" || bad "image on the stick written"
     umount /mnt/f
 
+    # The pulled stick's writes are throttled to 4 MB/s, so the 60 MB
+    # restore is surely still writing when the stick leaves: pulled once
+    # its first MiB has reached the medium.
     "$cli" restore "$P" "$work/big.qvn" --yes >/tmp/pull.log 2>&1 &
     job=$!
-    sleep 2
+    for _ in $(seq 100); do
+        w=$(awk '{print $7}' /sys/block/$P/stat 2>/dev/null || echo 0)
+        [[ ${w:-0} -ge 2048 ]] && break
+        sleep 0.1
+    done
     usbvm-ctl remove -w stick2 >/dev/null
     for _ in $(seq 120); do kill -0 $job 2>/dev/null || break; sleep 0.5; done
     if kill -0 $job 2>/dev/null; then
@@ -158,7 +165,8 @@ printf 'ODDSTICKLASTSECT' | dd of="$work/t6.img" bs=512 seek=32844 conv=notrunc 
 "$run" --timeout 280 "${shares[@]}" \
     --stick "$work/t1.img,vendor=ACME,product=Source,serial=TR0001" \
     --stick "$work/t2.img,vendor=ACME,product=Target,serial=TR0002" \
-    --stick "$work/t3.img,vendor=ACME,product=Pulled,serial=TR0003,name=stick2" \
+    --stick-drive "p:$work/t3.img,throttling.bps-write=4000000" \
+    --stick "drive=p,vendor=ACME,product=Pulled,serial=TR0003,name=stick2" \
     --stick "$work/t4.img,vendor=ACME,product=Fat,serial=TR0004" \
     --stick-drive "s:$work/t5.img,throttling.bps-write=2000000" \
     --stick "drive=s,vendor=ACME,product=Slow,serial=TR0005,name=slow" \
