@@ -69,6 +69,7 @@ bool isAtomName(const uint8_t* p)
 }
 
 uint32_t mp3FrameSize(const uint8_t* h);
+uint64_t id3v2Size(const uint8_t* h);
 
 // State of one rule call: the medium, the file's first sector and the two
 // 1,024-byte work buffers; what the file's structure vouches for.
@@ -85,6 +86,9 @@ struct Rule {
     // Offsets where a whole unit of a stream begins (MP3 frames, MPEG packs
     // and packets): a prefix ending at one is itself a playable file.
     std::vector<uint64_t> units;
+    // Bytes at the start that belong to a leading tag (an MP3's ID3v2 with
+    // its cover pictures): a signature at a sector start there is the tag's.
+    uint64_t leading = 0;
 
     Rule(SharedContext& c, uint64_t f, int32_t k) : context(c), first(f), kind(k), reader(c) {}
 
@@ -107,7 +111,7 @@ struct Rule {
     {
         const uint64_t end = std::min<uint64_t>(first + (length + kSector - 1) / kSector, context.device->sectorCount);
         for (uint64_t s = first + 1; s < end; ++s)
-            if (foreignAt(s))
+            if ((s - first) * kSector >= leading && foreignAt(s))
                 return s;
         return 0;
     }
@@ -139,6 +143,9 @@ bool Rule::foreign(const uint8_t* sector, uint64_t at)
                sector[next] == 0 && sector[next + 1] == 0 && sector[next + 2] == 1;
     }
     if (k != KIND_MP3)
+        return true;
+    // A tag at a sector start begins the next file of a back-to-back run.
+    if (std::memcmp(sector, "ID3", 3) == 0)
         return true;
     // Two bytes are a weak signature: compressed data holds them by chance.
     uint64_t o = 0;
@@ -525,6 +532,44 @@ uint32_t mp3FrameSize(const uint8_t* h)
     return size > 1440 ? 0 : size;
 }
 
+// The bytes an ID3v2 tag at the start takes (header, body and footer), or 0
+// when the 10 bytes are no such header: versions 2.2 to 2.4, a size of four
+// 7-bit bytes. Unsynchronisation changes only the body, never the size.
+uint64_t id3v2Size(const uint8_t* h)
+{
+    if (std::memcmp(h, "ID3", 3) != 0 || h[3] < 2 || h[3] > 4 || h[4] == 0xFF)
+        return 0;
+    if ((h[6] | h[7] | h[8] | h[9]) & 0x80)
+        return 0;
+    const uint64_t body = (uint64_t(h[6]) << 21) | (uint64_t(h[7]) << 14) | (uint64_t(h[8]) << 7) | h[9];
+    // Only version 2.4 has a footer, flagged by bit 4.
+    const uint64_t footer = (h[3] == 4 && (h[5] & 0x10)) ? 10 : 0;
+    return 10 + body + footer;
+}
+
+// The bytes the tags after the last frame take: an APE tag (its footer's
+// size, plus its header when flagged), then an ID3v1 tag of 128 bytes.
+uint64_t mp3TrailingTags(Rule& r, uint64_t o)
+{
+    uint64_t added = 0;
+    uint8_t ape[32];
+    if (r.reader.peekBytes(r.first, o, sizeof ape, ape) && std::memcmp(ape, "APETAGEX", 8) == 0) {
+        const uint64_t size = le32(ape + 12);
+        const bool header = (ape[23] & 0x80) != 0;
+        // A tag holds its footer; one larger than a few MiB is not a tag.
+        if (size >= 32 && size <= (16u << 20))
+            added += size + (header ? 32 : 0);
+    }
+    uint8_t tag[3];
+    if (r.reader.peekBytes(r.first, o + added, sizeof tag, tag) && std::memcmp(tag, "TAG", 3) == 0) {
+        uint8_t last;
+        // All 128 bytes must be on the medium.
+        if (r.byteAt(o + added + 127, &last))
+            added += 128;
+    }
+    return added;
+}
+
 uint64_t mp3Length(Rule& r)
 {
     if (!r.read(r.first, 2))
@@ -532,7 +577,10 @@ uint64_t mp3Length(Rule& r)
     uint64_t loaded = r.first;
     if (!r.report(r.first))
         return 0;
-    uint64_t frames = 0, o = 0;
+    uint64_t frames = 0, o = id3v2Size(r.work);
+    if (o > kMaxLength)
+        return 0;
+    r.leading = o;
     for (;;) {
         if (o > kMaxLength)
             return 0;
@@ -544,7 +592,7 @@ uint64_t mp3Length(Rule& r)
         }
         const uint8_t* h = r.work + o % kSector;
         if (h[0] != 0xFF || (h[1] & 0xFE) != 0xFA)
-            return frames >= 20 ? o : 0;
+            return frames >= 20 ? o + mp3TrailingTags(r, o) : 0;
         // A reserved sampling rate, a free or bad bit rate: no stream.
         const uint32_t size = mp3FrameSize(h);
         if (size == 0)

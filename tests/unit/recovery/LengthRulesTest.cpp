@@ -146,6 +146,53 @@ TEST(LengthRules, Mp3NeedsTwentyFrames)
     EXPECT_EQ(measureFile(bad, KIND_MP3).length, 0);
 }
 
+// An ID3v2 tag's header: version, flags and a body of `body` bytes.
+Bytes Id3v2(uint8_t version, uint8_t flags, uint32_t body)
+{
+    Bytes b = {'I', 'D', '3', version, 0, flags,
+               uint8_t((body >> 21) & 0x7F), uint8_t((body >> 14) & 0x7F), uint8_t((body >> 7) & 0x7F), uint8_t(body & 0x7F)};
+    Bytes rest = filler(body, 3);
+    b.insert(b.end(), rest.begin(), rest.end());
+    return b;
+}
+
+TEST(LengthRules, Mp3TagsBeforeAndAfterTheFramesCount)
+{
+    // A 2.4 tag with a footer, large enough to cross sectors, then frames,
+    // an APE tag with its header and an ID3v1 tag.
+    Bytes file = Id3v2(4, 0x10, 1500);
+    // A signature at a sector start inside the tag (a cover picture's) is the tag's.
+    std::memcpy(file.data() + 512, "%PDF", 4);
+    const Bytes footer = {'3', 'D', 'I', 4, 0, 0x10, 0, 0, 11, 92};
+    file.insert(file.end(), footer.begin(), footer.end());
+    const Bytes frames = Mp3(22);
+    file.insert(file.end(), frames.begin(), frames.end());
+    Bytes ape(64, 0);
+    std::memcpy(ape.data(), "APETAGEX", 8);
+    std::memcpy(ape.data() + 32, "APETAGEX", 8);
+    // Header and footer both give the size (counting the footer only) and
+    // the flag that the tag has a header.
+    ape[12] = ape[32 + 12] = 32;
+    ape[23] = 0xA0;
+    ape[32 + 23] = 0x80;
+    file.insert(file.end(), ape.begin(), ape.end());
+    Bytes v1(128, ' ');
+    std::memcpy(v1.data(), "TAG", 3);
+    file.insert(file.end(), v1.begin(), v1.end());
+    Measured m = measureFile(file, KIND_MP3);
+    EXPECT_EQ(m.length, 1520 + 22 * 417 + 64 + 128);
+    EXPECT_EQ(m.kind, KIND_MP3);
+    // Version 2.3 has no footer: the flag is not read as one.
+    Bytes v23 = Id3v2(3, 0x10, 600);
+    v23.insert(v23.end(), frames.begin(), frames.end());
+    EXPECT_EQ(measureFile(v23, KIND_MP3).length, 610 + 22 * 417);
+    // A tag before too few frames is no MP3.
+    Bytes few = Id3v2(3, 0, 100);
+    const Bytes nineteen = Mp3(19);
+    few.insert(few.end(), nineteen.begin(), nineteen.end());
+    EXPECT_EQ(measureFile(few, KIND_MP3).length, 0);
+}
+
 TEST(LengthRules, PdfEndsAfterTheEndOfLineOfItsLastEofMarker)
 {
     const Bytes pdf = Pdf(1500, 3);

@@ -75,13 +75,19 @@ TEST_F(SignatureScan, IdentifiesEachKindInItsOrder)
     Bytes doc = Compound(1, 0);
     doc.resize(512);
     EXPECT_EQ(IdentifySignature(doc.data(), KindMaskBit(KIND_PPS)), KIND_DOC);
-    // Big-endian TIFF and an MP3 that starts with a tag are not recognised.
+    // Big-endian TIFF is not recognised; an MP3 that starts with an ID3v2
+    // tag is, but not a tag of an unknown version or with a size byte over 7 bits.
     Bytes mm(512, 0);
     std::memcpy(mm.data(), "MM\0*", 4);
     EXPECT_EQ(IdentifySignature(mm.data(), kAllFormatsMask), 0);
     Bytes tagged = Mp3(1);
     tagged.insert(tagged.begin(), {'I', 'D', '3', 3, 0, 0, 0, 0, 0, 10});
     tagged.resize(512);
+    EXPECT_EQ(IdentifySignature(tagged.data(), kAllFormatsMask), KIND_MP3);
+    tagged[3] = 5;
+    EXPECT_EQ(IdentifySignature(tagged.data(), kAllFormatsMask), 0);
+    tagged[3] = 4;
+    tagged[8] = 0x80;
     EXPECT_EQ(IdentifySignature(tagged.data(), kAllFormatsMask), 0);
     (void)sectorOf;
 }
