@@ -69,7 +69,6 @@ bool isAtomName(const uint8_t* p)
 }
 
 uint32_t mp3FrameSize(const uint8_t* h);
-uint64_t id3v2Size(const uint8_t* h);
 
 // State of one rule call: the medium, the file's first sector and the two
 // 1,024-byte work buffers; what the file's structure vouches for.
@@ -145,7 +144,7 @@ bool Rule::foreign(const uint8_t* sector, uint64_t at)
     if (k != KIND_MP3)
         return true;
     // A tag at a sector start begins the next file of a back-to-back run.
-    if (std::memcmp(sector, "ID3", 3) == 0)
+    if (Id3v2TagSize(sector) != 0)
         return true;
     // Two bytes are a weak signature: compressed data holds them by chance.
     uint64_t o = 0;
@@ -532,21 +531,6 @@ uint32_t mp3FrameSize(const uint8_t* h)
     return size > 1440 ? 0 : size;
 }
 
-// The bytes an ID3v2 tag at the start takes (header, body and footer), or 0
-// when the 10 bytes are no such header: versions 2.2 to 2.4, a size of four
-// 7-bit bytes. Unsynchronisation changes only the body, never the size.
-uint64_t id3v2Size(const uint8_t* h)
-{
-    if (std::memcmp(h, "ID3", 3) != 0 || h[3] < 2 || h[3] > 4 || h[4] == 0xFF)
-        return 0;
-    if ((h[6] | h[7] | h[8] | h[9]) & 0x80)
-        return 0;
-    const uint64_t body = (uint64_t(h[6]) << 21) | (uint64_t(h[7]) << 14) | (uint64_t(h[8]) << 7) | h[9];
-    // Only version 2.4 has a footer, flagged by bit 4.
-    const uint64_t footer = (h[3] == 4 && (h[5] & 0x10)) ? 10 : 0;
-    return 10 + body + footer;
-}
-
 // The bytes the tags after the last frame take: an APE tag (its footer's
 // size, plus its header when flagged), then an ID3v1 tag of 128 bytes.
 uint64_t mp3TrailingTags(Rule& r, uint64_t o)
@@ -577,7 +561,7 @@ uint64_t mp3Length(Rule& r)
     uint64_t loaded = r.first;
     if (!r.report(r.first))
         return 0;
-    uint64_t frames = 0, o = id3v2Size(r.work);
+    uint64_t frames = 0, o = Id3v2TagSize(r.work);
     if (o > kMaxLength)
         return 0;
     r.leading = o;
@@ -960,6 +944,18 @@ int32_t MeasureFileLength(SharedContext& context, uint64_t startSector, int32_t*
     if ((*kind == KIND_MP3 && units < 20) || *kind == KIND_MOV)
         return 0;
     return cut >= 2 && units > 0 ? asLength(cut) : 0;
+}
+
+uint64_t Id3v2TagSize(const uint8_t* h)
+{
+    if (std::memcmp(h, "ID3", 3) != 0 || h[3] < 2 || h[3] > 4 || h[4] == 0xFF)
+        return 0;
+    if ((h[6] | h[7] | h[8] | h[9]) & 0x80)
+        return 0;
+    const uint64_t body = (uint64_t(h[6]) << 21) | (uint64_t(h[7]) << 14) | (uint64_t(h[8]) << 7) | h[9];
+    // Only version 2.4 has a footer, flagged by bit 4.
+    const uint64_t footer = (h[3] == 4 && (h[5] & 0x10)) ? 10 : 0;
+    return 10 + body + footer;
 }
 
 }  // namespace qv

@@ -17,4 +17,9 @@ int32_t MeasureFileLength(SharedContext& context, uint64_t startSector, int32_t*
 // final complement).
 uint32_t Crc32(const uint8_t* bytes, size_t length, uint32_t crc = 0);
 
+// The bytes an ID3v2 tag at h takes (header, body and footer), or 0 when
+// the 10 bytes at h are no such header: versions 2.2 to 2.4, a size of four
+// 7-bit bytes. Unsynchronisation changes only the body, never the size.
+uint64_t Id3v2TagSize(const uint8_t* h);
+
 }  // namespace qv

@@ -353,8 +353,7 @@ int32_t IdentifySignature(const uint8_t* b, uint64_t mask)
     if (wants(mask, KIND_MP3) && b[0] == 0xFF && (b[1] & 0xFE) == 0xFA)
         return KIND_MP3;
     // An ID3v2 tag (versions 2.2 to 2.4, a size of 7-bit bytes) before the frames.
-    if (wants(mask, KIND_MP3) && std::memcmp(b, "ID3", 3) == 0 && b[3] >= 2 && b[3] <= 4 && b[4] != 0xFF &&
-        ((b[6] | b[7] | b[8] | b[9]) & 0x80) == 0)
+    if (wants(mask, KIND_MP3) && Id3v2TagSize(b) != 0)
         return KIND_MP3;
     if (wants(mask, KIND_ZIP) && le32(b) == 0x04034B50)
         return KIND_ZIP;
