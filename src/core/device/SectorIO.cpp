@@ -86,6 +86,11 @@ bool WriteSectorsAt(const DeviceHandle& handle, uint64_t sector, int32_t count, 
     return WriteSectors(handle, count, sectorSize, buffer);
 }
 
+bool HostFault(const DeviceHandle& handle, int error)
+{
+    return handle && error != 0 && handle->hostFault(error);
+}
+
 void ReopenDevice(SharedContext& context)
 {
     DeviceRecord* record = context.device;

@@ -20,6 +20,10 @@ bool WriteSectors(const DeviceHandle& handle, int32_t count, int32_t sectorSize,
 bool WriteSectorsAt(const DeviceHandle& handle, uint64_t sector, int32_t count, int32_t sectorSize,
                     const void* buffer);
 
+// Whether a failed transfer's errno is the host's fault (an image file's
+// file system full or over a size limit), not the medium's.
+bool HostFault(const DeviceHandle& handle, int error);
+
 // Flushes and closes the selected drive's handle and stores a fresh one on
 // the same path (null when the open fails, or when the drive has left).
 void ReopenDevice(SharedContext& context);

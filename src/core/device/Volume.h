@@ -93,6 +93,16 @@ public:
     // The USB device behind the volume, read once when it was opened.
     virtual UsbIdentity usbIdentity() const { return {}; }
 
+    // Whether a transfer's errno is a fault of the host rather than of the
+    // medium (an image file's own file system full, over a size limit,
+    // read-only or failing): such a fault ends a run as failed and is never
+    // counted against the medium. A block device's errors are the medium's.
+    virtual bool hostFault(int error) const
+    {
+        (void)error;
+        return false;
+    }
+
     // How the volume reached the device: "direct", "udisks2", "image".
     virtual std::string access() const { return "direct"; }
 

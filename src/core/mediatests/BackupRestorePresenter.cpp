@@ -183,6 +183,22 @@ void BackupRestorePresenter::workerEnded()
     }
 }
 
+std::string BackupRestorePresenter::describeStop() const
+{
+    const RunStatus& status = *context_.status;
+    if (operation_ == TransferKind::Backup) {
+        const std::string unchanged = LoadText(str::kStopDriveUnchanged);
+        return job_.imageBegun ? unchanged + " " + partialText() : unchanged;
+    }
+    const uint64_t done = status.doneSectors.load(std::memory_order_relaxed);
+    const std::string total = std::to_string(context_.device->total);
+    switch (status.donePhase.load(std::memory_order_relaxed)) {
+    case kRestoreWriting: return LoadTextWith(str::kStopRestoreState, {std::to_string(done), total});
+    case kRestoreVerifyingPhase: return LoadTextWith(str::kStopRestoreVerifying, {std::to_string(done)});
+    default: return LoadText(str::kStopNothingWritten);
+    }
+}
+
 Report BackupRestorePresenter::report() const
 {
     const bool backup = operation_ == TransferKind::Backup;

@@ -79,6 +79,7 @@ private:
 
     bool start(TransferKind kind, const TransferSettings& settings);
     bool writesToMedium() const override { return operation_ == TransferKind::Restore; }
+    std::string describeStop() const override;
     void onStarting(int32_t operation, int64_t value) override;
     void onActive(int32_t operation, int64_t value) override;
     void onDone(int32_t operation, int64_t value) override;

@@ -29,6 +29,10 @@ struct TransferJob {
 
 // The restore's progress value while it reads the medium back.
 inline constexpr int64_t kRestoreVerifying = 2;
+// RunStatus::donePhase of a restore: writing the image (doneSectors
+// written, sectors 0 to 1024 zeroed before), then reading it back.
+inline constexpr int32_t kRestoreWriting = 1;
+inline constexpr int32_t kRestoreVerifyingPhase = 2;
 
 // The workers' one-line failure record is the run status's: what failed on
 // which file or drive, with the system's error.

@@ -193,6 +193,15 @@ CapacityProbe::Io CapacityProbe::transfer(bool writing, uint64_t sector, uint64_
         return Io::Ok;
     }
     const int error = moved < 0 ? int(-moved) : EIO;
+    // The host's file under an image drive refused (its file system is
+    // full, say): no verdict on the medium can follow. A short transfer is
+    // left to the sector-by-sector retry, which finds the error's cause.
+    if (moved < 0 && volume->hostFault(error)) {
+        result_.error = error;
+        result_.failedAction = writing ? str::kFailedHostWrite : str::kFailedRead;
+        result_.hostFault = true;
+        return Io::Gone;
+    }
     if (error == ENODEV || error == ENXIO || error == EBADF || error == ENOMEDIUM || !volume->isOpen()) {
         result_.error = error;
         result_.failedAction = action;
@@ -254,7 +263,14 @@ CapacityProbe::End CapacityProbe::writeSpans(Round& round)
             for (uint64_t i = 0; i < sectors; ++i)
                 FillProbeSector(round.tag, first + i, data + i * kSector);
             result_.probeSectors += sectors;
-            return write(first, sectors, data);
+            const Io written = write(first, sectors, data);
+            // A write the host refused whole changed nothing to write back.
+            if (written == Io::Gone && result_.hostFault && !options_.destructive) {
+                round.undo.pop_back();
+                result_.savedSectors -= sectors;
+                result_.probeSectors -= sectors;
+            }
+            return written;
         };
         Io io = piece(at, count);
         if (io == Io::Failed && count > 1) {

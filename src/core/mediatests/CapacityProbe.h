@@ -89,6 +89,7 @@ struct ProbeResult {
     int error = 0;           // errno of the transfer that ended the probe
     int failedAction = 0;    // str::kFailedRead, kFailedWrite or kFailedMemory
     std::string failedOn;    // the drive it failed on
+    bool hostFault = false;  // the image file's own file system failed, not the medium
     uint64_t claimedSectors = 0;
     uint64_t realSectors = 0;  // usable sectors from sector 0, exact to the sector
     ProbeFault fault = ProbeFault::None;

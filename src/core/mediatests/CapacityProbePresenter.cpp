@@ -111,6 +111,19 @@ std::string CapacityProbePresenter::resultLine() const
     return line;
 }
 
+std::string CapacityProbePresenter::describeStop() const
+{
+    const ProbeResult& p = *result_;
+    if (options_.destructive)
+        return p.probeSectors == 0 ? LoadText(str::kStopNothingWritten)
+                                   : LoadTextWith(str::kStopProbeDestructive, {std::to_string(p.probeSectors)});
+    if (p.unrestoredSectors > 0)
+        return LoadTextWith(str::kStopProbeUnrestored,
+                            {std::to_string(p.unrestoredSectors), std::to_string(p.savedSectors)});
+    return p.savedSectors == 0 ? LoadText(str::kStopNothingWritten)
+                               : LoadTextWith(str::kStopProbeRestored, {std::to_string(p.savedSectors)});
+}
+
 Report CapacityProbePresenter::report() const
 {
     Report r = BeginReport(LoadText(str::kProbeTitle), outcome_, failureReason());

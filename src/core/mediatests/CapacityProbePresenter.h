@@ -56,6 +56,7 @@ protected:
     void pushTexts() override;
     int failureTextId() const override;
     bool writesToMedium() const override { return true; }
+    std::string describeStop() const override;
     void workerEnded() override;
 
 private:

@@ -64,8 +64,13 @@ void ErasePresenter::onActive(int32_t, int64_t value)
     texts_.errors = Format("%d", record.errorCounters[0]);
 }
 
-void ErasePresenter::onFailed(int32_t, int64_t)
+void ErasePresenter::onFailed(int32_t operation, int64_t value)
 {
+    // The host's file under an image drive refused: the erase has ended.
+    if (context_.status->failure.action == str::kFailedHostWrite) {
+        RunPresenter::onFailed(operation, value);
+        return;
+    }
     // A failed chunk: the erase goes on; the written data are flushed.
     if (DeviceHandle handle = context_.device->handle.get())
         handle->flush();
@@ -96,6 +101,15 @@ void ErasePresenter::onDone(int32_t, int64_t)
     } else {
         eraseView_.showMessage(LoadText(str::kFlashErased));
     }
+}
+
+std::string ErasePresenter::describeStop() const
+{
+    const RunStatus& status = *context_.status;
+    const uint64_t done = status.doneSectors.load(std::memory_order_relaxed);
+    if (done == 0)
+        return LoadText(str::kStopNothingWritten);
+    return LoadTextWith(str::kStopEraseState, {std::to_string(done - 1), std::to_string(context_.device->sectorCount)});
 }
 
 Report ErasePresenter::report() const

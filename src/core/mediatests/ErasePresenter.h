@@ -55,6 +55,7 @@ private:
     void pushTexts() override;
     bool reopensDeviceAtEnd() const override { return true; }
     bool writesToMedium() const override { return true; }
+    std::string describeStop() const override;
 
     bool full() const;
 

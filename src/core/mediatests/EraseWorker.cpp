@@ -6,6 +6,7 @@
 #include "core/settings/Settings.h"
 #include "core/text/StringIds.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace qv {
@@ -32,6 +33,7 @@ int EraseWorker(SharedContext& context)
     std::memset(zeros.get(), 0, kTransferChunkBytes);
     WipeMediumStart(context);
     WriteChunkAt(record, 0, 1, zeros.get());
+    status.setDone(1, std::min<uint64_t>(kQuickEraseSectors + 1, record.sectorCount));
     TimerInit();
 
     for (uint64_t k = 0; k < chunks; ++k) {
@@ -40,6 +42,16 @@ int EraseWorker(SharedContext& context)
         // Every chunk goes to its own place, so one that fails cannot shift
         // the ones after it.
         const int error = WriteChunkAt(record, sector, m, zeros.get());
+        if (error && HostFault(record.handle.get(), error)) {
+            // The image file's own file system refused: nothing the medium
+            // did, and no later chunk would fare better.
+            status.failure.set(str::kFailedHostWrite, DrivePath(record), error);
+            status.setState(RUN_FAILED);
+            report(0);
+            return 0;
+        }
+        if (!error && sector + uint64_t(m) > status.doneSectors.load(std::memory_order_relaxed))
+            status.setDone(1, sector + uint64_t(m));
         if (error) {
             if (record.errorCounters[0] == 0)
                 status.failure.set(str::kFailedWrite, SectorObject(DrivePath(record), sector), error);

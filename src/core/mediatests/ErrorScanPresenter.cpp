@@ -99,6 +99,27 @@ void ErrorScanPresenter::AddLogLine(const std::string& text, int image)
     scanView_.appendLog(time, text, image);
 }
 
+std::string ErrorScanPresenter::describeStop() const
+{
+    const RunStatus& status = *context_.status;
+    const uint64_t done = status.doneSectors.load(std::memory_order_relaxed);
+    const std::string n = std::to_string(context_.device->sectorCount);
+    switch (status.donePhase.load(std::memory_order_relaxed)) {
+    case kScanPhaseWriting:
+        return LoadTextWith(str::kStopScanWriting, {std::to_string(done > 0 ? done - 1 : 0), n});
+    case kScanPhaseReading: return LoadTextWith(str::kStopScanReading, {n});
+    default: return RunPresenter::describeStop();
+    }
+}
+
+void ErrorScanPresenter::idleRestored()
+{
+    RunPresenter::idleRestored();
+    // The log keeps what the stop left, beside the page's other lines.
+    if (!stopText_.empty())
+        AddLogLine(stopText_, LOG_WARNING);
+}
+
 Report ErrorScanPresenter::report() const
 {
     Report r = BeginReport(LoadText(str::kErrorScan), outcome_, failureReason());

@@ -87,6 +87,8 @@ private:
     bool nextWorker() override;
     bool reopensDeviceAtEnd() const override { return true; }
     bool writesToMedium() const override { return (testType_ & kScanWriteTest) != 0; }
+    std::string describeStop() const override;
+    void idleRestored() override;
 
     void preparePass();
     RunController::Worker passWorker();

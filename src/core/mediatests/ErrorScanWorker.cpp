@@ -70,6 +70,8 @@ public:
             return 0;
         report(SCAN_BOUNDARY);
         SeekToSector(record_.handle, 0, kSectorSize);
+        if (writeTest_)
+            status_.setDone(kScanPhaseReading, n);
         if (readTest_ && !readTest(n))
             return 0;
         if (writeTest_)
@@ -132,8 +134,18 @@ private:
             // Each chunk goes to its own place, so a failed transfer cannot
             // shift the chunks after it.
             const bool ok = WriteSectorsAt(record_.handle, record_.position, m, kSectorSize, a_.get());
+            const int error = ok ? 0 : errno;
+            status_.setDone(kScanPhaseWriting, record_.position + uint64_t(m));
             if (stopRequested())
                 return false;
+            if (HostFault(record_.handle.get(), error)) {
+                // The image file's own file system refused the write: no
+                // fault of the medium, and the scan cannot go on.
+                status_.failure.set(str::kFailedHostWrite, record_.handle.get()->path(), error);
+                status_.setState(RUN_FAILED);
+                report(SCAN_ENDED_EARLY);
+                return false;
+            }
             if (!ok)
                 ++record_.errorCounters[0];
             mark(record_.writeMap, m, ok ? 1 : 2);

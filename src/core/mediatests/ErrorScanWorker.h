@@ -21,6 +21,11 @@ enum ErrorScanPhase : int64_t {
     SCAN_BOUNDARY = 3,  // the read test begins, or the pass ends
 };
 
+// RunStatus::donePhase of a scan with the write test: sectors 0 to
+// doneSectors - 1 hold the pattern; then the whole drive holds it.
+inline constexpr int32_t kScanPhaseWriting = 1;
+inline constexpr int32_t kScanPhaseReading = 2;
+
 // One pass of the error scan over the selected drive: the write test
 // (pattern over every sector) and the read test (read back and compare) as
 // testType selects. Reports every chunk to status->progressWindow. Returns 1

@@ -70,4 +70,11 @@ Report FileBenchPresenter::report() const
     return r;
 }
 
+std::string FileBenchPresenter::describeStop() const
+{
+    if (context_.status->donePhase.load(std::memory_order_relaxed) == kFileBenchPhaseFile)
+        return LoadText(str::kStopTestFileRemoved);
+    return RunPresenter::describeStop();
+}
+
 }  // namespace qv

@@ -40,6 +40,7 @@ public:
 
 private:
     void onActive(int32_t operation, int64_t value) override;
+    std::string describeStop() const override;
     void onFailed(int32_t operation, int64_t value) override;
 
     FileBenchView& benchView_;

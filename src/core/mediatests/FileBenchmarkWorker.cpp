@@ -99,6 +99,7 @@ private:
         file_ = files_.open(path_, &error);
         if (!file_)
             return endSize(str::kFailedCreate, error);
+        status_.setDone(kFileBenchPhaseFile, 0);
         const int32_t passes = kFileBenchPasses[k];
 
         TimerStart();

@@ -18,6 +18,8 @@ inline constexpr int32_t kFileBenchSizesMB[kFileBenchSizes] = {1, 2, 3, 4, 5, 10
 // any other ending, 1 after a read failure).
 inline constexpr int64_t kFileBenchReadFlag = 256;
 inline constexpr int64_t kFileBenchReadFailed = 1;
+// RunStatus::donePhase once the test file was made (a stop removes it).
+inline constexpr int32_t kFileBenchPhaseFile = 1;
 
 // The test file's name in the root of the drive's file system.
 inline constexpr const char* kBenchFileName = "TESTFILE.TMP";

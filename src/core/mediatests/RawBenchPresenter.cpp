@@ -74,4 +74,12 @@ void RawBenchPresenter::pushTexts()
     benchView_.showTexts(figures_.texts());
 }
 
+std::string RawBenchPresenter::describeStop() const
+{
+    const RunStatus& status = *context_.status;
+    if (status.donePhase.load(std::memory_order_relaxed) == kBenchPhaseWriting)
+        return LoadTextWith(str::kStopBenchWritten, {std::to_string(status.doneSectors.load(std::memory_order_relaxed))});
+    return RunPresenter::describeStop();
+}
+
 }  // namespace qv

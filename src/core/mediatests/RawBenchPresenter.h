@@ -49,6 +49,7 @@ public:
 private:
     bool writesToMedium() const override { return (context_.device->benchTests & kBenchWriteTest) != 0; }
     void onActive(int32_t operation, int64_t value) override;
+    std::string describeStop() const override;
     void onDone(int32_t operation, int64_t value) override;
     void pushTexts() override;
 

@@ -170,6 +170,8 @@ private:
                 const uint32_t chunk = chunkSize(c);
                 errno = 0;
                 const bool ok = WriteSectors(record_.handle, int32_t(chunk), 512, buffer_.get());
+                if (ok)
+                    wrote(chunk);
                 if (transferEnded(ok, true, sector))
                     return false;
                 sector += chunk;
@@ -194,12 +196,20 @@ private:
             record_.position = RandomSector(geometry_.randomBound);
             errno = 0;
             const bool ok = WriteSectorsAt(record_.handle, record_.position, 1, 512, buffer_.get());
+            if (ok)
+                wrote(1);
             if (transferEnded(ok, true, record_.position))
                 return false;
         }
         record_.writeAccessMs = double(TimerElapsedSeconds() * 1000 / kAccessWrites);
         report(OP_RAW_BENCH_ACCESS, kBenchWriteSeries);
         return true;
+    }
+
+    // Counts sectors overwritten with random data, for what a stop leaves.
+    void wrote(uint64_t sectors)
+    {
+        status_.setDone(kBenchPhaseWriting, status_.doneSectors.load(std::memory_order_relaxed) + sectors);
     }
 
     void report(int32_t operation, int64_t value) { status_.progressWindow->report(operation, value); }

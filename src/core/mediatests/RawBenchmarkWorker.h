@@ -16,6 +16,9 @@ inline constexpr uint32_t kBenchChunkSectors = 128;
 // The report values (second value of OP_RAW_BENCH / OP_RAW_BENCH_ACCESS).
 inline constexpr int64_t kBenchReadSeries = 0;
 inline constexpr int64_t kBenchWriteSeries = 1;
+// RunStatus::donePhase once the write test has overwritten sectors
+// (doneSectors of them) with random data.
+inline constexpr int32_t kBenchPhaseWriting = 1;
 
 // readAccessMs / writeAccessMs when the medium is too small for random
 // positions: nothing was measured.

@@ -67,17 +67,23 @@ public:
             return stopped();
         std::memset(buffer_.get(), 0, kTransferChunkBytes);
         WipeMediumStart(context_);
+        status_.setDone(kRestoreWriting, 0);
         TimerInit();
 
         const int written = eachImageChunk(*ahead, s, 0, [this](uint64_t p, int m, const uint8_t* bytes) {
-            if (const int error = WriteChunkAt(record_, p, m, bytes))
+            if (const int error = WriteChunkAt(record_, p, m, bytes)) {
+                if (HostFault(record_.handle.get(), error))
+                    return failWith(str::kFailedHostWrite, drive_, error);
                 return failWith(str::kFailedWrite, SectorObject(drive_, p), error);
+            }
+            status_.setDone(kRestoreWriting, p + uint64_t(m));
             return -1;
         });
         if (written != 1)
             return written;
         ahead.reset();
         ReopenDevice(context_);
+        status_.setDone(kRestoreVerifyingPhase, s);
         if (job_.verify && s > 0) {
             const int verified = verify(s);
             if (verified != 1)

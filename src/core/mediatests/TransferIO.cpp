@@ -50,7 +50,15 @@ int WriteChunkAt(const DeviceRecord& record, uint64_t sector, int count, const v
     if (put < 0)
         return int(-put);
     handle->setPosition(sector * 512 + uint64_t(put));
-    return uint64_t(put) == length ? 0 : EIO;
+    if (uint64_t(put) == length)
+        return 0;
+    // A short write: the rest once more, so that the error names its cause
+    // (a full host file system answers ENOSPC only on the second try).
+    const int64_t rest = handle->writeAt(sector * 512 + uint64_t(put), static_cast<const uint8_t*>(buffer) + put,
+                                         length - size_t(put));
+    if (rest < 0)
+        return int(-rest);
+    return uint64_t(rest) == length - size_t(put) ? 0 : EIO;
 }
 
 std::string DrivePath(const DeviceRecord& record)

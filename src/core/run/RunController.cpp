@@ -11,6 +11,7 @@ void BeginRun(SharedContext& context, ProgressSink& sink)
     status.redrawPending.store(0, std::memory_order_relaxed);
     status.busy = 1;
     status.failure.clear();
+    status.setDone(0, 0);
 }
 
 RunController::Sink::Sink(RunController& owner, WorkerThread::Post post)

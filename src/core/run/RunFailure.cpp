@@ -23,7 +23,12 @@ std::string FailureText(const RunFailure& failure)
         char buffer[256];
         // The GNU strerror_r returns the text (maybe not in buffer).
         text += std::string(": ") + strerror_r(failure.error, buffer, sizeof buffer);
+        // "File too large" alone does not say which limit was met.
+        if (failure.error == EFBIG)
+            text += " (" + LoadText(str::kFileSizeLimit) + ")";
     }
+    if (failure.action == str::kFailedHostWrite)
+        text += LoadText(str::kHostNotMedium);
     return text;
 }
 

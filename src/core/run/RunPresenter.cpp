@@ -56,6 +56,7 @@ bool RunPresenter::startRun(RunController::Worker worker, double throttleSeconds
     running_ = true;
     outcome_ = RunOutcome::None;
     failureText_.clear();
+    stopText_.clear();
     view_.showRunState(true, true);
     if (runs_.start(*this, std::move(worker), std::move(throttle)))
         return true;
@@ -149,8 +150,17 @@ void RunPresenter::workerEnded()
         finishRun();
 }
 
+std::string RunPresenter::describeStop() const
+{
+    return LoadText(str::kStopDriveUnchanged);
+}
+
 void RunPresenter::idleRestored()
 {
+    if (outcome_ == RunOutcome::Stopped) {
+        stopText_ = describeStop();
+        view_.showStopState(stopText_);
+    }
     view_.showRunState(false, true);
     if (onIdle)
         onIdle();

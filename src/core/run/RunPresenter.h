@@ -28,6 +28,9 @@ public:
     // The failure message box: the page's fixed text, and as a second line
     // what failed on what (empty when the worker left no record).
     virtual void showFailure(const std::string& message, const std::string& detail) = 0;
+    // After a stop, once the worker has ended: what the run did and what
+    // state it left the drive and its files in.
+    virtual void showStopState(const std::string& text) { (void)text; }
 };
 
 // The base of every page's presenter: starts its worker through the run
@@ -65,6 +68,9 @@ public:
     // failure message and, in brackets, what failed on what; "too large"
     // for a source too large. Empty after a completed or stopped run.
     std::string failureReason() const;
+    // After a stopped run whose worker has ended: what was done and the
+    // state of the drive and the files; empty otherwise.
+    const std::string& stopText() const { return stopText_; }
 
 protected:
     // Starts a run with worker; refused while a run is not over or without a
@@ -95,6 +101,10 @@ protected:
     // readied for writing (its file systems unmounted) before the worker
     // starts.
     virtual bool writesToMedium() const { return false; }
+    // The words a stop ends with, read once the worker has ended (its
+    // figures and RunStatus's done counters are final then). The default
+    // fits a run that only reads the drive.
+    virtual std::string describeStop() const;
 
     // RunPage
     void restoreIdleControls() override;
@@ -110,6 +120,7 @@ protected:
     // The message a presenter showed for its failure in place of
     // failureTextId()'s (a count of chunks, the phase that failed).
     std::string failureMessage_;
+    std::string stopText_;
 
 private:
     bool running_ = false;

@@ -32,6 +32,17 @@ struct RunStatus {
     uint8_t busy = 0;
     // Why the run ended with RUN_FAILED; cleared when a run begins.
     RunFailure failure;
+    // How far the run's work on the medium got, for the words a stop ends
+    // with: kept up by the worker after each block (sectors done, and the
+    // worker's own phase), cleared when a run begins.
+    std::atomic<uint64_t> doneSectors{0};
+    std::atomic<int32_t> donePhase{0};
+
+    void setDone(int32_t phase, uint64_t sectors)
+    {
+        donePhase.store(phase, std::memory_order_relaxed);
+        doneSectors.store(sectors, std::memory_order_relaxed);
+    }
 
     int32_t state() const { return runState.load(std::memory_order_relaxed); }
     void setState(int32_t value) { runState.store(value, std::memory_order_relaxed); }

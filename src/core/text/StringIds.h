@@ -311,4 +311,22 @@ inline constexpr int kPartialNotKept = 41212;
 inline constexpr int kReportPartialImage = 41213;
 inline constexpr int kOldFileStays = 41214;
 
+// What a stopped run left; host files that failed.
+inline constexpr int kStopDriveUnchanged = 41070;
+inline constexpr int kStopNothingWritten = 41071;
+inline constexpr int kStopEraseState = 41072;
+inline constexpr int kStopRestoreState = 41073;
+inline constexpr int kStopRestoreVerifying = 41074;
+inline constexpr int kStopScanWriting = 41075;
+inline constexpr int kStopScanReading = 41076;
+inline constexpr int kStopProbeRestored = 41077;
+inline constexpr int kStopProbeUnrestored = 41078;
+inline constexpr int kStopProbeDestructive = 41079;
+inline constexpr int kStopRecoverySaved = 41080;
+inline constexpr int kStopBenchWritten = 41081;
+inline constexpr int kStopTestFileRemoved = 41082;
+inline constexpr int kFailedHostWrite = 41083;
+inline constexpr int kFileSizeLimit = 41084;
+inline constexpr int kHostNotMedium = 41086;
+
 }  // namespace qv::str

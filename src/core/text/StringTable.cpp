@@ -26,6 +26,7 @@ constexpr StringEntry kEntries[] = {
 #include "core/text/strings/access.inc"
 #include "core/text/strings/sectorviewer.inc"
 #include "core/text/strings/shell.inc"
+#include "core/text/strings/stops.inc"
 };
 
 const std::vector<StringEntry>& sortedEntries()
@@ -64,6 +65,19 @@ uint16_t& builtinLanguage()
 std::span<const StringEntry> StringTable()
 {
     return sortedEntries();
+}
+
+std::string LoadTextWith(int id, std::initializer_list<std::string> args)
+{
+    std::string text = LoadText(id);
+    int n = 1;
+    for (const std::string& arg : args) {
+        const std::string mark = "%" + std::to_string(n++);
+        const size_t at = text.find(mark);
+        if (at != std::string::npos)
+            text.replace(at, mark.size(), arg);
+    }
+    return text;
 }
 
 std::string BuiltinText(int id)

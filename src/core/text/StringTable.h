@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <initializer_list>
 #include <string>
 
 namespace qv {
@@ -24,6 +25,8 @@ std::span<const StringEntry> StringTable();
 // The text of a string id: through the installed provider (the GUI's
 // translator) when there is one, else the built-in text; empty when missing.
 std::string LoadText(int id);
+// LoadText with %1, %2, ... replaced by args in order.
+std::string LoadTextWith(int id, std::initializer_list<std::string> args);
 
 // The built-in (Russian) text, or a translation, without any provider.
 std::string BuiltinText(int id);

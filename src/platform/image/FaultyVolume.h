@@ -2,6 +2,7 @@
 
 #include "core/device/Volume.h"
 
+#include <cerrno>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -102,6 +103,8 @@ public:
     std::optional<int64_t> firstPartitionBytes() override { return inner_->firstPartitionBytes(); }
     std::string path() const override { return inner_->path(); }
     std::string access() const override { return inner_->access(); }
+    // The EIO this volume injects stands for the medium's fault.
+    bool hostFault(int error) const override { return error != EIO && inner_->hostFault(error); }
 
     FaultState& state() { return *state_; }
     // The state, shared with the volumes reopen() makes.

@@ -130,4 +130,11 @@ ScsiResult ImageVolume::scsi(const ScsiRequest& request)
     }
 }
 
+bool ImageVolume::hostFault(int error) const
+{
+    // Every failure of the image file's own writes and reads is the host's:
+    // the medium it stands for has no faults but the injected ones.
+    return error == ENOSPC || error == EFBIG || error == EDQUOT || error == EROFS || error == EIO;
+}
+
 }  // namespace qv

@@ -28,6 +28,7 @@ public:
     ScsiResult scsi(const ScsiRequest& request) override;
     std::string path() const override { return path_; }
     std::string access() const override { return "image"; }
+    bool hostFault(int error) const override;
 
     uint64_t sizeBytes() const;
 

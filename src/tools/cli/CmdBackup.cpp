@@ -46,7 +46,9 @@ int backup(CommandRun& run)
     // What a stop or a failure kept, and that it is no complete image.
     nlohmann::json partial = nullptr;
     if (!done && presenter.imageBegun()) {
-        run.note(presenter.partialText());
+        // A stop prints it with the drive's state.
+        if (presenter.outcome() != RunOutcome::Stopped)
+            run.note(presenter.partialText());
         partial = {{"file", presenter.partial().path}, {"sectors", presenter.partial().sectors}};
         if (!presenter.partial().path.empty())
             run.addRunFile(presenter.partial().path);

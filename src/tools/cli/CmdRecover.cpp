@@ -170,7 +170,8 @@ int recover(CommandRun& run)
         std::string failure = FailureText(context.status->failure);
         if (failure.empty())
             failure = outcome == RunOutcome::Stopped ? "stopped" : "the scan failed";
-        run.note("the scan of " + volumePath + " failed: " + failure);
+        if (outcome != RunOutcome::Stopped)
+            run.note("the scan of " + volumePath + " failed: " + failure);
         return finish(outcome, ExitCodeFor(outcome, false), failure, 0);
     }
     // A length rule that reads past the medium's end finds no fault of the medium.
@@ -194,10 +195,13 @@ int recover(CommandRun& run)
         saved = directoryMode ? RecoverDeletedEntries(c, folder, &error, &savedAs)
                               : RecoverToFolder(c, folder, &error, &savedAs);
     });
+    if (outcome == RunOutcome::Stopped)
+        run.setStopState(LoadTextWith(str::kStopRecoverySaved, {std::to_string(savedAs.size()), out}));
     if (!saved || outcome != RunOutcome::Completed) {
         if (error.empty())
             error = OutcomeName(outcome);
-        run.note("saving failed: " + error);
+        if (outcome != RunOutcome::Stopped)
+            run.note("saving failed: " + error);
         return finish(outcome == RunOutcome::Completed ? RunOutcome::Failed : outcome, kExitFailed, error,
                       int(savedAs.size()));
     }

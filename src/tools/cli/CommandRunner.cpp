@@ -6,7 +6,9 @@
 #include "platform/image/PosixOutputFiles.h"
 #include "report/ReportWriter.h"
 
+#include <atomic>
 #include <csignal>
+#include <iterator>
 #include <cstdio>
 #include <cstdlib>
 #include <sys/stat.h>
@@ -15,16 +17,22 @@
 namespace qv::cli {
 namespace {
 
-// The run state a Ctrl-C stops (a lock-free atomic store is signal-safe).
+// The run state a stop signal stops, and the signal that came (a
+// lock-free atomic store is signal-safe).
 std::atomic<int32_t>* interruptTarget = nullptr;
+std::atomic<int> stopSignal{0};
 
-void onInterrupt(int)
+void onInterrupt(int signal)
 {
+    stopSignal.store(signal, std::memory_order_relaxed);
     if (interruptTarget)
         interruptTarget->store(RUN_STOP, std::memory_order_relaxed);
 }
 
-// Stops the command's run on SIGINT and SIGTERM while it lives.
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// Stops the command's run after the block in progress on SIGINT, SIGTERM
+// and SIGHUP (a closed terminal) while it lives.
 class InterruptStops {
 public:
     explicit InterruptStops(std::atomic<int32_t>& state)
@@ -32,19 +40,29 @@ public:
         interruptTarget = &state;
         struct sigaction action = {};
         action.sa_handler = onInterrupt;
-        sigaction(SIGINT, &action, &oldInt_);
-        sigaction(SIGTERM, &action, &oldTerm_);
+        for (size_t i = 0; i < std::size(kStopSignals); ++i)
+            sigaction(kStopSignals[i], &action, &old_[i]);
     }
     ~InterruptStops()
     {
-        sigaction(SIGINT, &oldInt_, nullptr);
-        sigaction(SIGTERM, &oldTerm_, nullptr);
+        for (size_t i = 0; i < std::size(kStopSignals); ++i)
+            sigaction(kStopSignals[i], &old_[i], nullptr);
         interruptTarget = nullptr;
     }
 
 private:
-    struct sigaction oldInt_ = {}, oldTerm_ = {};
+    struct sigaction old_[std::size(kStopSignals)] = {};
 };
+
+const char* signalName(int signal)
+{
+    switch (signal) {
+    case SIGINT: return "SIGINT";
+    case SIGTERM: return "SIGTERM";
+    case SIGHUP: return "SIGHUP";
+    default: return "";
+    }
+}
 
 const Option kCommonOptions[] = {
     {"--image", "FILE", "work on an image file as the drive"},
@@ -272,6 +290,8 @@ void CommandRun::runToIdle(const RunPresenter& presenter)
 {
     queue_.runUntil([&] { return !presenter.active(); });
     clearProgress();
+    if (presenter.outcome() == RunOutcome::Stopped)
+        stopState_ = presenter.stopText();
 }
 
 void CommandRun::showProgress(const std::string& line)
@@ -373,9 +393,20 @@ int CommandRun::addRunFile(const std::string& path)
     return usage("--report " + reportPath_ + " would be written over " + path);
 }
 
+void CommandRun::stopped(const std::string& state, nlohmann::json& object)
+{
+    note(state);
+    object["stopped"] = true;
+    object["signal"] = signalName(stopSignal.load(std::memory_order_relaxed));
+    object["drive_state"] = state;
+}
+
 int CommandRun::finish(nlohmann::json object, int exitCode)
 {
     clearProgress();
+    // A stop says what it left, whichever command ran.
+    if (object.value("outcome", "") == OutcomeName(RunOutcome::Stopped) && !object.contains("stopped"))
+        stopped(stopState_.empty() ? LoadText(str::kStopDriveUnchanged) : stopState_, object);
     // A usage error ran nothing to report on.
     if (wantsReport() && exitCode != kExitUsage)
         exitCode = writeReport(object, exitCode);
@@ -394,6 +425,9 @@ int CommandRun::finish(nlohmann::json object, int exitCode)
 int RunCommand(const CommandSpec& declared, const std::vector<std::string>& args, int (*body)(CommandRun&))
 {
     UseBuiltinLanguage(BuiltinTextLanguage(ReadLocaleEnvironment()));
+    // Over a file-size limit a write fails with EFBIG, which names the file;
+    // the signal would end the tool without a word.
+    std::signal(SIGXFSZ, SIG_IGN);
     CommandRun run(declared);
     if (const int code = run.begin(args)) {
         if (!run.json() && !run.wantsReport())

@@ -69,8 +69,14 @@ public:
     const std::string& operand(size_t index) const { return positional_[index]; }
     // Words that are no option (device nodes of a command without a drive).
     const std::vector<std::string>& positional() const { return positional_; }
-    // True once Ctrl-C (or SIGTERM) asked the command to stop.
+    // True once Ctrl-C (SIGINT, SIGTERM or SIGHUP) asked the command to stop.
     bool interrupted() { return context().status->state() == RUN_STOP; }
+    // The state a stopped run's presenter described (after runToIdle);
+    // finish() prints it with the stop unless the command said otherwise.
+    void setStopState(std::string state) { stopState_ = std::move(state); }
+    // A stopped run: notes state (what was done, what the drive and the
+    // files hold) and puts it in object with "stopped" and the signal.
+    void stopped(const std::string& state, nlohmann::json& object);
 
     // The drive (needsDrive).
     SharedContext& context() { return session_.context(); }
@@ -135,6 +141,7 @@ private:
     bool tty_;
     bool progressShown_ = false;
     std::string lastMessage_;
+    std::string stopState_;
 };
 
 // Runs a command: language, options, drive, Ctrl-C, then body.

@@ -4,6 +4,7 @@
 #include "platform/image/FaultyVolume.h"
 #include "support/ScanRig.h"
 
+#include <cstdio>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -252,7 +253,18 @@ TEST_F(ErrorScanTest, StopDuringTheWriteTestSkipsTheClosingZeroing)
     ASSERT_TRUE(rig.run(2, kBoth));
     EXPECT_TRUE(stopped);
     EXPECT_EQ(rig.reports.back(), (std::pair<int32_t, int64_t>{RUN_STOP, SCAN_ENDED_EARLY}));
-    EXPECT_EQ(rig.view.log.size(), 1u);  // only the stage line
+    // The stage line, then what the stop left: the last sector it names
+    // holds the pattern and the one after it still its old bytes.
+    ASSERT_EQ(rig.view.log.size(), 2u);
+    unsigned long long last = 0, total = 0;
+    ASSERT_EQ(std::sscanf(rig.view.log[1].text.c_str(), "Stopped. Sectors 0 to %llu of %llu hold the test pattern",
+                          &last, &total),
+              2)
+        << rig.view.log[1].text;
+    EXPECT_EQ(total, 8192u);
+    EXPECT_GE(last, 2048u);
+    EXPECT_EQ(image.sector(last), patternOf(last));
+    EXPECT_EQ(image.sector(last + 1), std::vector<uint8_t>(512, 0x55));
     EXPECT_TRUE(rig.view.startEnabled);
     EXPECT_TRUE(rig.mainControlsEnabled());
     // Written by the test and not zeroed again afterwards.
