@@ -90,10 +90,11 @@ int BackupWorker(SharedContext& context, TransferJob& job)
 
     auto writeFailed = [&](int error) {
         if (error == EFBIG) {
-            // The target's file system has a file-size limit (FAT32: 4 GiB).
+            // The target's file system has a file-size limit (FAT32: 4 GiB),
+            // or the process has one (ulimit -f); the error's text says so.
             const uint64_t size = options.reserveBytes ? imageBytes : writer->bytesWritten();
             failure.set(str::kFailedFileSize, path + " (" + FormatSizeText(size) + ")" + LoadText(str::kFileSizeAdvice),
-                        0);
+                        EFBIG);
         } else {
             failure.set(str::kFailedWrite, path, error);
         }

@@ -84,7 +84,7 @@ public:
         needed.replace(needed.find("%1"), 2, FormatSizeText(bytes));
         if (error == EFBIG)
             failure->set(str::kFailedFileSize,
-                         path + " (" + FormatSizeText(bytes) + ")" + LoadText(str::kFileSizeAdvice), 0);
+                         path + " (" + FormatSizeText(bytes) + ")" + LoadText(str::kFileSizeAdvice), EFBIG);
         else if (error == ENOSPC || error == EDQUOT)
             // An old image stays until the new one is complete: both need room.
             failure->set(str::kFailedSpace, path + " (" + needed + (replacing ? LoadText(str::kOldFileStays) : "") + ")",

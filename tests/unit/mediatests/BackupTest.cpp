@@ -166,7 +166,8 @@ TEST_F(BackupTest, FileSizeLimitOfTheTargetIsExplainedPlainAndCompressed)
     std::signal(SIGXFSZ, previous);
     EXPECT_EQ(plain, 0);
     EXPECT_EQ(plainLine, "the image is too large for the file system of " + dir +
-                             "/limit.qvn (2.0 MB); turn on compression or choose another folder");
+                             "/limit.qvn (2.0 MB); turn on compression or choose another folder: File too large "
+                             "(the file size limit (of the process or of the file system) was reached)");
     EXPECT_EQ(compressed, 0);
     EXPECT_NE(compressedLine.find("too large for the file system of " + dir + "/limit.qvn.zst ("), std::string::npos)
         << compressedLine;
