@@ -1,6 +1,7 @@
 // The backup and restore page over image drives: the warning before a
 // restore only, one operation at a time, and the failure box.
 #include "core/device/SectorIO.h"
+#include "core/mediatests/ChunkTransfers.h"
 #include "core/run/RunController.h"
 #include "core/settings/Settings.h"
 #include "core/text/StringIds.h"
@@ -236,6 +237,9 @@ private slots:
     {
         const QByteArray content = test::RandomBytes(4 << 20);
         const QString medium = test::ImageWith(images_, "slow.img", content);
+        // One slow request per chunk, so that the stop comes mid-backup.
+        SetTransferRequestBytes(64 << 10);
+        const std::shared_ptr<void> defaultRequests(nullptr, [](void*) { SetTransferRequestBytes(0); });
         test::PageDrive drive(std::make_shared<test::SlowVolume>(ImageVolume::open(medium.toStdString()),
                                                                  std::chrono::milliseconds(20)),
                               8192);

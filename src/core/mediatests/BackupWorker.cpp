@@ -1,6 +1,7 @@
 #include "core/mediatests/BackupRestoreWorker.h"
 
 #include "core/device/SectorIO.h"
+#include "core/mediatests/ChunkTransfers.h"
 #include "core/mediatests/OverlappedImages.h"
 #include "core/mediatests/TransferIO.h"
 #include "core/run/SharedContext.h"
@@ -109,30 +110,47 @@ int BackupWorker(SharedContext& context, TransferJob& job)
     TimerInit();
 
     const uint64_t chunks = TransferChunkCount(record.total);
-    for (uint64_t k = 0; k < chunks; ++k) {
-        const uint64_t left = record.total - record.position;
-        const int m = int(left < uint64_t(kTransferChunkSectors) ? left : kTransferChunkSectors);
-        uint8_t* room = writer->room(size_t(m) * 512);
+    // Ends the run the way a failed chunk does; -1 while it goes on.
+    int ended = -1;
+    const auto saved = [&](const MovedChunk& chunk) {
+        if (chunk.error) {
+            failure.set(str::kFailedRead, SectorObject(drive, chunk.sector), chunk.error);
+            ended = fail();
+            return false;
+        }
+        const size_t bytes = size_t(chunk.count) * 512;
+        uint8_t* room = writer->room(bytes);
         if (!room) {
             const int error = writer->failure();
             if (error == ENOMEM) {
                 failure.set(str::kFailedMemory, drive, ENOMEM);
-                return fail();
+                ended = fail();
+            } else {
+                ended = writeFailed(error);
             }
-            return writeFailed(error);
+            return false;
         }
-        if (const int error = ReadChunkAt(record, record.position, m, room)) {
-            failure.set(str::kFailedRead, SectorObject(drive, record.position), error);
-            return fail();
+        std::memcpy(room, chunk.bytes, bytes);
+        if (const int error = writer->commit(bytes)) {
+            ended = writeFailed(error);
+            return false;
         }
-        if (const int error = writer->commit(size_t(m) * 512))
-            return writeFailed(error);
-        if (status.state() == RUN_STOP)
-            return stopped();
-        if (k % 16 == 0 || k == chunks - 1)
+        if (status.state() == RUN_STOP) {
+            ended = stopped();
+            return false;
+        }
+        if (chunk.index % 16 == 0 || chunk.index == chunks - 1)
             report(int64_t(record.position));
-        record.position += uint64_t(m);
+        record.position += uint64_t(chunk.count);
+        return true;
+    };
+    const ChunksEnd end = ReadChunks(record, 0, record.total, saved);
+    if (end == ChunksEnd::NoMemory) {
+        failure.set(str::kFailedMemory, drive, ENOMEM);
+        return fail();
     }
+    if (end != ChunksEnd::Complete)
+        return ended;
     // The last blocks are written here: their errors are those of a write.
     // An image that could not take its name is kept as a partial one.
     RunFailure finishing;

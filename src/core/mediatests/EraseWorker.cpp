@@ -1,12 +1,14 @@
 #include "core/mediatests/EraseWorker.h"
 
 #include "core/device/SectorIO.h"
+#include "core/mediatests/ChunkTransfers.h"
 #include "core/mediatests/TransferIO.h"
 #include "core/run/SharedContext.h"
 #include "core/settings/Settings.h"
 #include "core/text/StringIds.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace qv {
@@ -36,36 +38,43 @@ int EraseWorker(SharedContext& context)
     status.setDone(1, std::min<uint64_t>(kQuickEraseSectors + 1, record.sectorCount));
     TimerInit();
 
-    for (uint64_t k = 0; k < chunks; ++k) {
-        const uint64_t sector = k * kTransferChunkSectors;
-        const int m = int(n - sector < uint64_t(kTransferChunkSectors) ? n - sector : kTransferChunkSectors);
-        // Every chunk goes to its own place, so one that fails cannot shift
-        // the ones after it.
-        const int error = WriteChunkAt(record, sector, m, zeros.get());
-        if (error && HostFault(record.handle.get(), error)) {
+    // Every chunk goes to its own place, so one that fails cannot shift
+    // the ones after it.
+    const auto erased = [&](const MovedChunk& chunk) {
+        if (chunk.error && HostFault(record.handle.get(), chunk.error)) {
             // The image file's own file system refused: nothing the medium
             // did, and no later chunk would fare better.
-            status.failure.set(str::kFailedHostWrite, DrivePath(record), error);
+            status.failure.set(str::kFailedHostWrite, DrivePath(record), chunk.error);
             status.setState(RUN_FAILED);
-            report(0);
-            return 0;
+            return false;
         }
-        if (!error && sector + uint64_t(m) > status.doneSectors.load(std::memory_order_relaxed))
-            status.setDone(1, sector + uint64_t(m));
-        if (error) {
+        const uint64_t end = chunk.sector + uint64_t(chunk.count);
+        if (!chunk.error && end > status.doneSectors.load(std::memory_order_relaxed))
+            status.setDone(1, end);
+        if (chunk.error) {
             if (record.errorCounters[0] == 0)
-                status.failure.set(str::kFailedWrite, SectorObject(DrivePath(record), sector), error);
+                status.failure.set(str::kFailedWrite, SectorObject(DrivePath(record), chunk.sector), chunk.error);
             if (record.errorCounters[0] < INT32_MAX)
                 ++record.errorCounters[0];
             if (EnterRunState(status, RUN_FAILED))
                 report(0);
         }
-        if (status.state() == RUN_STOP) {
-            report(0);
-            return 0;
-        }
-        if (k % 16 == 0 || k == chunks - 1)
-            report(int64_t(sector));
+        if (status.state() == RUN_STOP)
+            return false;
+        if (chunk.index % 16 == 0 || chunk.index == chunks - 1)
+            report(int64_t(chunk.sector));
+        return true;
+    };
+    const ChunksEnd end = WriteChunks(record, 0, n, [](const MovedChunk&) { return true; }, erased);
+    if (end == ChunksEnd::NoMemory) {
+        status.failure.set(str::kFailedMemory, DrivePath(record), ENOMEM);
+        status.setState(RUN_FAILED);
+        report(0);
+        return 0;
+    }
+    if (end != ChunksEnd::Complete) {
+        report(0);
+        return 0;
     }
     if (!EnterRunState(status, RUN_DONE)) {
         report(0);

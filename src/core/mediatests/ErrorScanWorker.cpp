@@ -1,6 +1,7 @@
 #include "core/mediatests/ErrorScanWorker.h"
 
 #include "core/device/SectorIO.h"
+#include "core/mediatests/ChunkTransfers.h"
 #include "core/mediatests/SideThread.h"
 #include "core/mediatests/SectorPattern.h"
 #include "core/run/RunState.h"
@@ -14,6 +15,7 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <unordered_set>
 
 namespace qv {
 namespace {
@@ -126,32 +128,38 @@ private:
     {
         std::memset(a_.get(), 0, kChunkBytes);
         WipeMediumStart(context_);
-        // Only the numbered bytes of each sector change from chunk to chunk.
-        PrepareChunkPattern(kScanChunkSectors, a_.get());
-        while (record_.position < n) {
-            const int m = chunkLength(n, record_.position);
-            StampChunkHeaders(record_.position, m, a_.get());
-            // Each chunk goes to its own place, so a failed transfer cannot
-            // shift the chunks after it.
-            const bool ok = WriteSectorsAt(record_.handle, record_.position, m, kSectorSize, a_.get());
-            const int error = ok ? 0 : errno;
-            status_.setDone(kScanPhaseWriting, record_.position + uint64_t(m));
+        // Only the numbered bytes of each sector change from chunk to chunk:
+        // a room gets the rest once.
+        std::unordered_set<const uint8_t*> prepared;
+        const auto fill = [&](const MovedChunk& chunk) {
+            if (prepared.insert(chunk.bytes).second)
+                PrepareChunkPattern(kScanChunkSectors, chunk.bytes);
+            StampChunkHeaders(chunk.sector, chunk.count, chunk.bytes);
+            return true;
+        };
+        // Each chunk goes to its own place, so a failed transfer cannot
+        // shift the chunks after it.
+        const auto written = [&](const MovedChunk& chunk) {
+            status_.setDone(kScanPhaseWriting, chunk.sector + uint64_t(chunk.count));
             if (stopRequested())
                 return false;
-            if (HostFault(record_.handle.get(), error)) {
+            if (HostFault(record_.handle.get(), chunk.error)) {
                 // The image file's own file system refused the write: no
                 // fault of the medium, and the scan cannot go on.
-                status_.failure.set(str::kFailedHostWrite, record_.handle.get()->path(), error);
+                status_.failure.set(str::kFailedHostWrite, record_.handle.get()->path(), chunk.error);
                 status_.setState(RUN_FAILED);
                 report(SCAN_ENDED_EARLY);
                 return false;
             }
-            if (!ok)
+            if (chunk.error)
                 ++record_.errorCounters[0];
-            mark(record_.writeMap, m, ok ? 1 : 2);
+            mark(record_.writeMap, chunk.count, chunk.error ? 2 : 1);
             report(SCAN_WRITE_CHUNK);
-            record_.position += uint64_t(m);
-        }
+            record_.position += uint64_t(chunk.count);
+            return true;
+        };
+        if (!transfersEnded(WriteChunks(record_, 0, n, fill, written)))
+            return false;
         if (!enter(RUN_DONE))
             return false;
         report(SCAN_WRITE_CHUNK);
@@ -219,6 +227,17 @@ private:
         return true;
     }
 
+    // True when every chunk went; a run without transfer buffers fails.
+    bool transfersEnded(ChunksEnd end)
+    {
+        if (end != ChunksEnd::NoMemory)
+            return end == ChunksEnd::Complete;
+        status_.failure.set(str::kFailedMemory, record_.handle ? record_.handle->path() : std::string(), ENOMEM);
+        status_.setState(RUN_FAILED);
+        report(SCAN_ENDED_EARLY);
+        return false;
+    }
+
     void zeroStart()
     {
         std::memset(a_.get(), 0, kChunkBytes);
@@ -231,8 +250,8 @@ private:
     RunStatus& status_;
     const bool writeTest_;
     const bool readTest_;
-    // Transfer buffers: the write test uses the first; the read test reads
-    // into one while the chunk in the other is compared in place.
+    // Transfer buffers: the read test reads into one while the chunk in the
+    // other is compared in place; the first also zeroes the start.
     ChunkBuffer a_;
     ChunkBuffer b_;
 };

@@ -1,5 +1,6 @@
 #include "core/device/SectorIO.h"
 #include "core/mediatests/BackupRestoreWorker.h"
+#include "core/mediatests/ChunkTransfers.h"
 #include "core/mediatests/OverlappedImages.h"
 #include "core/mediatests/TransferIO.h"
 #include "core/run/SharedContext.h"
@@ -70,15 +71,7 @@ public:
         status_.setDone(kRestoreWriting, 0);
         TimerInit();
 
-        const int written = eachImageChunk(*ahead, s, 0, [this](uint64_t p, int m, const uint8_t* bytes) {
-            if (const int error = WriteChunkAt(record_, p, m, bytes)) {
-                if (HostFault(record_.handle.get(), error))
-                    return failWith(str::kFailedHostWrite, drive_, error);
-                return failWith(str::kFailedWrite, SectorObject(drive_, p), error);
-            }
-            status_.setDone(kRestoreWriting, p + uint64_t(m));
-            return -1;
-        });
+        const int written = writeImage(*ahead, s);
         if (written != 1)
             return written;
         ahead.reset();
@@ -112,10 +105,6 @@ private:
         report(0);
         return 0;
     }
-    static int chunkAt(uint64_t p, uint64_t n)
-    {
-        return int(n - p < uint64_t(kTransferChunkSectors) ? n - p : kTransferChunkSectors);
-    }
 
     // Decompresses the stream to learn its length, up to one sector past
     // the medium's capacity. 1 when counted, else the worker's result.
@@ -135,6 +124,54 @@ private:
         }
     }
 
+    // Writes the image's s sectors onto the drive, each chunk's bytes read
+    // from the image into the room of its write. Honours a stop after each
+    // chunk and reports every 16th and the last; position is the chunk
+    // before, stored after the report. 1 when every chunk went, else the
+    // worker's result.
+    int writeImage(AheadImageReader& reader, uint64_t s)
+    {
+        record_.position = 0;
+        const uint64_t chunks = TransferChunkCount(s);
+        // The image's failure waits until the chunks before it were written.
+        int imageAction = 0, imageError = 0;
+        const auto fill = [&](const MovedChunk& chunk) {
+            const size_t bytes = size_t(chunk.count) * 512;
+            const uint8_t* had = nullptr;
+            const int64_t got = reader.next(bytes, &had, chunk.bytes);
+            if (got < 0 || uint64_t(got) < bytes) {
+                imageAction = got < 0 ? str::kFailedRead : str::kFailedImageEnd;
+                imageError = got < 0 ? int(-got) : 0;
+                return false;
+            }
+            if (had != chunk.bytes)
+                std::memcpy(chunk.bytes, had, bytes);
+            return true;
+        };
+        int ended = -1;
+        const auto written = [&](const MovedChunk& chunk) {
+            if (chunk.error) {
+                ended = HostFault(record_.handle.get(), chunk.error)
+                            ? failWith(str::kFailedHostWrite, drive_, chunk.error)
+                            : failWith(str::kFailedWrite, SectorObject(drive_, chunk.sector), chunk.error);
+                return false;
+            }
+            status_.setDone(kRestoreWriting, chunk.sector + uint64_t(chunk.count));
+            return onward(chunk, chunks, 0, &ended);
+        };
+        switch (WriteChunks(record_, 0, s, fill, written)) {
+        case ChunksEnd::Complete:
+            return 1;
+        case ChunksEnd::ByFill:
+            return failWith(imageAction, path_, imageError);
+        case ChunksEnd::ByDone:
+            return ended;
+        case ChunksEnd::NoMemory:
+            break;
+        }
+        return failWith(str::kFailedMemory, drive_, ENOMEM);
+    }
+
     // Reads the medium back (the volume bypasses the page cache) and
     // compares it with the image. 1 when equal, else the worker's result.
     int verify(uint64_t s)
@@ -143,51 +180,59 @@ private:
         if (!reader)
             return fail();
         std::unique_ptr<AheadImageReader> ahead = ReadAhead(std::move(reader));
-        TransferBuffer medium = AllocateTransferBuffer();
-        if (!medium)
-            return failWith(str::kFailedMemory, drive_, ENOMEM);
-        return eachImageChunk(*ahead, s, kRestoreVerifying, [this, &medium](uint64_t p, int m, const uint8_t* image) {
-            if (const int error = ReadChunkAt(record_, p, m, medium.get()))
-                return failWith(str::kFailedRead, SectorObject(drive_, p), error);
-            if (std::memcmp(image, medium.get(), size_t(m) * 512) == 0)
-                return -1;
-            int i = 0;
-            while (std::memcmp(image + i * 512, medium.get() + i * 512, 512) == 0)
-                ++i;
-            return failWith(str::kFailedVerify, SectorObject(drive_, p + uint64_t(i)), 0);
-        });
-    }
-
-    // Reads the image chunk by chunk and hands each chunk (its first sector,
-    // its sector count, its bytes in place or in the buffer) to transfer,
-    // which returns -1 to go on or the worker's result to end with. Honours
-    // a stop after each chunk and reports every 16th and the last with
-    // reportValue; position is the chunk before, stored after the report.
-    // 1 when every chunk went.
-    template <typename Transfer>
-    int eachImageChunk(AheadImageReader& reader, uint64_t s, int64_t reportValue, Transfer transfer)
-    {
         record_.position = 0;
         const uint64_t chunks = TransferChunkCount(s);
-        for (uint64_t k = 0; k < chunks; ++k) {
-            const uint64_t p = k * kTransferChunkSectors;
-            const int m = chunkAt(p, s);
-            const uint8_t* bytes = nullptr;
-            const int64_t got = reader.next(size_t(m) * 512, &bytes, buffer_.get());
-            if (got < 0)
-                return failWith(str::kFailedRead, path_, int(-got));
-            if (uint64_t(got) < uint64_t(m) * 512)
-                return failWith(str::kFailedImageEnd, path_, 0);
-            const int ended = transfer(p, m, bytes);
-            if (ended >= 0)
-                return ended;
-            if (status_.state() == RUN_STOP)
-                return stopped();
-            if (k % 16 == 0 || k == chunks - 1)
-                report(reportValue);
-            record_.position = p;
+        int ended = -1;
+        const auto compared = [&](const MovedChunk& chunk) {
+            const size_t bytes = size_t(chunk.count) * 512;
+            const uint8_t* image = nullptr;
+            const int64_t got = ahead->next(bytes, &image, buffer_.get());
+            if (got < 0) {
+                ended = failWith(str::kFailedRead, path_, int(-got));
+                return false;
+            }
+            if (uint64_t(got) < bytes) {
+                ended = failWith(str::kFailedImageEnd, path_, 0);
+                return false;
+            }
+            if (chunk.error) {
+                ended = failWith(str::kFailedRead, SectorObject(drive_, chunk.sector), chunk.error);
+                return false;
+            }
+            if (std::memcmp(image, chunk.bytes, bytes) != 0) {
+                int i = 0;
+                while (std::memcmp(image + i * 512, chunk.bytes + i * 512, 512) == 0)
+                    ++i;
+                ended = failWith(str::kFailedVerify, SectorObject(drive_, chunk.sector + uint64_t(i)), 0);
+                return false;
+            }
+            return onward(chunk, chunks, kRestoreVerifying, &ended);
+        };
+        switch (ReadChunks(record_, 0, s, compared)) {
+        case ChunksEnd::Complete:
+            return 1;
+        case ChunksEnd::ByDone:
+        case ChunksEnd::ByFill:
+            return ended;
+        case ChunksEnd::NoMemory:
+            break;
         }
-        return 1;
+        return failWith(str::kFailedMemory, drive_, ENOMEM);
+    }
+
+    // After a chunk went: honours a stop, reports every 16th chunk and the
+    // last with reportValue, then stores the chunk's first sector as the
+    // position. False (with the worker's result in *ended) to end.
+    bool onward(const MovedChunk& chunk, uint64_t chunks, int64_t reportValue, int* ended)
+    {
+        if (status_.state() == RUN_STOP) {
+            *ended = stopped();
+            return false;
+        }
+        if (chunk.index % 16 == 0 || chunk.index == chunks - 1)
+            report(reportValue);
+        record_.position = chunk.sector;
+        return true;
     }
 
     SharedContext& context_;

@@ -72,12 +72,12 @@ TEST_F(BackupTest, ReadFailureStopOrPulledDriveKeepWhatWasReadAsPartialBesideThe
     EXPECT_TRUE(std::equal(part.begin(), part.end(), content.begin()));
 
     FaultPlan pulled;
-    pulled.removeAfter = 5;
+    pulled.removeAfter = 1;  // the first request of 2048 sectors
     attach(content, kSectors, pulled);
     EXPECT_EQ(BackupWorker(context, job), 0);
-    EXPECT_EQ(FailureText(status.failure), "cannot read " + mediumPath + ", sector 640: No such device");
+    EXPECT_EQ(FailureText(status.failure), "cannot read " + mediumPath + ", sector 2048: No such device");
     EXPECT_EQ(job.partial.path, chooser.answer + ".2.partial");
-    EXPECT_EQ(readFile(job.partial.path).size(), 640u * 512);
+    EXPECT_EQ(readFile(job.partial.path).size(), 2048u * 512);
 
     // A stop: the chunk read when it came is kept too; a compressed part is
     // a whole stream, but never under the image's name.

@@ -72,7 +72,8 @@ TEST(ErrorScanRemoval, DriveLeavingDuringTheReadTestFailsEveryLaterChunk)
     // removal failed before reaching the image.
     ASSERT_TRUE(transfers);
     EXPECT_EQ(transfersAtRemoval, transfers->transfers.load());
-    const uint64_t readsBefore = 1 + 9 + 64 + uint64_t(chunksBefore);  // boot, wipe, writes, reads
+    // Boot, wipe, four write requests of 1 MiB, reads.
+    const uint64_t readsBefore = 1 + 9 + 4 + uint64_t(chunksBefore);
     EXPECT_EQ(transfers->transfers.load(), readsBefore);
     // The record of the drive that left is cleared once the run is over.
     EXPECT_FALSE(record.listed);

@@ -213,12 +213,12 @@ TEST_F(ErrorScanTest, RemovalDuringTheWriteTestFailsEveryLaterChunkAndEnds)
 {
     ScratchImage image(8192);
     FaultPlan plan;
-    // Boot sector read, nine wipe writes, then ten chunks.
-    plan.removeAfter = 20;
+    // Boot sector read, nine wipe writes, then one request of 16 chunks.
+    plan.removeAfter = 11;
     attach(image, 8192, plan);
     ScanRig rig(&record);
     ASSERT_TRUE(rig.run(3, kBoth));
-    EXPECT_EQ(record.errorCounters[0], 64 - 10);
+    EXPECT_EQ(record.errorCounters[0], 64 - 16);
     EXPECT_EQ(record.errorCounters[1], 64);
     EXPECT_EQ(rig.writeMap.state(kBlockMapCells - 1), CELL_FAILED);
     EXPECT_EQ(rig.writeMap.state(0), CELL_GOOD);

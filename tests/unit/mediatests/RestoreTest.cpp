@@ -108,11 +108,13 @@ TEST_F(RestoreTest, WriteFailureOrPulledDriveEndsNamedAndOnDriveImageIsRefused)
     EXPECT_EQ(FailureText(status.failure), "cannot write " + mediumPath + ", sector 1408: Input/output error");
 
     FaultPlan pulled;
-    pulled.removeAfter = 20;  // the zeroed start takes 9 writes
+    pulled.removeAfter = 10;  // the zeroed start takes 9 writes
     attach(randomBytes(kSectors * 512, 31), kSectors, pulled);
+    SetTransferRequestBytes(size_t(512) << 10);
     EXPECT_EQ(RestoreWorker(context, job), 0);
-    // 9 writes zero the start; chunks 0 to 10 go through, chunk 11 does not.
-    EXPECT_EQ(FailureText(status.failure), "cannot write " + mediumPath + ", sector 1408: No such device");
+    // 9 writes zero the start; the request of chunks 0 to 7 goes through,
+    // the next one does not.
+    EXPECT_EQ(FailureText(status.failure), "cannot write " + mediumPath + ", sector 1024: No such device");
 
     const Bytes before = randomBytes(kSectors * 512, 32);
     attach(before, kSectors);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/charts/BlockMapCells.h"
+#include "core/mediatests/ChunkTransfers.h"
 #include "core/mediatests/ErrorScanPresenter.h"
 #include "core/run/EventQueue.h"
 #include "core/run/SharedContext.h"
@@ -137,7 +138,10 @@ struct ScanRig {
         status.refreshButton = &refresh;
         context.status = &status;
         context.device = device;
+        // Requests of 1 MiB: the test media span a few of them.
+        SetTransferRequestBytes(size_t(1) << 20);
     }
+    ~ScanRig() { SetTransferRequestBytes(0); }
 
     // Runs a whole scan; false when the start was refused.
     bool run(int32_t passes, int32_t testType)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/device/SectorIO.h"
+#include "core/mediatests/ChunkTransfers.h"
 #include "core/mediatests/BackupRestoreWorker.h"
 #include "core/run/SharedContext.h"
 #include "core/settings/Settings.h"
@@ -117,6 +118,8 @@ protected:
     {
         SetSettleDelayMs(0);
         UseEnglishTexts(true);
+        // Requests of 1 MiB: the test media span a few of them.
+        SetTransferRequestBytes(size_t(1) << 20);
         char name[] = "/tmp/qv-transfer-XXXXXX";
         dir = mkdtemp(name);
         status.progressWindow = &sink;
@@ -132,6 +135,7 @@ protected:
         record.handle = nullptr;
         std::filesystem::remove_all(dir);
         UseEnglishTexts(false);
+        SetTransferRequestBytes(0);
     }
 
     // The medium: its file holds `bytes`; the record says sectorCount.
