@@ -156,14 +156,26 @@ ChunksEnd ReadChunks(const DeviceRecord& record, uint64_t first, uint64_t end,
 
 ChunksEnd WriteChunks(const DeviceRecord& record, uint64_t first, uint64_t end,
                       const std::function<bool(const MovedChunk&)>& fill,
-                      const std::function<bool(const MovedChunk&)>& done)
+                      const std::function<bool(const MovedChunk&)>& done, uint64_t* reached)
 {
     Range range(record, first, end);
     const uint64_t batches = range.batchCount();
+    uint64_t sent = first;
+    if (reached)
+        *reached = first;
     if (batches == 0)
         return ChunksEnd::Complete;
     if (!range.allocate(true))
         return ChunksEnd::NoMemory;
+    // Every batch sent ends before this returns (the side thread's end
+    // waits for it), so what was sent is what the medium may hold now.
+    const auto send = [&](SideThread& side, Batch& next) {
+        const MovedChunk tail = range.chunk(next, next.chunks - 1);
+        sent = tail.sector + uint64_t(tail.count);
+        if (reached)
+            *reached = sent;
+        side.run([&range, &next] { range.move(next, true); });
+    };
     SideThread side;
     for (uint64_t b = 0; b < batches; ++b) {
         // Filled while the batch before is written; its buffer was handled
@@ -182,11 +194,11 @@ ChunksEnd WriteChunks(const DeviceRecord& record, uint64_t first, uint64_t end,
             if (written.failed && !range.handle(written, done))
                 return ChunksEnd::ByDone;
             if (next.chunks > 0)
-                side.run([&range, &next] { range.move(next, true); });
+                send(side, next);
             if (!written.failed && !range.handle(written, done))
                 return ChunksEnd::ByDone;
         } else if (next.chunks > 0) {
-            side.run([&range, &next] { range.move(next, true); });
+            send(side, next);
         }
         if (fillEnded) {
             side.wait();

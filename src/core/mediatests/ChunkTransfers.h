@@ -52,9 +52,12 @@ ChunksEnd ReadChunks(const DeviceRecord& record, uint64_t first, uint64_t end,
 // (chunk.bytes; zeros until a fill writes there, so a run that never does
 // writes zeros), or returns false to write nothing from that chunk on. Once a
 // chunk's write ended, done gets it (with its error) in order. Chunks are
-// filled up to one request ahead of their write.
+// filled up to one request ahead of their write. reached, when given, gets
+// the end of the last sector sent to the drive: a run that ends early has
+// written (or tried to write) up to there, which may lie a request beyond
+// the last chunk done saw.
 ChunksEnd WriteChunks(const DeviceRecord& record, uint64_t first, uint64_t end,
                       const std::function<bool(const MovedChunk&)>& fill,
-                      const std::function<bool(const MovedChunk&)>& done);
+                      const std::function<bool(const MovedChunk&)>& done, uint64_t* reached = nullptr);
 
 }  // namespace qv

@@ -65,7 +65,11 @@ int EraseWorker(SharedContext& context)
             report(int64_t(chunk.sector));
         return true;
     };
-    const ChunksEnd end = WriteChunks(record, 0, n, [](const MovedChunk&) { return true; }, erased);
+    uint64_t reached = 0;
+    const ChunksEnd end = WriteChunks(record, 0, n, [](const MovedChunk&) { return true; }, erased, &reached);
+    // A run stopped early wrote zeros up to the end of its last request.
+    if (reached > status.doneSectors.load(std::memory_order_relaxed))
+        status.setDone(1, reached);
     if (end == ChunksEnd::NoMemory) {
         status.failure.set(str::kFailedMemory, DrivePath(record), ENOMEM);
         status.setState(RUN_FAILED);

@@ -158,7 +158,12 @@ private:
             record_.position += uint64_t(chunk.count);
             return true;
         };
-        if (!transfersEnded(WriteChunks(record_, 0, n, fill, written)))
+        uint64_t reached = 0;
+        const ChunksEnd end = WriteChunks(record_, 0, n, fill, written, &reached);
+        // A run that ended early wrote the pattern up to the end of its last
+        // request, which may lie past the last chunk reported.
+        status_.setDone(kScanPhaseWriting, reached);
+        if (!transfersEnded(end))
             return false;
         if (!enter(RUN_DONE))
             return false;

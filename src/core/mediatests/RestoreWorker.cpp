@@ -159,7 +159,12 @@ private:
             status_.setDone(kRestoreWriting, chunk.sector + uint64_t(chunk.count));
             return onward(chunk, chunks, 0, &ended);
         };
-        switch (WriteChunks(record_, 0, s, fill, written)) {
+        uint64_t reached = 0;
+        const ChunksEnd end = WriteChunks(record_, 0, s, fill, written, &reached);
+        // A run that ended early rewrote sectors up to the end of its last
+        // request, which may lie past the last chunk it handled.
+        status_.setDone(kRestoreWriting, reached);
+        switch (end) {
         case ChunksEnd::Complete:
             return 1;
         case ChunksEnd::ByFill:
