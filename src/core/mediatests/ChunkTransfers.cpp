@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
@@ -93,11 +94,18 @@ public:
         }
     }
 
+    // A chunk handled after its drive left counts as failed, whatever the
+    // request moved before: the run sees the removal where it would have
+    // with one request per chunk.
     bool handle(const Batch& batch, const std::function<bool(const MovedChunk&)>& done) const
     {
-        for (int i = 0; i < batch.chunks; ++i)
-            if (!done(chunk(batch, i)))
+        for (int i = 0; i < batch.chunks; ++i) {
+            MovedChunk moved = chunk(batch, i);
+            if (!moved.error && record_.detached)
+                moved.error = ENODEV;
+            if (!done(moved))
                 return false;
+        }
         return true;
     }
 

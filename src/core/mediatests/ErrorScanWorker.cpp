@@ -2,7 +2,6 @@
 
 #include "core/device/SectorIO.h"
 #include "core/mediatests/ChunkTransfers.h"
-#include "core/mediatests/SideThread.h"
 #include "core/mediatests/SectorPattern.h"
 #include "core/run/RunState.h"
 #include "core/run/SharedContext.h"
@@ -50,8 +49,7 @@ public:
     int run()
     {
         a_ = allocateChunk();
-        b_ = allocateChunk();
-        if (!a_ || !b_) {
+        if (!a_) {
             status_.failure.set(str::kFailedMemory, record_.handle ? record_.handle->path() : std::string(), ENOMEM);
             status_.setState(RUN_FAILED);
             report(SCAN_ENDED_EARLY);
@@ -171,60 +169,51 @@ private:
         return true;
     }
 
-    // Chunk k is compared on a side thread while chunk k + 1 is read. The
-    // next read starts only once the report of a chunk has returned, so no
-    // read is in flight while the page handles a report (it may close the
-    // drive then). A chunk's differing bytes and its mark land after its
-    // report and before the next one; every count, mark and report is the
-    // one a plain read-compare loop makes.
+    // The drive reads ahead while chunk k is compared. A chunk's differing
+    // bytes and its mark land after its report and before the next one;
+    // every count, mark and report is the one a plain read-compare loop
+    // makes. A short read counts as a failed read: the sectors were not had.
     bool readTest(uint64_t n)
     {
-        SideThread comparer;
-        uint8_t* buffers[2] = {a_.get(), b_.get()};
-        int current = 0;
-        struct Chunk {
+        struct Compared {
             uint64_t first = 0;
             int m = 0;
             bool ok = false;
             uint64_t differing = 0;
         };
-        std::optional<Chunk> compared;
+        std::optional<Compared> compared;
         const auto settle = [&] {
             if (!compared)
                 return;
-            comparer.wait();
             addSaturated(record_.errorCounters[2], compared->differing);
             if (record_.readMap)
                 record_.readMap->MarkRange(int64_t(compared->first) + compared->m - 1,
                                            !compared->ok ? 2 : compared->differing > 0 ? 3 : 1);
             compared.reset();
         };
-        while (record_.position < n) {
-            const uint64_t first = record_.position;
-            const int m = chunkLength(n, first);
-            uint8_t* data = buffers[current];
-            // A short read counts as a failed read: the sectors were not had.
-            const bool ok = ReadSectorsAt(record_.handle, first, m, kSectorSize, data);
+        const auto read = [&](const MovedChunk& chunk) {
+            const bool ok = chunk.error == 0;
             settle();
             if (status_.state() == RUN_STOP) {
                 if (writeTest_ && ok)
-                    addSaturated(record_.errorCounters[2], CountPatternDifferences(first, m, data));
+                    addSaturated(record_.errorCounters[2],
+                                 CountPatternDifferences(chunk.sector, chunk.count, chunk.bytes));
                 report(SCAN_ENDED_EARLY);
                 return false;
             }
             if (!ok)
                 ++record_.errorCounters[1];
             report(SCAN_READ_CHUNK);
-            record_.position += uint64_t(m);
-            compared = Chunk{first, m, ok, 0};
+            record_.position += uint64_t(chunk.count);
             // Only data that were really read are compared, and only after
             // a write test.
-            if (writeTest_ && ok) {
-                Chunk* chunk = &*compared;
-                comparer.run([chunk, data] { chunk->differing = CountPatternDifferences(chunk->first, chunk->m, data); });
-            }
-            current ^= 1;
-        }
+            compared = Compared{chunk.sector, chunk.count, ok, 0};
+            if (writeTest_ && ok)
+                compared->differing = CountPatternDifferences(chunk.sector, chunk.count, chunk.bytes);
+            return true;
+        };
+        if (!transfersEnded(ReadChunks(record_, 0, n, read)))
+            return false;
         settle();
         if (!enter(RUN_DONE))
             return false;
@@ -255,10 +244,8 @@ private:
     RunStatus& status_;
     const bool writeTest_;
     const bool readTest_;
-    // Transfer buffers: the read test reads into one while the chunk in the
-    // other is compared in place; the first also zeroes the start.
+    // The buffer of the wiped start and of the zeroed start at the end.
     ChunkBuffer a_;
-    ChunkBuffer b_;
 };
 
 }  // namespace

@@ -72,9 +72,11 @@ TEST(ErrorScanRemoval, DriveLeavingDuringTheReadTestFailsEveryLaterChunk)
     // removal failed before reaching the image.
     ASSERT_TRUE(transfers);
     EXPECT_EQ(transfersAtRemoval, transfers->transfers.load());
-    // Boot, wipe, four write requests of 1 MiB, reads.
-    const uint64_t readsBefore = 1 + 9 + 4 + uint64_t(chunksBefore);
-    EXPECT_EQ(transfers->transfers.load(), readsBefore);
+    // Boot, wipe, four write requests of 1 MiB, the read requests up to the
+    // chunk whose report saw the removal, and at most the one read ahead.
+    const uint64_t readsBefore = 1 + 9 + 4 + (uint64_t(chunksBefore) + 15) / 16;
+    EXPECT_GE(transfers->transfers.load(), readsBefore);
+    EXPECT_LE(transfers->transfers.load(), readsBefore + 1);
     // The record of the drive that left is cleared once the run is over.
     EXPECT_FALSE(record.listed);
     EXPECT_FALSE(record.handle);

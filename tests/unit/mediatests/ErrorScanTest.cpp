@@ -1,4 +1,5 @@
 #include "core/device/SectorIO.h"
+#include "core/mediatests/ChunkTransfers.h"
 #include "core/mediatests/ErrorScanWorker.h"
 #include "core/mediatests/SectorPattern.h"
 #include "platform/image/FaultyVolume.h"
@@ -207,6 +208,48 @@ TEST_F(ErrorScanTest, WrapAroundFakeCapacityIsFoundByTheReadTest)
         EXPECT_EQ(rig.readMap.state(int(s * 3000 / 6144)), CELL_DIFFERS) << s;
     for (uint64_t s = 2048; s < 6144; s += 128)
         EXPECT_EQ(rig.readMap.state(int((s + 127) * 3000 / 6144)), CELL_GOOD) << s;
+}
+
+// The same faults under one request per chunk and under large requests: a
+// failed request is done again chunk by chunk and the reads come ahead, yet
+// every report, count, mark and log line is the same.
+TEST_F(ErrorScanTest, LargeRequestsCountMarkAndReportLikeOneRequestPerChunk)
+{
+    FaultPlan plan;
+    plan.failingWrites = {{1000, 1}};  // chunk 7, inside the first 1 MiB request
+    plan.failingReads = {{2040, 20}};  // chunks 15 and 16, across two of them
+    plan.corruptReads = {{5000, 3}};   // chunk 39
+    struct Seen {
+        std::vector<std::pair<int32_t, int64_t>> reports;
+        std::vector<int32_t> counters;
+        std::vector<int> writeCells, readCells;
+        std::vector<std::string> log;
+        bool operator==(const Seen&) const = default;
+    };
+    const auto scan = [&](size_t requestBytes) {
+        ScratchImage image(8192);
+        attach(image, 8192, plan);
+        ScanRig rig(&record);
+        SetTransferRequestBytes(requestBytes);
+        EXPECT_TRUE(rig.run(1, kBoth));
+        Seen seen{rig.reports, {record.errorCounters, record.errorCounters + 3}, {}, {}, rig.view.texts_of_log()};
+        for (int cell = 0; cell < kBlockMapCells; ++cell) {
+            seen.writeCells.push_back(rig.writeMap.state(cell));
+            seen.readCells.push_back(rig.readMap.state(cell));
+        }
+        return seen;
+    };
+    const Seen chunkwise = scan(64 << 10);
+    EXPECT_EQ(chunkwise.counters[0], 1);
+    EXPECT_EQ(chunkwise.counters[1], 2);
+    // The corrupt sectors, and the chunk that was never written.
+    EXPECT_GT(chunkwise.counters[2], 3 * 512);
+    for (const size_t requestBytes : {size_t(1) << 20, size_t(4) << 20}) {
+        SCOPED_TRACE(requestBytes);
+        const Seen large = scan(requestBytes);
+        EXPECT_EQ(large.counters, chunkwise.counters);
+        EXPECT_TRUE(large == chunkwise);
+    }
 }
 
 TEST_F(ErrorScanTest, RemovalDuringTheWriteTestFailsEveryLaterChunkAndEnds)
