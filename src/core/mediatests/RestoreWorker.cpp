@@ -4,7 +4,9 @@
 #include "core/mediatests/TransferIO.h"
 #include "core/run/SharedContext.h"
 #include "core/text/StringIds.h"
+#include "core/text/StringTable.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -50,14 +52,24 @@ public:
             if (!reader)
                 return fail();
         }
-        // The drive is written straight from the blocks read ahead.
-        std::unique_ptr<AheadImageReader> ahead = ReadAhead(std::move(reader));
         const uint64_t s = length / 512;
         if (s > record_.sectorCount) {
             status_.setState(RUN_TOO_LARGE);
             report(0);
             return 0;
         }
+        // Only whole sectors are an image: nothing else is written over the
+        // medium, and no tail of one is dropped unsaid.
+        if (length == 0)
+            return failWith(str::kFailedImageEmpty, path_, 0);
+        if (length % 512 != 0) {
+            std::string sizes = LoadText(str::kImageTailSizes);
+            sizes.replace(sizes.find("%1"), 2, std::to_string(length));
+            sizes.replace(sizes.find("%2"), 2, "512");
+            return failWith(str::kFailedImageTail, path_ + " (" + sizes + ")", 0);
+        }
+        // The drive is written straight from the blocks read ahead.
+        std::unique_ptr<AheadImageReader> ahead = ReadAhead(std::move(reader));
 
         record_.total = s;
         if (!EnterRunState(status_, RUN_STARTING))
@@ -66,6 +78,7 @@ public:
         if (!EnterRunState(status_, RUN_ACTIVE))
             return stopped();
         std::memset(buffer_.get(), 0, kTransferChunkBytes);
+        phase_ = Phase::Writing;
         WipeMediumStart(context_);
         TimerInit();
 
@@ -78,6 +91,7 @@ public:
             return written;
         ahead.reset();
         ReopenDevice(context_);
+        phase_ = Phase::Written;
         if (job_.verify && s > 0) {
             const int verified = verify(s);
             if (verified != 1)
@@ -118,7 +132,7 @@ private:
         for (;;) {
             const int64_t n = reader.read(buffer_.get(), kTransferChunkBytes);
             if (n < 0)
-                return failWith(str::kFailedRead, path_, int(-n));
+                return readFailed(reader, int(-n), 0);
             if (n == 0)
                 return 1;
             *length += uint64_t(n);
@@ -169,7 +183,7 @@ private:
             const uint8_t* bytes = nullptr;
             const int64_t got = reader.next(size_t(m) * 512, &bytes, buffer_.get());
             if (got < 0)
-                return failWith(str::kFailedRead, path_, int(-got));
+                return readFailed(reader, int(-got), p);
             if (uint64_t(got) < uint64_t(m) * 512)
                 return failWith(str::kFailedImageEnd, path_, 0);
             const int ended = transfer(p, m, bytes);
@@ -181,16 +195,57 @@ private:
                 report(reportValue);
             record_.position = p;
         }
+        // A compressed stream's checks stand at its end, past the last
+        // sector: it is read to there before the pass counts as done.
+        const uint8_t* rest = nullptr;
+        const int64_t end = reader.next(512, &rest, buffer_.get());
+        if (end < 0)
+            return readFailed(reader, int(-end), s);
         return 1;
+    }
+
+    // The image could not be read at sector p (the first not yet written
+    // when writing). A stream that fails its own check says which, and
+    // what that left on the drive.
+    int readFailed(const ImageReader& reader, int error, uint64_t p)
+    {
+        if (error != EBADMSG)
+            return failWith(str::kFailedRead, path_, error);
+        std::string object = path_;
+        if (const std::string damage = reader.damage(); !damage.empty())
+            object += " (" + damage + ")";
+        return failWith(str::kFailedImageCheck, object + "; " + driveState(p), 0);
+    }
+
+    std::string driveState(uint64_t p) const
+    {
+        switch (phase_) {
+        case Phase::Untouched:
+            return LoadText(str::kDriveUntouched);
+        case Phase::Written:
+            return LoadText(str::kDriveWholeImageWritten);
+        case Phase::Writing:
+            break;
+        }
+        // The start of the medium was zeroed before the image's first chunk.
+        const uint64_t last = std::min<uint64_t>(std::max<uint64_t>(p, kZeroedStart), record_.sectorCount) - 1;
+        std::string text = LoadText(str::kDriveRewrittenTo);
+        text.replace(text.find("%1"), 2, std::to_string(last));
+        return text;
     }
 
     SharedContext& context_;
     DeviceRecord& record_;
     RunStatus& status_;
     TransferJob& job_;
+    // Sectors 0 to 1024, zeroed before the image is written.
+    static constexpr uint64_t kZeroedStart = 1025;
+    enum class Phase { Untouched, Writing, Written };
+
     std::string path_;
     std::string drive_;
     TransferBuffer buffer_;
+    Phase phase_ = Phase::Untouched;
 };
 
 }  // namespace
