@@ -64,6 +64,9 @@ public:
     // file); nullopt for a compressed stream.
     virtual std::optional<uint64_t> knownLength() const = 0;
     virtual bool compressed() const = 0;
+    // After a read that returned -EBADMSG: the stream's own words for the
+    // check it failed ("incorrect data check"); empty when none were given.
+    virtual std::string damage() const { return {}; }
 };
 
 // The file side of backup and restore: images in the file system.
@@ -75,7 +78,8 @@ public:
     virtual std::unique_ptr<ImageWriter> create(const std::string& path, const ImageWriteOptions& options,
                                                 RunFailure* failure) = 0;
     // Opens the image at path, recognising a compressed one by its content;
-    // null with *failure set.
+    // null with *failure set. Only a plain file is an image: a directory,
+    // FIFO, device or socket is refused without being read.
     virtual std::unique_ptr<ImageReader> open(const std::string& path, RunFailure* failure) = 0;
     // True (with *failure set) when path is or lies on the drive opened as
     // volumePath (a loop device over an image file, or a file system

@@ -275,6 +275,11 @@ public:
 
     std::optional<uint64_t> knownLength() const override { return length_; }
     bool compressed() const override { return compressed_; }
+    std::string damage() const override
+    {
+        std::lock_guard lock(mutex_);
+        return damage_;
+    }
 
 private:
     void dropFront()
@@ -314,6 +319,8 @@ private:
             if (block && block.size > 0)
                 ready_.push_back(std::move(block));
             if (n <= 0) {
+                if (n < 0)
+                    damage_ = inner_->damage();
                 result_ = n;
                 ended_ = true;
                 changed_.notify();
@@ -326,7 +333,7 @@ private:
     std::unique_ptr<ImageReader> inner_;
     const std::optional<uint64_t> length_;
     const bool compressed_;
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     StreamCondition changed_;
     bool consumerStreaming_ = true;
     std::deque<Block> ready_;
@@ -334,6 +341,7 @@ private:
     // Bytes of the front block handed out already.
     size_t offset_ = 0;
     int64_t result_ = 0;
+    std::string damage_;
     bool ended_ = false;
     bool closing_ = false;
     std::thread thread_;

@@ -5,7 +5,9 @@
 #include "core/mediatests/TransferIO.h"
 #include "core/run/SharedContext.h"
 #include "core/text/StringIds.h"
+#include "core/text/StringTable.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -51,14 +53,24 @@ public:
             if (!reader)
                 return fail();
         }
-        // The drive is written straight from the blocks read ahead.
-        std::unique_ptr<AheadImageReader> ahead = ReadAhead(std::move(reader));
         const uint64_t s = length / 512;
         if (s > record_.sectorCount) {
             status_.setState(RUN_TOO_LARGE);
             report(0);
             return 0;
         }
+        // Only whole sectors are an image: nothing else is written over the
+        // medium, and no tail of one is dropped unsaid.
+        if (length == 0)
+            return failWith(str::kFailedImageEmpty, path_, 0);
+        if (length % 512 != 0) {
+            std::string sizes = LoadText(str::kImageTailSizes);
+            sizes.replace(sizes.find("%1"), 2, std::to_string(length));
+            sizes.replace(sizes.find("%2"), 2, "512");
+            return failWith(str::kFailedImageTail, path_ + " (" + sizes + ")", 0);
+        }
+        // The drive is written straight from the blocks read ahead.
+        std::unique_ptr<AheadImageReader> ahead = ReadAhead(std::move(reader));
 
         record_.total = s;
         if (!EnterRunState(status_, RUN_STARTING))
@@ -67,6 +79,7 @@ public:
         if (!EnterRunState(status_, RUN_ACTIVE))
             return stopped();
         std::memset(buffer_.get(), 0, kTransferChunkBytes);
+        phase_ = Phase::Writing;
         WipeMediumStart(context_);
         status_.setDone(kRestoreWriting, 0);
         TimerInit();
@@ -77,6 +90,7 @@ public:
         ahead.reset();
         ReopenDevice(context_);
         status_.setDone(kRestoreVerifyingPhase, s);
+        phase_ = Phase::Written;
         if (job_.verify && s > 0) {
             const int verified = verify(s);
             if (verified != 1)
@@ -113,7 +127,7 @@ private:
         for (;;) {
             const int64_t n = reader.read(buffer_.get(), kTransferChunkBytes);
             if (n < 0)
-                return failWith(str::kFailedRead, path_, int(-n));
+                return readFailed(reader, int(-n), 0);
             if (n == 0)
                 return 1;
             *length += uint64_t(n);
@@ -135,6 +149,7 @@ private:
         const uint64_t chunks = TransferChunkCount(s);
         // The image's failure waits until the chunks before it were written.
         int imageAction = 0, imageError = 0;
+        uint64_t imageSector = 0;
         const auto fill = [&](const MovedChunk& chunk) {
             const size_t bytes = size_t(chunk.count) * 512;
             const uint8_t* had = nullptr;
@@ -142,6 +157,7 @@ private:
             if (got < 0 || uint64_t(got) < bytes) {
                 imageAction = got < 0 ? str::kFailedRead : str::kFailedImageEnd;
                 imageError = got < 0 ? int(-got) : 0;
+                imageSector = chunk.sector;
                 return false;
             }
             if (had != chunk.bytes)
@@ -166,8 +182,10 @@ private:
         status_.setDone(kRestoreWriting, reached);
         switch (end) {
         case ChunksEnd::Complete:
-            return 1;
+            return streamEnded(reader, s);
         case ChunksEnd::ByFill:
+            if (imageAction == str::kFailedRead)
+                return readFailed(reader, imageError, imageSector);
             return failWith(imageAction, path_, imageError);
         case ChunksEnd::ByDone:
             return ended;
@@ -193,7 +211,7 @@ private:
             const uint8_t* image = nullptr;
             const int64_t got = ahead->next(bytes, &image, buffer_.get());
             if (got < 0) {
-                ended = failWith(str::kFailedRead, path_, int(-got));
+                ended = readFailed(*ahead, int(-got), s);
                 return false;
             }
             if (uint64_t(got) < bytes) {
@@ -215,7 +233,7 @@ private:
         };
         switch (ReadChunks(record_, 0, s, compared)) {
         case ChunksEnd::Complete:
-            return 1;
+            return streamEnded(*ahead, s);
         case ChunksEnd::ByDone:
         case ChunksEnd::ByFill:
             return ended;
@@ -240,13 +258,60 @@ private:
         return true;
     }
 
+    // A compressed stream's checks stand at its end, past the last sector:
+    // it is read to there before a pass over it counts as done. 1 when they
+    // hold, else the worker's result.
+    int streamEnded(AheadImageReader& reader, uint64_t s)
+    {
+        const uint8_t* rest = nullptr;
+        const int64_t end = reader.next(512, &rest, buffer_.get());
+        if (end < 0)
+            return readFailed(reader, int(-end), s);
+        return 1;
+    }
+
+    // The image could not be read at sector p (the first not yet written
+    // when writing). A stream that fails its own check says which, and
+    // what that left on the drive.
+    int readFailed(const ImageReader& reader, int error, uint64_t p)
+    {
+        if (error != EBADMSG)
+            return failWith(str::kFailedRead, path_, error);
+        std::string object = path_;
+        if (const std::string damage = reader.damage(); !damage.empty())
+            object += " (" + damage + ")";
+        return failWith(str::kFailedImageCheck, object + "; " + driveState(p), 0);
+    }
+
+    std::string driveState(uint64_t p) const
+    {
+        switch (phase_) {
+        case Phase::Untouched:
+            return LoadText(str::kDriveUntouched);
+        case Phase::Written:
+            return LoadText(str::kDriveWholeImageWritten);
+        case Phase::Writing:
+            break;
+        }
+        // The start of the medium was zeroed before the image's first chunk.
+        const uint64_t last = std::min<uint64_t>(std::max<uint64_t>(p, kZeroedStart), record_.sectorCount) - 1;
+        std::string text = LoadText(str::kDriveRewrittenTo);
+        text.replace(text.find("%1"), 2, std::to_string(last));
+        return text;
+    }
+
     SharedContext& context_;
     DeviceRecord& record_;
     RunStatus& status_;
     TransferJob& job_;
+    // Sectors 0 to 1024, zeroed before the image is written.
+    static constexpr uint64_t kZeroedStart = 1025;
+    enum class Phase { Untouched, Writing, Written };
+
     std::string path_;
     std::string drive_;
     TransferBuffer buffer_;
+    Phase phase_ = Phase::Untouched;
 };
 
 }  // namespace

@@ -237,6 +237,21 @@ inline constexpr int kCompressedImagesLabel = 40261;
 inline constexpr int kAllFilesLabel = 40262;
 inline constexpr int kReplaceFile = 40263;
 
+// Images a restore refuses to read, and the state a damaged stream leaves.
+inline constexpr int kFailedNotPlainFile = 41000;
+inline constexpr int kFileKindDirectory = 41001;
+inline constexpr int kFileKindFifo = 41002;
+inline constexpr int kFileKindCharDevice = 41003;
+inline constexpr int kFileKindBlockDevice = 41004;
+inline constexpr int kFileKindSocket = 41005;
+inline constexpr int kFailedImageEmpty = 41006;
+inline constexpr int kFailedImageTail = 41007;
+inline constexpr int kImageTailSizes = 41008;
+inline constexpr int kFailedImageCheck = 41009;
+inline constexpr int kDriveUntouched = 41010;
+inline constexpr int kDriveRewrittenTo = 41011;
+inline constexpr int kDriveWholeImageWritten = 41012;
+
 // Language selection, snapshot, manual.
 inline constexpr int kRestartForLanguage = 176;
 

@@ -17,6 +17,7 @@ constexpr StringEntry kEntries[] = {
 #include "core/text/strings/errorscan.inc"
 #include "core/text/strings/files.inc"
 #include "core/text/strings/info.inc"
+#include "core/text/strings/inputs.inc"
 #include "core/text/strings/probe.inc"
 #include "core/text/strings/recovery.inc"
 #include "core/text/strings/reports.inc"

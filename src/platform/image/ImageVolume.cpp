@@ -14,6 +14,13 @@ namespace qv {
 std::shared_ptr<ImageVolume> ImageVolume::open(const std::string& path, int* error, bool readOnly)
 {
     int fd = ::open(path.c_str(), (readOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC);
+    // An image the user may only read (mode 0444, a read-only mount) still
+    // serves every run that only reads; a run that writes is refused.
+    int writeRefusal = readOnly ? EROFS : 0;
+    if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) {
+        writeRefusal = errno;
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    }
     if (fd < 0) {
         if (error)
             *error = errno;
@@ -31,12 +38,23 @@ std::shared_ptr<ImageVolume> ImageVolume::open(const std::string& path, int* err
         ::close(fd);
         return nullptr;
     }
-    return std::shared_ptr<ImageVolume>(new ImageVolume(path, fd, readOnly));
+    return std::shared_ptr<ImageVolume>(new ImageVolume(path, fd, readOnly, writeRefusal));
 }
 
-ImageVolume::ImageVolume(std::string path, int fd, bool readOnly)
-    : path_(std::move(path)), readOnly_(readOnly), fd_(fd)
+ImageVolume::ImageVolume(std::string path, int fd, bool openedReadOnly, int writeRefusal)
+    : path_(std::move(path)), openedReadOnly_(openedReadOnly), readOnly_(writeRefusal != 0),
+      writeRefusal_(writeRefusal), fd_(fd)
 {
+}
+
+bool ImageVolume::prepare(bool write, VolumeFailure* failure)
+{
+    int error = isOpen() ? 0 : EBADF;
+    if (!error && write && readOnly_)
+        error = writeRefusal_;
+    if (error && failure)
+        *failure = {error, 0, {}};
+    return error == 0;
 }
 
 ImageVolume::~ImageVolume() = default;
@@ -79,7 +97,7 @@ bool ImageVolume::isOpen() const
 
 std::shared_ptr<Volume> ImageVolume::reopen()
 {
-    return open(path_, nullptr, readOnly_);
+    return open(path_, nullptr, openedReadOnly_);
 }
 
 uint64_t ImageVolume::sizeBytes() const

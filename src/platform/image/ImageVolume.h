@@ -13,7 +13,8 @@ namespace qv {
 // the page cache: an image is read at memory speed; flush is fdatasync.
 class ImageVolume : public Volume {
 public:
-    // Opens the file read-write (read-only when readOnly); null with errno
+    // Opens the file read-write (read-only when readOnly, or when writing
+    // is refused: prepare() then refuses runs that write); null with errno
     // set in *error when it cannot be opened.
     static std::shared_ptr<ImageVolume> open(const std::string& path, int* error = nullptr,
                                              bool readOnly = false);
@@ -24,6 +25,7 @@ public:
     bool flush() override;
     void close() override;
     bool isOpen() const override;
+    bool prepare(bool write, VolumeFailure* failure) override;
     std::shared_ptr<Volume> reopen() override;
     ScsiResult scsi(const ScsiRequest& request) override;
     std::string path() const override { return path_; }
@@ -36,10 +38,12 @@ public:
     static std::string productForPath(const std::string& path);
 
 private:
-    ImageVolume(std::string path, int fd, bool readOnly);
+    ImageVolume(std::string path, int fd, bool openedReadOnly, int writeRefusal);
 
     std::string path_;
+    bool openedReadOnly_;
     bool readOnly_;
+    int writeRefusal_;  // errno of the read-write open; 0 when writable
     mutable GuardedDescriptors fd_;
 };
 

@@ -119,5 +119,20 @@ TEST_F(BackupRestorePresenterTest, CancelFailureAndTooLargeEachEndTheirWay)
     EXPECT_TRUE(view.startEnabled);
 }
 
+TEST_F(BackupRestorePresenterTest, RefusedImageIsShownAsAFailureAndTheMediumKeepsItsData)
+{
+    const Bytes content = randomBytes(2000 * 512, 56);
+    attach(content, 2000);
+    view.answer = dir + "/short.qvn";
+    writeFile(view.answer, randomBytes(40, 57));
+    ASSERT_TRUE(presenter.StartRestore());
+    waitIdle();
+    EXPECT_EQ(presenter.outcome(), RunOutcome::Failed);
+    ASSERT_EQ(view.failures.size(), 1u);
+    EXPECT_EQ(view.details[0], "the image is not a whole number of sectors: " + view.answer +
+                                   " (40 bytes, and a sector is 512 bytes)");
+    EXPECT_EQ(medium(), content);
+}
+
 }  // namespace
 }  // namespace qv::test

@@ -79,21 +79,32 @@ TEST_F(RestoreTest, ShorterImagesWriteOnlyTheirSectorsAfterTheStartIsZeroed)
 {
     const Bytes before = randomBytes(kSectors * 512, 26);
     attach(before, kSectors);
-    // 700 sectors and a partial one: the partial sector is ignored.
-    const Bytes content = randomBytes(700 * 512 + 100, 27);
+    const Bytes content = randomBytes(700 * 512, 27);
     chooser.answer = image(content);
     EXPECT_EQ(RestoreWorker(context, job), 1);
-    Bytes after = medium();
-    EXPECT_TRUE(std::equal(content.begin(), content.begin() + 700 * 512, after.begin()));
+    const Bytes after = medium();
+    EXPECT_TRUE(std::equal(content.begin(), content.end(), after.begin()));
     EXPECT_TRUE(allZero(after, 700 * 512, 1025 * 512));
     EXPECT_TRUE(std::equal(after.begin() + 1025 * 512, after.end(), before.begin() + 1025 * 512));
+}
 
-    // Less than one sector: nothing but the zeroed start, and a complete run.
-    chooser.answer = image(randomBytes(300, 28), "tiny.qvn");
-    EXPECT_EQ(RestoreWorker(context, job), 1);
-    after = medium();
-    EXPECT_TRUE(allZero(after, 0, 1025 * 512));
-    EXPECT_EQ(sink.reports.back(), std::make_pair(int32_t(RUN_DONE), int64_t(0)));
+TEST_F(RestoreTest, ImagesThatAreNotWholeSectorsAreRefusedBeforeTheMediumIsTouched)
+{
+    const Bytes before = randomBytes(kSectors * 512, 26);
+    attach(before, kSectors);
+    // A tail is never dropped unsaid; less than one sector is no image.
+    chooser.answer = image(randomBytes(700 * 512 + 100, 27));
+    EXPECT_EQ(RestoreWorker(context, job), 0);
+    EXPECT_EQ(FailureText(status.failure), "the image is not a whole number of sectors: " + chooser.answer +
+                                               " (358500 bytes, and a sector is 512 bytes)");
+    chooser.answer = image({}, "empty.qvn");
+    EXPECT_EQ(RestoreWorker(context, job), 0);
+    EXPECT_EQ(FailureText(status.failure), "the image is empty, it holds no sector: " + chooser.answer);
+    chooser.answer = dir;
+    EXPECT_EQ(RestoreWorker(context, job), 0);
+    EXPECT_EQ(FailureText(status.failure), "an image must be a plain file; this is a directory: " + dir);
+    EXPECT_EQ(sink.reports.back(), std::make_pair(int32_t(RUN_FAILED), int64_t(0)));
+    EXPECT_EQ(medium(), before);
 }
 
 TEST_F(RestoreTest, WriteFailureOrPulledDriveEndsNamedAndOnDriveImageIsRefused)
@@ -171,7 +182,7 @@ TEST_F(RestoreTest, ShortImageReadAndSilentCorruptionAreFailures)
 
 TEST_F(RestoreTest, CompressedImagesOfEachFormatAreRecognisedByContent)
 {
-    const Bytes content = randomBytes(1500 * 512 + 7, 36);
+    const Bytes content = randomBytes(1500 * 512, 36);
     const std::pair<const char*, int (*)(archive*)> formats[] = {
         {"gzip", archive_write_add_filter_gzip},
         {"xz", archive_write_add_filter_xz},
@@ -183,7 +194,7 @@ TEST_F(RestoreTest, CompressedImagesOfEachFormatAreRecognisedByContent)
         chooser.answer = compress(dir + "/" + name + ".qvn", content, filter);
         EXPECT_EQ(RestoreWorker(context, job), 1) << name << ": " << FailureText(status.failure);
         const Bytes after = medium();
-        EXPECT_TRUE(std::equal(content.begin(), content.begin() + 1500 * 512, after.begin())) << name;
+        EXPECT_TRUE(std::equal(content.begin(), content.end(), after.begin())) << name;
         EXPECT_EQ(record.total, 1500u) << name;
     }
 }
