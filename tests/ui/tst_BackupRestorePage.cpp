@@ -27,6 +27,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTranslator>
@@ -259,6 +260,10 @@ private slots:
         const qint64 kept = QFileInfo(part).size() / 512;
         QVERIFY(kept > 0 && kept < 8192);
         QCOMPARE(page.valueText(1049), Text(str::kPartialKept).arg(kept).arg(part));
+        // The stop line says it too, as the command-line tool prints it.
+        QVERIFY(page.stopLine() && page.stopLine()->isVisible());
+        QCOMPARE(page.stopLine()->text(),
+                 Text(str::kStopDriveUnchanged) + QLatin1Char(' ') + Text(str::kPartialKept).arg(kept).arg(part));
         QCOMPARE(test::FileBytes(part), content.left(int(kept) * 512));
         QVERIFY(!QFile::exists(answer) && !QFile::exists(answer + ".sha256"));
 
@@ -267,6 +272,7 @@ private slots:
         QTest::mouseClick(page.backupButton(), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!page.presenter()->active(), 30000);
         QCOMPARE(page.presenter()->outcome(), RunOutcome::Completed);
+        QVERIFY(!page.stopLine()->isVisible());
         test::ModalCatcher catcher([&](QWidget* modal) {
             auto* dialog = qobject_cast<QFileDialog*>(modal);
             if (!dialog)

@@ -1,5 +1,7 @@
 #include "core/mediatests/ErrorScanPresenter.h"
 
+#include <algorithm>
+
 #include "core/device/SectorIO.h"
 #include "core/mediatests/ErrorScanWorker.h"
 #include "core/text/StringIds.h"
@@ -99,14 +101,29 @@ void ErrorScanPresenter::AddLogLine(const std::string& text, int image)
     scanView_.appendLog(time, text, image);
 }
 
+namespace {
+
+// Sectors 0 to 1024, which the write test zeroes before its first chunk.
+constexpr uint64_t kScanZeroedSectors = 1025;
+
+}  // namespace
+
 std::string ErrorScanPresenter::describeStop() const
 {
     const RunStatus& status = *context_.status;
     const uint64_t done = status.doneSectors.load(std::memory_order_relaxed);
     const std::string n = std::to_string(context_.device->sectorCount);
     switch (status.donePhase.load(std::memory_order_relaxed)) {
-    case kScanPhaseWriting:
-        return LoadTextWith(str::kStopScanWriting, {std::to_string(done > 0 ? done - 1 : 0), n});
+    case kScanPhaseWriting: {
+        // The write test zeroes sectors 0 to 1024 before its first chunk.
+        const uint64_t zeroedEnd = std::min<uint64_t>(kScanZeroedSectors, context_.device->sectorCount);
+        if (done == 0)
+            return LoadText(str::kStopScanZeroedOnly);
+        std::string text = LoadTextWith(str::kStopScanWriting, {std::to_string(done - 1), n});
+        if (done < zeroedEnd)
+            text += LoadTextWith(str::kStopScanStartZeroed, {std::to_string(done)});
+        return text;
+    }
     case kScanPhaseReading: return LoadTextWith(str::kStopScanReading, {n});
     default: return RunPresenter::describeStop();
     }

@@ -126,6 +126,7 @@ private:
     {
         std::memset(a_.get(), 0, kChunkBytes);
         WipeMediumStart(context_);
+        status_.setDone(kScanPhaseWriting, 0);
         // Only the numbered bytes of each sector change from chunk to chunk:
         // a room gets the rest once.
         std::unordered_set<const uint8_t*> prepared;

@@ -343,5 +343,7 @@ inline constexpr int kStopTestFileRemoved = 41082;
 inline constexpr int kFailedHostWrite = 41083;
 inline constexpr int kFileSizeLimit = 41084;
 inline constexpr int kHostNotMedium = 41086;
+inline constexpr int kStopScanZeroedOnly = 41087;
+inline constexpr int kStopScanStartZeroed = 41088;
 
 }  // namespace qv::str

@@ -267,7 +267,7 @@ int64_t FaultyVolume::writeAt(uint64_t offset, const void* buffer, size_t length
     if (!state_->admit())
         return -ENODEV;
     if (anyTouches(state_->plan.failingWrites, offset / 512, sectorsSpanned(offset, length)))
-        return -EIO;
+        return -state_->plan.writeError;
     const auto* bytes = static_cast<const uint8_t*>(buffer);
     return state_->plan.writeCacheSectors ? cachedWrite(offset, bytes, length) : flashWrite(offset, bytes, length);
 }

@@ -26,7 +26,10 @@ struct SectorRange {
 // Shared by a volume and the volumes its reopen() makes.
 struct FaultPlan {
     std::vector<SectorRange> failingReads;   // a read touching one fails (EIO)
-    std::vector<SectorRange> failingWrites;  // a write touching one fails (EIO)
+    std::vector<SectorRange> failingWrites;  // a write touching one fails with writeError
+    // EIO stands for the medium's fault; ENOSPC or EFBIG for the image
+    // file's own file system refusing (a host fault).
+    int writeError = EIO;
     std::vector<SectorRange> corruptReads;   // reads there come back with every byte inverted
     uint64_t wrapSectors = 0;                // fake capacity: sector s lands on s mod N
     // Fake capacity of the other kind: writes at or beyond this sector are

@@ -9,7 +9,10 @@
 #include "ui/app/TransparentStatic.h"
 #include "ui/app/WriteWarningDialog.h"
 
+#include <algorithm>
+
 #include <QFontMetrics>
+#include <QLabel>
 #include <QPainter>
 
 namespace qv::ui {
@@ -45,6 +48,39 @@ void TestPage::showFailureBox(const std::string& message, const std::string& det
     showStopMessage(text);
 }
 
+namespace {
+
+// The stop line keeps clear of the start button at the bottom right.
+constexpr int kStopLineMargin = 10;
+constexpr int kStopLineRight = 130;
+constexpr int kStopLineHeight = 44;
+
+}  // namespace
+
+void TestPage::showStopLine(const std::string& text)
+{
+    if (!stopLine_) {
+        stopLine_ = new QLabel(this);
+        stopLine_->setWordWrap(true);
+        stopLine_->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+        stopLine_->setAutoFillBackground(true);
+    }
+    stopLine_->setText(QString::fromStdString(text));
+    stopLine_->setToolTip(stopLine_->text());
+    stopLine_->setGeometry(kStopLineMargin, height() - kStopLineMargin - kStopLineHeight,
+                           std::max(0, width() - kStopLineMargin - kStopLineRight), kStopLineHeight);
+    stopLine_->raise();
+    stopLine_->show();
+}
+
+void TestPage::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (stopLine_)
+        stopLine_->setGeometry(kStopLineMargin, height() - kStopLineMargin - kStopLineHeight,
+                               std::max(0, width() - kStopLineMargin - kStopLineRight), kStopLineHeight);
+}
+
 void TestPage::startOrStop(RunPresenter* presenter, bool writes, const std::function<void()>& start)
 {
     if (!presenter)
@@ -57,6 +93,8 @@ void TestPage::startOrStop(RunPresenter* presenter, bool writes, const std::func
         return;
     if (writes && !CWriteWarningDialog::Confirm(this))
         return;
+    if (stopLine_)
+        stopLine_->hide();
     start();
 }
 

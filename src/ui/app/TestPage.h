@@ -7,6 +7,8 @@
 #include <QPixmap>
 #include <QWidget>
 
+class QLabel;
+
 #include <functional>
 #include <string>
 
@@ -54,9 +56,12 @@ public:
     // the report of that run with its pictures drawn.
     virtual bool canSaveReport() const { return false; }
     virtual Report makeReport() { return {}; }
+    // The line a stopped run left; null before the first stop.
+    QLabel* stopLine() const { return stopLine_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
     // A run's failure (or any page message): the product name as caption
     // and the stop icon, on the GUI thread.
@@ -64,6 +69,10 @@ protected:
     // The failure box of a run: the page's text, and below it what failed
     // on what when the worker said so.
     void showFailureBox(const std::string& message, const std::string& detail);
+
+    // What a stopped run left (what it did, what the drive and its files
+    // hold), on a line left of the start button until the next start.
+    void showStopLine(const std::string& text);
 
     // The start button's handler: a stop while the presenter's run goes on;
     // nothing while a stopped worker has not ended; else, after the write
@@ -87,6 +96,7 @@ private:
     ColorRef headerColorFrom_ = Rgb(24, 64, 120);
     ColorRef headerColorTo_ = Rgb(255, 255, 255);
     QPixmap header_;
+    QLabel* stopLine_ = nullptr;
 };
 
 }  // namespace qv::ui

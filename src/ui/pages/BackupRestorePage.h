@@ -63,6 +63,7 @@ private:
     void showTexts(TransferKind kind, const TransferTexts& texts) override;
     bool chooseFile(const FileRequest& request, std::string* path) override;
     void showRunState(bool running, bool startEnabled) override;
+    void showStopState(const std::string& text) override { showStopLine(text); }
     void showFailure(const std::string& message, const std::string& detail) override
     {
         showFailureBox(message, detail);

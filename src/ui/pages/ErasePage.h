@@ -49,6 +49,7 @@ private:
     void showTexts(const EraseTexts& texts) override;
     void showMessage(const std::string& text) override;
     void showRunState(bool running, bool startEnabled) override;
+    void showStopState(const std::string& text) override { showStopLine(text); }
     void showFailure(const std::string& message, const std::string& detail) override
     {
         showFailureBox(message, detail);

@@ -51,6 +51,7 @@ private:
     void drawBar(int index, int series) override;
     void repaintAll() override;
     void showRunState(bool running, bool startEnabled) override;
+    void showStopState(const std::string& text) override { showStopLine(text); }
     void showFailure(const std::string& message, const std::string& detail) override;
 
     FileBenchPresenter* ensurePresenter();

@@ -78,6 +78,7 @@ private:
     // CapacityProbeView
     void showTexts(const ProbeTexts& texts) override;
     void showRunState(bool running, bool startEnabled) override;
+    void showStopState(const std::string& text) override { showStopLine(text); }
     void showFailure(const std::string& message, const std::string& detail) override;
 
     CapacityProbePresenter* ensureProbePresenter();

@@ -52,6 +52,7 @@ private:
     void addPoint(const BenchSample& point) override;
     void maximumSpeedRaised() override;
     void showRunState(bool running, bool startEnabled) override;
+    void showStopState(const std::string& text) override { showStopLine(text); }
     void showFailure(const std::string& message, const std::string& detail) override;
 
     RawBenchPresenter* ensurePresenter();

@@ -72,6 +72,7 @@ protected:
 private:
     // RecoveryView
     void showRunState(bool running, bool startEnabled) override;
+    void showStopState(const std::string& text) override { showStopLine(text); }
     void showFailure(const std::string& message, const std::string& detail) override
     {
         showFailureBox(message, detail);

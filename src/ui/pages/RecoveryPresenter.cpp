@@ -168,6 +168,7 @@ void RecoveryPresenter::saveWorker(SharedContext& context, int mode)
         return;
     }
     folderAnswered_ = false;
+    savedAs_.clear();
     SendRecoveryProgress(context, kAskFolder);
     if (!folderAnswered_ || chosenFolder_.empty()) {
         // A cancelled chooser (or a page gone meanwhile) writes nothing and
@@ -192,9 +193,17 @@ void RecoveryPresenter::saveWorker(SharedContext& context, int mode)
     }
     SavingFolder out(folder, createFailure_);
     if (directory)
-        RecoverDeletedEntries(context, out, &workerError_);
+        RecoverDeletedEntries(context, out, &workerError_, &savedAs_);
     else
-        RecoverToFolder(context, out, &workerError_);
+        RecoverToFolder(context, out, &workerError_, &savedAs_);
+}
+
+std::string RecoveryPresenter::describeStop() const
+{
+    // Read once the worker has ended: the files it saved are final then.
+    if (run_ == Run::Save && !savedAs_.empty())
+        return LoadTextWith(str::kStopRecoverySaved, {std::to_string(savedAs_.size()), chosenFolder_});
+    return RunPresenter::describeStop();
 }
 
 void RecoveryPresenter::onStarting(int32_t operation, int64_t value)

@@ -81,6 +81,7 @@ protected:
     void pushTexts() override;
     void workerEnded() override;
     void idleRestored() override;
+    std::string describeStop() const override;
 
 private:
     struct SavingFolder;
@@ -109,6 +110,8 @@ private:
     std::string workerError_;
     std::string refusal_;
     std::string createFailure_;
+    // The names the saving worker gave the files it saved.
+    std::vector<std::string> savedAs_;
 };
 
 }  // namespace qv::ui

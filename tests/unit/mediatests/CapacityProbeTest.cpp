@@ -1,6 +1,7 @@
 #include "core/mediatests/CapacityProbe.h"
 #include "core/mediatests/CapacityProbePresenter.h"
 #include "core/run/SharedContext.h"
+#include "core/text/StringIds.h"
 #include "core/text/StringTable.h"
 #include "platform/image/FaultyVolume.h"
 #include "platform/image/ImageVolume.h"
@@ -270,6 +271,27 @@ TEST_F(CapacityProbeTest, DriveLeavingMidProbeIsAFailureNamingWhatStaysOverwritt
     EXPECT_EQ(r.unrestored.front().first, 0u);
     EXPECT_EQ(r.unrestored.front().count, kProbeStride + 1);
     EXPECT_FALSE(medium.unchanged());
+}
+
+TEST_F(CapacityProbeTest, FullHostFileSystemFailsTheProbeWithoutAVerdictOrAnOverwrittenSector)
+{
+    // The image's file system refuses writes from the giant steps on: no
+    // capacity may be judged from that, and the refused probes were never
+    // written, so nothing stays overwritten.
+    const uint64_t claimed = 4000000;
+    Medium medium(claimed);
+    FaultPlan plan;
+    plan.failingWrites = {{2 * kProbeStride, claimed}};
+    plan.writeError = ENOSPC;
+    const ProbeResult r = probe(medium, claimed, plan);
+    EXPECT_FALSE(r.completed);
+    EXPECT_TRUE(r.hostFault);
+    EXPECT_EQ(r.error, ENOSPC);
+    EXPECT_EQ(r.failedAction, str::kFailedHostWrite);
+    EXPECT_EQ(r.failedOn, medium.path());
+    EXPECT_GT(r.savedSectors, 0u);
+    EXPECT_EQ(r.unrestoredSectors, 0u);
+    EXPECT_TRUE(medium.unchanged());
 }
 
 // A listed drive record over the medium behind the plan.

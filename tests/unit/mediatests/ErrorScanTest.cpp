@@ -5,6 +5,7 @@
 #include "platform/image/FaultyVolume.h"
 #include "support/ScanRig.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <gtest/gtest.h>
 
@@ -173,6 +174,23 @@ TEST_F(ErrorScanTest, WriteFailuresAreCountedAndShown)
     // The chunk that was never written reads back as something else.
     EXPECT_GT(record.errorCounters[2], 0);
     EXPECT_EQ(rig.readMap.state(4100 * 3000 / 8192), CELL_DIFFERS);
+}
+
+TEST_F(ErrorScanTest, FullHostFileSystemEndsTheScanAsFailedWithoutAWriteError)
+{
+    ScratchImage image(8192);
+    FaultPlan plan;
+    plan.failingWrites.push_back({4096, 4096});
+    plan.writeError = ENOSPC;  // the image file's own file system is full
+    attach(image, 8192, plan);
+    ScanRig rig(&record);
+    ASSERT_TRUE(rig.run(1, kBoth));
+    EXPECT_EQ(rig.presenter.outcome(), RunOutcome::Failed);
+    EXPECT_EQ(record.errorCounters[0], 0);
+    EXPECT_EQ(rig.writeMap.count(CELL_FAILED), 0);
+    ASSERT_EQ(rig.view.details.size(), 1u);
+    EXPECT_EQ(rig.view.details[0], "cannot write the host file " + image.path() +
+                                       ": No space left on device; this is a fault of the host, not of the medium");
 }
 
 TEST_F(ErrorScanTest, SilentCorruptionCountsBytesAndMarksBlue)
