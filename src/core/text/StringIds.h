@@ -311,4 +311,9 @@ inline constexpr int kPartialNotKept = 41212;
 inline constexpr int kReportPartialImage = 41213;
 inline constexpr int kOldFileStays = 41214;
 
+// One run on a drive at a time.
+inline constexpr int kDriveBusy = 41040;
+inline constexpr int kDriveMounted = 41041;
+inline constexpr int kDriveHeldBySystem = 41042;
+
 }  // namespace qv::str

@@ -41,6 +41,21 @@ ImageVolume::ImageVolume(std::string path, int fd, bool readOnly)
 
 ImageVolume::~ImageVolume() = default;
 
+bool ImageVolume::prepare(bool write, VolumeFailure* failure)
+{
+    if (!isOpen()) {
+        if (failure)
+            *failure = {EBADF, 0, {}, {}};
+        return false;
+    }
+    return claim_->acquire(path_, write, failure);
+}
+
+void ImageVolume::release()
+{
+    claim_->release();
+}
+
 int64_t ImageVolume::readAt(uint64_t offset, void* buffer, size_t length)
 {
     auto fd = fd_.use();
@@ -79,7 +94,10 @@ bool ImageVolume::isOpen() const
 
 std::shared_ptr<Volume> ImageVolume::reopen()
 {
-    return open(path_, nullptr, readOnly_);
+    auto fresh = open(path_, nullptr, readOnly_);
+    if (fresh)
+        fresh->claim_ = claim_;
+    return fresh;
 }
 
 uint64_t ImageVolume::sizeBytes() const

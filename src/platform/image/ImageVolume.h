@@ -1,8 +1,10 @@
 #pragma once
 
 #include "core/device/Volume.h"
+#include "platform/image/DriveClaim.h"
 #include "platform/image/GuardedDescriptors.h"
 
+#include <mutex>
 #include <string>
 
 namespace qv {
@@ -28,6 +30,8 @@ public:
     ScsiResult scsi(const ScsiRequest& request) override;
     std::string path() const override { return path_; }
     std::string access() const override { return "image"; }
+    bool prepare(bool write, VolumeFailure* failure) override;
+    void release() override;
 
     uint64_t sizeBytes() const;
 
@@ -40,6 +44,9 @@ private:
     std::string path_;
     bool readOnly_;
     mutable GuardedDescriptors fd_;
+    // Shared with the volumes reopen() makes: a run that reopens its drive
+    // keeps it to the end.
+    std::shared_ptr<DriveClaim> claim_ = std::make_shared<DriveClaim>();
 };
 
 }  // namespace qv
