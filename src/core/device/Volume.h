@@ -33,6 +33,7 @@ struct VolumeFailure {
     int error = 0;
     int textId = 0;
     std::string detail;  // the service's own words, for a second line
+    std::string place;   // where the drive is mounted, for the text's second %s
 };
 
 // The USB device a disk sits on, as the system names it; empty for an image
@@ -86,9 +87,13 @@ public:
     {
         (void)write;
         if (!isOpen() && failure)
-            *failure = {EBADF, 0, {}};
+            *failure = {EBADF, 0, {}, {}};
         return isOpen();
     }
+
+    // Lets go of what prepare() took for the run (the claim that keeps
+    // other runs off the drive), when the run is over.
+    virtual void release() {}
 
     // The USB device behind the volume, read once when it was opened.
     virtual UsbIdentity usbIdentity() const { return {}; }

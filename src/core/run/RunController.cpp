@@ -119,11 +119,15 @@ void RunController::finishIdleRestore()
     restorePending_ = false;
     EnableMainControls(*context_.status);
     DeviceRecord* record = context_.device;
-    if (record && record->handle) {
+    const DeviceHandle held = record ? record->handle.get() : nullptr;
+    if (held) {
         if (reopenPending_)
             ReopenDevice(context_);
         else
-            record->handle->flush();
+            held->flush();
+        // Only now, with the worker gone and the data flushed, may another
+        // run have the drive.
+        held->release();
     }
     context_.status->busy = 0;
     RunPage* page = page_;

@@ -36,8 +36,8 @@ std::string VolumeFailureText(const VolumeFailure& failure, const std::string& p
 {
     if (failure.textId) {
         const std::string text = LoadText(failure.textId);
-        std::vector<char> line(text.size() + path.size() + 1);
-        std::snprintf(line.data(), line.size(), text.c_str(), path.c_str());
+        std::vector<char> line(text.size() + path.size() + failure.place.size() + 1);
+        std::snprintf(line.data(), line.size(), text.c_str(), path.c_str(), failure.place.c_str());
         return line.data();
     }
     RunFailure open;

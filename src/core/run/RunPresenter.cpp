@@ -60,6 +60,8 @@ bool RunPresenter::startRun(RunController::Worker worker, double throttleSeconds
     view_.showRunState(true, true);
     if (runs_.start(*this, std::move(worker), std::move(throttle)))
         return true;
+    if (const DeviceHandle handle = context_.device->handle)
+        handle->release();
     running_ = false;
     view_.showRunState(false, true);
     return false;

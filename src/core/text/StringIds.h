@@ -346,4 +346,9 @@ inline constexpr int kHostNotMedium = 41086;
 inline constexpr int kStopScanZeroedOnly = 41087;
 inline constexpr int kStopScanStartZeroed = 41088;
 
+// One run on a drive at a time.
+inline constexpr int kDriveBusy = 41040;
+inline constexpr int kDriveMounted = 41041;
+inline constexpr int kDriveHeldBySystem = 41042;
+
 }  // namespace qv::str

@@ -47,17 +47,26 @@ ImageVolume::ImageVolume(std::string path, int fd, bool openedReadOnly, int writ
 {
 }
 
+
+ImageVolume::~ImageVolume() = default;
+
 bool ImageVolume::prepare(bool write, VolumeFailure* failure)
 {
     int error = isOpen() ? 0 : EBADF;
     if (!error && write && readOnly_)
         error = writeRefusal_;
-    if (error && failure)
-        *failure = {error, 0, {}};
-    return error == 0;
+    if (error) {
+        if (failure)
+            *failure = {error, 0, {}, {}};
+        return false;
+    }
+    return claim_->acquire(path_, write, failure);
 }
 
-ImageVolume::~ImageVolume() = default;
+void ImageVolume::release()
+{
+    claim_->release();
+}
 
 int64_t ImageVolume::readAt(uint64_t offset, void* buffer, size_t length)
 {
@@ -97,7 +106,10 @@ bool ImageVolume::isOpen() const
 
 std::shared_ptr<Volume> ImageVolume::reopen()
 {
-    return open(path_, nullptr, openedReadOnly_);
+    auto fresh = open(path_, nullptr, openedReadOnly_);
+    if (fresh)
+        fresh->claim_ = claim_;
+    return fresh;
 }
 
 uint64_t ImageVolume::sizeBytes() const

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "core/device/Volume.h"
+#include "platform/image/DriveClaim.h"
 #include "platform/image/GuardedDescriptors.h"
 
+#include <mutex>
 #include <string>
 
 namespace qv {
@@ -31,6 +33,7 @@ public:
     std::string path() const override { return path_; }
     std::string access() const override { return "image"; }
     bool hostFault(int error) const override;
+    void release() override;
 
     uint64_t sizeBytes() const;
 
@@ -45,6 +48,9 @@ private:
     bool readOnly_;
     int writeRefusal_;  // errno of the read-write open; 0 when writable
     mutable GuardedDescriptors fd_;
+    // Shared with the volumes reopen() makes: a run that reopens its drive
+    // keeps it to the end.
+    std::shared_ptr<DriveClaim> claim_ = std::make_shared<DriveClaim>();
 };
 
 }  // namespace qv

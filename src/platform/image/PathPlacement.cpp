@@ -272,4 +272,28 @@ PathPlace PlaceOfPath(const std::string& input, const std::string& path, int* er
     return footing.meets(protectedFooting) ? PathPlace::OnDrive : PathPlace::Elsewhere;
 }
 
+std::vector<std::string> MountsOver(const std::string& input)
+{
+    std::vector<std::string> points;
+    const Footing protectedFooting = inputFooting(input);
+    if (protectedFooting.disks.empty() && protectedFooting.files.empty())
+        return points;
+    std::ifstream in("/proc/self/mountinfo");
+    std::string line;
+    while (std::getline(in, line)) {
+        // id parent major:minor root point ...
+        std::istringstream fields(line);
+        std::string id, parent, numbers, root, point;
+        fields >> id >> parent >> numbers >> root >> point;
+        dev_t device;
+        if (!deviceNumber(numbers, &device))
+            continue;
+        Footing footing;
+        descend(device, &footing, 0);
+        if (footing.meets(protectedFooting))
+            points.push_back(unescapeMountField(point));
+    }
+    return points;
+}
+
 }  // namespace qv

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace qv {
 
@@ -15,5 +16,10 @@ enum class PathPlace { Elsewhere, OnDrive, Unknown };
 // md layers: a folder in a loop-mounted image lies on that image. Unknown,
 // with errno in *error, when the path's file system cannot be examined.
 PathPlace PlaceOfPath(const std::string& input, const std::string& path, int* error);
+
+// The mount points of the file systems that stand on an input, followed
+// down the same way: a partition of the disk, a loop device over the image
+// file. Empty when nothing on it is mounted.
+std::vector<std::string> MountsOver(const std::string& input);
 
 }  // namespace qv

@@ -41,7 +41,7 @@ std::shared_ptr<LinuxVolume> DeferredVolume::ensure(bool write, bool askAgain, V
     std::unique_lock lock(mutex_);
     if (closed_) {
         if (failure)
-            *failure = {EBADF, 0, {}};
+            *failure = {EBADF, 0, {}, {}};
         return nullptr;
     }
     if (opened_ && (writable_ || !write))
@@ -98,7 +98,7 @@ std::shared_ptr<LinuxVolume> DeferredVolume::open(bool write, VolumeFailure* fai
     opened_ = LinuxVolume::adopt(target_, result.fd, !write, reopen, service_->name(), &error);
     if (!opened_) {
         if (failure)
-            *failure = {error, 0, {}};
+            *failure = {error, 0, {}, {}};
         return nullptr;
     }
     writable_ = write;
@@ -107,7 +107,14 @@ std::shared_ptr<LinuxVolume> DeferredVolume::open(bool write, VolumeFailure* fai
 
 bool DeferredVolume::prepare(bool write, VolumeFailure* failure)
 {
-    return ensure(write, true, failure) != nullptr;
+    auto volume = ensure(write, true, failure);
+    return volume && volume->prepare(write, failure);
+}
+
+void DeferredVolume::release()
+{
+    if (auto volume = opened())
+        volume->release();
 }
 
 int64_t DeferredVolume::readAt(uint64_t offset, void* buffer, size_t length)

@@ -28,6 +28,7 @@ public:
     std::optional<int64_t> firstPartitionBytes() override;
     std::string path() const override { return target_.volumeNode; }
     bool prepare(bool write, VolumeFailure* failure) override;
+    void release() override;
     std::string access() const override;
     UsbIdentity usbIdentity() const override { return target_.usb; }
 

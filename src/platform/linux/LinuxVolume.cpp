@@ -151,7 +151,28 @@ std::shared_ptr<Volume> LinuxVolume::reopen()
 {
     if (reopener_)
         return reopener_();
-    return open(target_, nullptr, mode_);
+    auto fresh = open(target_, nullptr, mode_);
+    if (fresh)
+        fresh->claim_ = claim_;
+    return fresh;
+}
+
+bool LinuxVolume::prepare(bool write, VolumeFailure* failure)
+{
+    auto fds = fds_.use();
+    if (!fds) {
+        if (failure)
+            *failure = {EBADF, 0, {}, {}};
+        return false;
+    }
+    // A descriptor handed over by the disk service stands in where the user
+    // may not open the node.
+    return claim_->acquire(target_.volumeNode, write, failure, reopener_ ? fds[0] : -1);
+}
+
+void LinuxVolume::release()
+{
+    claim_->release();
 }
 
 int64_t LinuxVolume::readAt(uint64_t offset, void* buffer, size_t length)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/device/Volume.h"
+#include "platform/image/DriveClaim.h"
 #include "platform/image/GuardedDescriptors.h"
 
 #include <cstddef>
@@ -59,6 +60,8 @@ public:
     std::optional<int64_t> firstPartitionBytes() override;
     std::string path() const override { return target_.volumeNode; }
     std::string access() const override { return access_; }
+    bool prepare(bool write, VolumeFailure* failure) override;
+    void release() override;
     UsbIdentity usbIdentity() const override { return target_.usb; }
 
     // True when transfers bypass the page cache with O_DIRECT.
@@ -93,6 +96,10 @@ private:
     // The volume node's descriptor and the whole disk's (-1 when they are
     // one node).
     GuardedDescriptors fds_;
+
+    // Shared with the volumes reopen() makes: a run that reopens its drive
+    // keeps it to the end.
+    std::shared_ptr<DriveClaim> claim_ = std::make_shared<DriveClaim>();
 
     std::mutex bounceMutex_;
     void* bounce_ = nullptr;

@@ -39,20 +39,20 @@ VolumeFailure ClassifyBusError(const std::string& errorName, const std::string& 
 {
     using namespace linux_platform;
     if (errorName == "org.freedesktop.UDisks2.Error.NotAuthorizedCanObtain")
-        return {EACCES, kTextNoAuthenticationAgent, message};
+        return {EACCES, kTextNoAuthenticationAgent, message, {}};
     if (startsWith(errorName, "org.freedesktop.UDisks2.Error.NotAuthorized"))
-        return {EACCES, kTextAccessRefused, message};
+        return {EACCES, kTextAccessRefused, message, {}};
     if (errorName == "org.freedesktop.UDisks2.Error.DeviceBusy")
-        return {EBUSY, 0, message};
+        return {EBUSY, 0, message, {}};
     // No bus, or nobody there answers for udisks2.
     if (errorName.empty() || errorName == "org.freedesktop.DBus.Error.ServiceUnknown" ||
         errorName == "org.freedesktop.DBus.Error.NameHasNoOwner" ||
         errorName == "org.freedesktop.DBus.Error.NoServer" || errorName == "org.freedesktop.DBus.Error.Disconnected" ||
         errorName == "org.freedesktop.DBus.Error.FileNotFound" || startsWith(errorName, "org.freedesktop.DBus.Error.Spawn"))
-        return {EACCES, kTextNoDiskService, message};
+        return {EACCES, kTextNoDiskService, message, {}};
     if (errorName == "org.freedesktop.DBus.Error.UnknownObject")
-        return {ENODEV, 0, message};
-    return {EIO, 0, message};
+        return {ENODEV, 0, message, {}};
+    return {EIO, 0, message, {}};
 }
 
 UDisksService::UDisksService(bool interactive) : interactive_(interactive) {}
@@ -100,13 +100,13 @@ linux_platform::DiskService::Opened UDisksService::openDevice(const std::string&
         return opened;
     const auto descriptor = qdbus_cast<QDBusUnixFileDescriptor>(reply.arguments().at(0));
     if (!descriptor.isValid()) {
-        opened.failure = {EIO, 0, "udisks2 returned no file descriptor"};
+        opened.failure = {EIO, 0, "udisks2 returned no file descriptor", {}};
         return opened;
     }
     // The message's descriptor closes with it: keep a copy of our own.
     opened.fd = fcntl(descriptor.fileDescriptor(), F_DUPFD_CLOEXEC, 0);
     if (opened.fd < 0)
-        opened.failure = {errno, 0, {}};
+        opened.failure = {errno, 0, {}, {}};
     return opened;
 }
 

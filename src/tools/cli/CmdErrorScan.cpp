@@ -50,6 +50,8 @@ int errorScan(CommandRun& run)
 {
     const bool write = run.flag("--write"), read = !run.flag("--no-read");
     const long passes = run.number("--passes", 1);
+    if (!write && !read)
+        return run.usage("--no-read without --write leaves nothing to scan");
     if (write && !run.flag("--yes"))
         return run.usage("the write test overwrites every sector of " + run.drivePath() +
                          " and destroys all data on it; add --yes to go ahead");

@@ -106,6 +106,8 @@ int recover(CommandRun& run)
         mask |= KindMaskBit(kind);
         kinds.push_back(extension);
     }
+    if (!out.empty() && listOnly)
+        return run.usage("--list-only saves nothing, so --out has no use with it");
     if (out.empty() && !listOnly)
         return run.usage("no output folder given (--out DIR, or --list-only)");
 

@@ -20,7 +20,7 @@ int sector(CommandRun& run)
 {
     uint64_t first = 0;
     if (!parseSector(run.operand(0), &first))
-        return run.finish({{"outcome", "usage"}}, run.usage("NUMBER is a sector number, a whole number from 0 on"));
+        return run.usage("NUMBER is a sector number, a whole number from 0 on");
     const uint64_t count = uint64_t(run.number("--count", 1));
     const DeviceRecord& drive = run.record();
 

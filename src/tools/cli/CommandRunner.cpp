@@ -212,8 +212,26 @@ long CommandRun::number(const char* name, long fallback) const
 
 int CommandRun::begin(const std::vector<std::string>& args)
 {
+    // --json is known before any other word is judged, so that a usage
+    // error still prints its one JSON object.
+    for (const std::string& arg : args) {
+        if (arg == "--")
+            break;
+        if (arg == "--json")
+            json_ = true;
+    }
+    bool optionsEnded = false;
     for (size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i], v;
+        // After "--" every word is an operand, even one that starts with '-'.
+        if (optionsEnded) {
+            positional_.push_back(name);
+            continue;
+        }
+        if (name == "--") {
+            optionsEnded = true;
+            continue;
+        }
         const size_t equals = name.find('=');
         if (name.rfind("--", 0) == 0 && equals != std::string::npos) {
             v = name.substr(equals + 1);
@@ -419,6 +437,7 @@ int CommandRun::finish(nlohmann::json object, int exitCode)
     out["exit_code"] = exitCode;
     std::printf("%s\n", out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
     std::fflush(stdout);
+    finished_ = true;
     return exitCode;
 }
 
@@ -436,7 +455,13 @@ int RunCommand(const CommandSpec& declared, const std::vector<std::string>& args
                           code);
     }
     InterruptStops stops(run.context().status->runState);
-    return body(run);
+    const int code = body(run);
+    // A command that refused its options before running has printed no
+    // JSON object yet.
+    if (run.json() && !run.finished())
+        return run.finish({{"outcome", code == kExitUsage ? "usage" : "failed"}, {"failure", run.lastMessage()}},
+                          code);
+    return code;
 }
 
 }  // namespace qv::cli

@@ -65,6 +65,8 @@ public:
     // The number given to a numeric option; fallback when absent.
     long number(const char* name, long fallback) const;
     bool json() const { return json_; }
+    // True once finish() has printed the run's JSON object.
+    bool finished() const { return finished_; }
     // The operands after the drive (after begin(), one per declared operand).
     const std::string& operand(size_t index) const { return positional_[index]; }
     // Words that are no option (device nodes of a command without a drive).
@@ -129,6 +131,7 @@ private:
     std::vector<std::pair<std::string, std::string>> options_;
     std::vector<std::string> positional_;
     bool json_ = false;
+    bool finished_ = false;
     std::string reportPath_;
     std::vector<std::string> runFiles_;
     Report report_;

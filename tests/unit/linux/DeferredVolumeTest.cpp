@@ -52,7 +52,7 @@ public:
         if (mounted != node)
             return true;
         if (unmountRefused) {
-            *failure = {EBUSY, 0, "target is busy"};
+            *failure = {EBUSY, 0, "target is busy", {}};
             return false;
         }
         mounted.clear();
