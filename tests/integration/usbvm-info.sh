@@ -107,6 +107,16 @@ PY
     expect "info: space of the mounted FAT volume as df shows it (size, used, avail, use%)" "$(space "$json")" \
         "$(df -B1 --output=size,used,avail,pcent /mnt/a | tail -1 | xargs) 100"
     "$cli" info "$A" | sed 's/^/    | /'
+    # A stick the system has mounted (no udisks2 here to unmount it) is
+    # refused for a run that writes, before anything is written.
+    sum=$(sha256sum </mnt/a/fill)
+    for run in "erase $A --full --yes" "errorscan $A --write --yes"; do
+        out=$("$cli" $run 2>&1); rc=$?
+        expect "${run%% *} of the mounted stick: refused naming where it is mounted" \
+            "$rc $([[ $out == *"/mnt/a"* ]] && echo named)" "3 named"
+    done
+    umount /mnt/a && mount /dev/$A /mnt/a
+    expect "the mounted stick's file is as it was after the refused runs" "$(sha256sum </mnt/a/fill)" "$sum"
     umount /mnt/a
     # ext4 keeps blocks for root: used and free as df counts them.
     if /sbin/mkfs.ext4 -q -F /dev/$A >/dev/null 2>&1 && mount /dev/$A /mnt/a; then
