@@ -29,6 +29,9 @@
 #include <QTest>
 
 #include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 using namespace qv;
 using namespace qv::ui;
@@ -78,6 +81,27 @@ private slots:
         QCOMPARE(page.valueText(1053), QStringLiteral("0"));
         QCOMPARE(page.startButton()->text(), Text(str::kEraseButton));
         QCOMPARE(test::FileBytes(path), QByteArray(8 << 20, 0));
+    }
+
+    // Another run (here: a reader holding its shared lock) has the drive:
+    // the page's run is refused with the drive named busy, nothing written.
+    void aDriveAnotherRunHoldsIsRefusedAndKeepsItsData()
+    {
+        const QString path = test::ImageWith(images_, "busy.img", QByteArray(1 << 20, char(0xAB)));
+        test::PageDrive drive(ImageVolume::open(path.toStdString()), 2048);
+        drive.settings.eraseType = 1;
+        const int other = ::open(path.toLocal8Bit().constData(), O_RDONLY | O_CLOEXEC);
+        QVERIFY(other >= 0 && flock(other, LOCK_SH) == 0);
+        CErasePage page;
+        page.setContext(&drive.context, &drive.runs);
+        page.show();
+        test::ModalCatcher catcher(test::AcceptWarning);
+        QTest::mouseClick(page.startButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!catcher.texts.isEmpty() && !page.presenter()->active(), 10000);
+        ::close(other);
+        const QString busy = Text(str::kDriveBusy).section(QStringLiteral("%s"), 1);
+        QVERIFY2(catcher.texts.join('\n').contains(busy), qPrintable(catcher.texts.join('\n')));
+        QCOMPARE(test::FileBytes(path), QByteArray(1 << 20, char(0xAB)));
     }
 
     void controlsFollowTheDriveListAndPlacementKeepsTheButtonInItsCorner()
