@@ -134,7 +134,11 @@ with tempfile.TemporaryDirectory(dir=os.environ.get("TMPDIR", "/var/tmp")) as fo
 
 # A full host file system under an image drive: a few MiB of tmpfs holding
 # a sparse image that claims 64 MiB.
-for command in (["probe", "--flush", "1"], ["errorscan", "--write", "--yes"]):
+source = tempfile.NamedTemporaryFile(dir=os.environ.get("TMPDIR", "/var/tmp"), suffix=".img")
+source.write(os.urandom(16 * MIB))
+source.flush()
+for command in (["probe", "--flush", "1"], ["errorscan", "--write", "--yes"], ["erase", "--full", "--yes"],
+                ["restore", source.name, "--no-verify", "--yes"]):
     with case("%s on an image on a full host file system" % command[0]):
         with tmpfs("4m") as small:
             drive = os.path.join(small, "sparse.img")
@@ -155,7 +159,7 @@ for command in (["probe", "--flush", "1"], ["errorscan", "--write", "--yes"]):
                       figures.get("verdict") == "" and figures.get("unrestored_sectors") == 0
                       and "real capacity" not in proc.stdout + proc.stderr
                       and "hold probe data" not in proc.stdout + proc.stderr)
-            else:
+            elif command[0] == "errorscan":
                 check("errorscan: the host's refusal is no write error of the medium",
                       figures.get("write_errors") == 0)
 
