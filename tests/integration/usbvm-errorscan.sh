@@ -10,7 +10,8 @@
 # - a stick whose writes vanish and which reads zeros (QEMU null-co): the
 #   read test must find every byte different, which it can only if the
 #   read-back comes from the medium and not from the page cache;
-# - a stick pulled out during a scan: the scan ends, counts the failures
+# - a stick pulled out during a scan (its writes throttled to 4 MB/s, so the
+#   scan is surely running when it leaves): the scan ends, counts the failures
 #   and does not hang.
 # WORK must be on the host disk (not /tmp, /var/tmp, /run). Exits 77 when
 # the guest kit is not set up.
@@ -87,7 +88,8 @@ truncate -s 48M "$work/e3.img"
     --stick "$work/e1.img,vendor=ACME,product=Plain,serial=ES0001" \
     --stick-drive "z:driver=null-co,size=16777216,read-zeroes=on" \
     --stick "drive=z,vendor=ACME,product=Null,serial=ES0002" \
-    --stick "$work/e3.img,vendor=ACME,product=Pulled,serial=ES0003,name=stick2" \
+    --stick-drive "p:$work/e3.img,throttling.bps-write=4000000" \
+    --stick "drive=p,vendor=ACME,product=Pulled,serial=ES0003,name=stick2" \
     -- bash "$self" guest "$cli" "$checker"
 rc=$?
 # What reached the medium, seen from the host.
