@@ -3,7 +3,7 @@ tool and the ok/FAIL lines of tests/cli/clitest.py, counted skips (a case
 that needs root, a loop device or a tmpfs says so and is skipped), and
 file systems of their own: a tmpfs of a given size, an image mounted
 through a loop device, a FAT image with deleted files."""
-import contextlib, hashlib, os, subprocess, sys, tempfile
+import contextlib, hashlib, json, os, signal, subprocess, sys, tempfile, time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "cli"))
 import clitest  # noqa: E402
@@ -145,3 +145,33 @@ def done():
     if clitest.failed:
         sys.exit(1)
     sys.exit(77 if skipped and not checked else 0)
+
+
+def stopped_by(sig, *args, after=16 << 20, counter="wchar"):
+    """Runs the tool with --json and sends sig once it has moved `after`
+    bytes (held by SIGSTOP meanwhile, so that it cannot finish first).
+    The process, whether the signal came mid-run, and its JSON object."""
+    proc = subprocess.Popen([clitest.cli, *args, "--json"], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                            text=True, env=clitest.env)
+    sent = False
+    deadline = time.monotonic() + 60
+    while not sent and proc.poll() is None and time.monotonic() < deadline:
+        try:
+            with open("/proc/%d/io" % proc.pid) as f:
+                moved = int(next(line for line in f if line.startswith(counter)).split()[1])
+        except (OSError, StopIteration, ValueError):
+            moved = 0
+        if moved >= after:
+            os.kill(proc.pid, signal.SIGSTOP)
+            os.kill(proc.pid, sig)
+            os.kill(proc.pid, signal.SIGCONT)
+            sent = True
+        else:
+            time.sleep(0.001)
+    out, err = proc.communicate(timeout=120)
+    proc.stderr_text = err
+    try:
+        result = json.loads(out.splitlines()[-1])
+    except (ValueError, IndexError):
+        result = {}
+    return proc, sent, result

@@ -5,39 +5,9 @@ holds said on the terminal and in --json, and no checksum file; a
 compressed part is a whole stream, but no FILE.zst. A target file system
 that fills up names the file and the system's error, and counts nothing
 against the medium."""
-import json, os, signal, subprocess, tempfile, time
+import json, os, signal, subprocess, tempfile
 
-from outputs_rig import case, check, clitest, done, entries, read, run, tmpfs, write
-
-
-def interrupted(*args, after=8 << 20):
-    """Runs the tool and sends SIGINT once it has read `after` bytes (it is
-    held with SIGSTOP meanwhile, so that it cannot finish first). The
-    process, whether the signal came mid-run, and its JSON object."""
-    proc = subprocess.Popen([clitest.cli, *args, "--json"], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                            text=True, env=clitest.env)
-    sent = False
-    deadline = time.monotonic() + 60
-    while not sent and proc.poll() is None and time.monotonic() < deadline:
-        try:
-            with open("/proc/%d/io" % proc.pid) as f:
-                read_bytes = int(next(line for line in f if line.startswith("rchar")).split()[1])
-        except (OSError, StopIteration, ValueError):
-            read_bytes = 0
-        if read_bytes >= after:
-            os.kill(proc.pid, signal.SIGSTOP)
-            os.kill(proc.pid, signal.SIGINT)
-            os.kill(proc.pid, signal.SIGCONT)
-            sent = True
-        else:
-            time.sleep(0.001)
-    out, err = proc.communicate(timeout=120)
-    proc.stderr_text = err
-    try:
-        result = json.loads(out.splitlines()[-1])
-    except (ValueError, IndexError):
-        result = {}
-    return proc, sent, result
+from outputs_rig import case, check, clitest, done, entries, read, run, stopped_by, tmpfs, write
 
 
 def kept(result):
@@ -58,7 +28,8 @@ with tempfile.TemporaryDirectory() as folder:
         out = os.path.join(folder, kind)
         os.mkdir(out)
         image = os.path.join(out, "stick.qvn" + (".zst" if compress else ""))
-        proc, sent, result = interrupted("backup", "--image", medium, os.path.join(out, "stick.qvn"), *compress)
+        proc, sent, result = stopped_by(signal.SIGINT, "backup", "--image", medium, os.path.join(out, "stick.qvn"), *compress,
+                                        after=8 << 20, counter="rchar")
         path, sectors = kept(result)
         check("%s backup stopped mid-run: exit 3, stopped" % kind,
               sent and proc.returncode == 3 and result.get("outcome") == "stopped")

@@ -4,41 +4,11 @@ progress and says what state it left, and the words match the drive's
 bytes; a file-size limit fails a run with the file named instead of
 killing the tool; a full host file system under an image drive fails the
 run naming the image, and counts nothing against the medium."""
-import json, os, re, resource, signal, subprocess, tempfile, time
+import json, os, re, resource, signal, subprocess, tempfile
 
-from outputs_rig import case, check, clitest, done, run, tmpfs, write
+from outputs_rig import case, check, clitest, done, run, stopped_by, tmpfs, write
 
 MIB = 1 << 20
-
-
-def stopped_by(sig, *args, after=16 * MIB, counter="wchar"):
-    """Runs the tool with --json and sends sig once it has moved `after`
-    bytes (held by SIGSTOP meanwhile, so that it cannot finish first).
-    The process, whether the signal came mid-run, and its JSON object."""
-    proc = subprocess.Popen([clitest.cli, *args, "--json"], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                            text=True, env=clitest.env)
-    sent = False
-    deadline = time.monotonic() + 60
-    while not sent and proc.poll() is None and time.monotonic() < deadline:
-        try:
-            with open("/proc/%d/io" % proc.pid) as f:
-                moved = int(next(line for line in f if line.startswith(counter)).split()[1])
-        except (OSError, StopIteration, ValueError):
-            moved = 0
-        if moved >= after:
-            os.kill(proc.pid, signal.SIGSTOP)
-            os.kill(proc.pid, sig)
-            os.kill(proc.pid, signal.SIGCONT)
-            sent = True
-        else:
-            time.sleep(0.001)
-    out, err = proc.communicate(timeout=120)
-    proc.stderr_text = err
-    try:
-        result = json.loads(out.splitlines()[-1])
-    except (ValueError, IndexError):
-        result = {}
-    return proc, sent, result
 
 
 def stop_reported(what, sig, proc, sent, result):
